@@ -1,0 +1,181 @@
+#include "Core.h"
+
+#include "Event.h"
+#include "EventManager.h"
+#include "GameState.h"
+#include "GraphicsSystem.h"
+#include "SceneManager.h"
+#include "StateManager.h"
+#include "TimerManager.h"
+
+#include "SDL.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+const char* const logFile = "debug.txt";
+const char* const imageDirectory = "./graphics/";
+
+void post(int type, std::initializer_list<long> payload) {
+    Event event(type);
+    for (long item : payload) {
+        event.data.emplace_back(item);
+    }
+    EventManager::getInstance()->postEvent(event);
+}
+
+} // namespace
+
+void Core::log(const std::string& message) {
+    std::ofstream file(logFile, std::ios::app);
+    file << message << std::endl;
+}
+
+Core::Core() {
+    { std::ofstream truncate(logFile, std::ios::trunc); }
+    SDL_Init(SDL_INIT_VIDEO);
+    log("Core::Core() - SDL Initialized");
+    graphicsSystem = new GraphicsSystem(256, 240, 16, false);
+    graphicsSystem->setImageDirectory(imageDirectory);
+    log("Core::Core() - Graphics System Initialized");
+    warnIfNoPictures();
+    sceneManager = new SceneManager();
+    log("Core::Core() - Scene Manager Initialized");
+    timerManager = new TimerManager();
+    log("Core::Core() - Timer Manager Initialized");
+    SDL_WM_SetCaption("Zandorel", nullptr);
+    EventManager* events = EventManager::getInstance();
+    log("Core::Core() - Event Manager Created for First Time");
+    events->registerListener(this);
+    Event init(EVENT_INIT);
+    events->postEvent(init);
+    log("Core::Core() - Successful Completion");
+}
+
+// A newcomer who starts the binary from the wrong folder would otherwise see a black window
+// and no hint why.
+void Core::warnIfNoPictures() const {
+    std::error_code error;
+    if (std::filesystem::is_directory(imageDirectory, error)) {
+        return;
+    }
+    const auto here = std::filesystem::current_path(error);
+    const std::string looked = (here / "graphics").string() + "/";
+    std::cerr << "zandorel: no pictures: the folder " << looked << " does not exist.\n"
+              << "zandorel: start the game from the folder that holds graphics/ and data/;"
+              << " after a build that is the build folder: cd build && ./zandorel\n";
+    log("Core::Core() - No Picture Folder: " + looked);
+}
+
+Core::~Core() {
+    delete timerManager;
+    delete sceneManager;
+    delete graphicsSystem;
+    EventManager::deleteInstance();
+}
+
+void Core::run() {
+    EventManager* events = EventManager::getInstance();
+    stateManager = new StateManager();
+    log("Core::run() - stateManager Created");
+    log("Core::run() - State Changed to Initial State");
+    running = true;
+    while (running) {
+        messagePump();
+        post(EVENT_TICK, {static_cast<long>(SDL_GetTicks())});
+        events->dispatchEvents();
+        graphicsSystem->clear();
+        sceneManager->paint();
+        graphicsSystem->flip();
+    }
+    delete stateManager;
+    stateManager = nullptr;
+    log("Core::run() - Successful Game Termination");
+}
+
+// Escape acts on release, after its press was seen: EVENT_KEY_PRESSED, not EVENT_KEY_DOWN.
+void Core::onEvent(Event& event) {
+    if (event.type == EVENT_CHANGE_STATE) {
+        if (event.nextState == nullptr) {
+            running = false;
+        } else if (stateManager == nullptr) {
+            // Outside run() there is no screen to replace; the new state would only leak.
+            delete event.nextState;
+        } else {
+            log("Core::onEvent(...) - Attempting to Change State");
+            stateManager->changeState(event.nextState);
+        }
+    }
+    if (event.type == EVENT_KEY_PRESSED && event.data[0].getLongVal() == SDLK_ESCAPE) {
+        running = false;
+    }
+    if (event.type == EVENT_QUIT) {
+        running = false;
+    }
+}
+
+void Core::messagePump() {
+    SDL_Event input;
+    if (SDL_PollEvent(&input) == 0) {
+        return;
+    }
+    switch (input.type) {
+    case SDL_KEYDOWN: {
+        const int key = input.key.keysym.sym;
+        post(EVENT_KEY_DOWN, {key});
+        if (key >= 0 && key < numKeys) {
+            keyDown[key] = true;
+        }
+        break;
+    }
+    case SDL_KEYUP: {
+        const int key = input.key.keysym.sym;
+        const bool known = key >= 0 && key < numKeys;
+        post(EVENT_KEY_UP, {key});
+        if (known && keyDown[key]) {
+            post(EVENT_KEY_PRESSED, {key});
+        }
+        if (known) {
+            keyDown[key] = false;
+        }
+        break;
+    }
+    case SDL_MOUSEMOTION:
+        post(EVENT_MOUSE_MOTION, {input.motion.x, input.motion.y});
+        mouseX = input.motion.x;
+        mouseY = input.motion.y;
+        mouseMoved = true;
+        break;
+    case SDL_MOUSEBUTTONDOWN: {
+        const int button = input.button.button; // 8 bits: always inside the latch array
+        if (!mouseMoved) {
+            mouseX = input.button.x;
+            mouseY = input.button.y;
+        }
+        post(EVENT_MOUSE_DOWN, {button, mouseX, mouseY});
+        mouseButtonDown[button] = true;
+        break;
+    }
+    case SDL_MOUSEBUTTONUP: {
+        const int button = input.button.button;
+        if (!mouseMoved) {
+            mouseX = input.button.x;
+            mouseY = input.button.y;
+        }
+        post(EVENT_MOUSE_UP, {button});
+        if (mouseButtonDown[button]) {
+            post(EVENT_MOUSE_CLICKED, {button, mouseX, mouseY});
+        }
+        mouseButtonDown[button] = false;
+        break;
+    }
+    case SDL_QUIT:
+        post(EVENT_QUIT, {});
+        break;
+    default:
+        break;
+    }
+}

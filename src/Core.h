@@ -1,0 +1,56 @@
+// The engine: owns the managers, runs the main loop and turns input into game events.
+#ifndef ZANDOREL_CORE_H
+#define ZANDOREL_CORE_H
+
+#include "IEventListener.h"
+
+#include <string>
+
+class GraphicsSystem;
+class SceneManager;
+class StateManager;
+class TimerManager;
+
+// Only Core itself hands itself to the event manager, hence the private base.
+class Core final : private IEventListener {
+public:
+    Core();
+    ~Core();
+
+    // Runs the game from the title screen until something asks it to stop.
+    void run();
+    // Takes at most one input event from the media library and posts the game events it means.
+    void messagePump();
+
+    GraphicsSystem* getGraphicsSystem() const { return graphicsSystem; }
+    SceneManager* getSceneManager() const { return sceneManager; }
+    TimerManager* getTimerManager() const { return timerManager; }
+
+    // Appends one line to debug.txt; the file is never kept open between messages.
+    static void log(const std::string& message);
+
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+private:
+    void onEvent(Event& event) override;
+    void warnIfNoPictures() const;
+
+    static constexpr int numMouseButtons = 256;
+    static constexpr int numKeys = 1024;
+
+    bool running = false;
+    GraphicsSystem* graphicsSystem = nullptr; // owned
+    SceneManager* sceneManager = nullptr;     // owned
+    TimerManager* timerManager = nullptr;     // owned
+    StateManager* stateManager = nullptr;     // owned, only while run() runs
+    bool mouseButtonDown[numMouseButtons] = {};
+    bool keyDown[numKeys] = {};
+    int mouseX = 0;
+    int mouseY = 0;
+    // Until the pointer has moved, button events carry their own position, so that the very
+    // first click lands where the pointer is.
+    bool mouseMoved = false;
+};
+
+#endif

@@ -1,0 +1,72 @@
+// Shared fixtures for the headless tests: a fresh working folder per test, tiny pictures
+// made on the spot, the debug log read back, and pixels read off the dummy screen.
+#ifndef ZANDOREL_TESTSUPPORT_H
+#define ZANDOREL_TESTSUPPORT_H
+
+#include "Event.h"
+#include "IEventListener.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct SDL_Surface;
+
+struct Colour {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    bool operator==(const Colour& other) const {
+        return r == other.r && g == other.g && b == other.b;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const Colour& colour);
+
+const Colour magenta{255, 0, 255};
+
+// Runs each test in an empty temporary folder holding graphics/ and data/, and tears down
+// the event manager and the media library afterwards.
+class SandboxTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens the media library and a 256 x 240 screen without a Core.
+    void openScreen();
+
+    // Writes a 24-bit BMP into graphics/ whose columns are painted with the given colours,
+    // each colour covering an equal band (width / colours.size() pixels).
+    void writeBands(const std::string& name, int width, int height,
+                    const std::vector<Colour>& bands);
+    // Writes a picture from rows of characters, each mapped through the legend.
+    void writePixels(const std::string& name, const std::vector<std::string>& rows,
+                     const std::vector<std::pair<char, Colour>>& legend);
+    void writeFile(const std::string& path, const std::string& content);
+    std::string readFile(const std::string& path) const;
+    std::vector<std::string> logLines() const;
+
+    // Reads a pixel of the current video surface as RGB.
+    static Colour pixel(int x, int y);
+    // The colour as the screen can hold it (a 16-bit screen drops low bits).
+    static Colour asShown(const Colour& colour);
+
+    std::filesystem::path sandbox;
+    std::filesystem::path previousFolder;
+};
+
+// Records every event it hears, in order.
+class Recorder final : public IEventListener {
+public:
+    void onEvent(Event& event) override { events.push_back(event); }
+    std::vector<int> types() const;
+    std::vector<Event> events;
+};
+
+// Posts an event with whole-number payload.
+void postEvent(int type, std::initializer_list<long> payload = {});
+void postTick(long milliseconds);
+
+#endif
