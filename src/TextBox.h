@@ -1,0 +1,42 @@
+// A word-wrapped text in a bitmap font, scrolled a line at a time by two buttons' clicks.
+#ifndef ZANDOREL_TEXTBOX_H
+#define ZANDOREL_TEXTBOX_H
+
+#include "Displayable.h"
+#include "IEventListener.h"
+
+#include <string>
+#include <vector>
+
+class TextBox final : public Displayable, public IEventListener {
+public:
+    // The font must already be registered: wrapping measures with it, once, here. A scroll id
+    // of -1 means the box has no such button.
+    TextBox(GraphicsSystem* graphics, int fontId, const std::string& text, int x, int y, int width,
+            int height, int downButtonId, int upButtonId);
+
+    // Cuts the text at every single space; a lone "/" word is a forced line break.
+    void tokenize();
+    // Wraps the words greedily so that each line, its trailing space included, fits the width.
+    void lineize();
+
+    void paint() override;
+    void onEvent(Event& event) override;
+
+    const std::vector<std::string>& getLines() const { return lines; }
+
+private:
+    int x;
+    int y;
+    int width;
+    int height;
+    std::string text;
+    int fontId;
+    int downButtonId;
+    int upButtonId;
+    int firstLine = 0;
+    std::vector<std::string> words;
+    std::vector<std::string> lines;
+};
+
+#endif

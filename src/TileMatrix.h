@@ -1,0 +1,52 @@
+// The puzzle board: the player's grid and its solution, read from a level file, drawn from the
+// five pictures of "tiles.bmp" with 3-pixel gaps, and cycled tile by tile with the left button.
+//
+// Level file: rows, columns and tile kinds, then the starting grid and the solution grid,
+// each row by row; whitespace of any kind separates the numbers, and anything after the
+// solution is ignored.
+#ifndef ZANDOREL_TILEMATRIX_H
+#define ZANDOREL_TILEMATRIX_H
+
+#include "Displayable.h"
+#include "IEventListener.h"
+
+#include <string>
+#include <vector>
+
+class TileMatrix final : public Displayable, public IEventListener {
+public:
+    // A level file that cannot be read in full is logged and leaves an empty 0 x 0 grid, which
+    // counts as solved: a broken level is passed at once rather than crashing the game.
+    TileMatrix(GraphicsSystem* graphics, const std::string& levelFile);
+    ~TileMatrix();
+
+    void paint() override;
+    void onEvent(Event& event) override;
+
+    // While the solution shows, left clicks are ignored.
+    void setShowSolution(bool show) { showSolution = show; }
+    // Posts nothing; a cell outside the grid is left alone.
+    void setTile(int row, int col, int value);
+
+    int getNumRows() const { return numRows; }
+    int getNumCols() const { return numCols; }
+    int getNumTiles() const { return numTiles; }
+
+private:
+    bool load(const std::string& levelFile);
+    void click(long mouseX, long mouseY);
+    bool solved() const;
+
+    int numRows = 0;
+    int numCols = 0;
+    int numTiles = 0;
+    int tileWidth = 0;
+    int tileHeight = 0;
+    std::vector<int> tiles;    // row-major, numRows x numCols
+    std::vector<int> solution; // same layout
+    int x = 10;
+    int y = 29;
+    bool showSolution = false;
+};
+
+#endif
