@@ -1,1 +1,60 @@
-#include "TestSupport.h"
+#include "DataItem.h"
+#include "Event.h"
+#include "GameState.h"
+
+#include <gtest/gtest.h>
+
+TEST(DataItemTest, WholeNumbersRoundTripThroughText) {
+    struct Case {
+        long value;
+        const char* text;
+    };
+    for (const Case& c : {Case{-15, "-15"}, Case{0, "0"}, Case{27, "27"},
+                          Case{2147483647L, "2147483647"}}) {
+        DataItem item(c.value);
+        EXPECT_EQ(item.getStringVal(), c.text);
+        EXPECT_EQ(item.getLongVal(), c.value);
+    }
+}
+
+TEST(DataItemTest, TextIsParsedLikeAStreamExtraction) {
+    struct Case {
+        const char* text;
+        long expected;
+    };
+    for (const Case& c : {Case{" 42", 42}, Case{"12abc", 12}, Case{"+7", 7}, Case{"\t-3 9", -3},
+                          Case{"abc", 0}, Case{"", 0}, Case{"-", 0},
+                          Case{"99999999999999999999999", 0}}) {
+        EXPECT_EQ(DataItem(std::string(c.text)).getLongVal(), c.expected) << '"' << c.text << '"';
+    }
+}
+
+TEST(DataItemTest, AssignmentReplacesTheTextAndReturnsTheValue) {
+    DataItem item;
+    EXPECT_EQ(item.getStringVal(), "");
+    EXPECT_EQ(item = 12L, 12L);
+    EXPECT_EQ(item.getStringVal(), "12");
+    EXPECT_EQ(item = std::string("7 up"), "7 up");
+    EXPECT_EQ(item.getLongVal(), 7);
+    EXPECT_DOUBLE_EQ(item = 2.5, 2.5);
+    EXPECT_DOUBLE_EQ(item.getDoubleVal(), 2.5);
+}
+
+TEST(EventTest, NewEventHasEmptyPayloadAndNoNextState) {
+    Event event(EVENT_TICK);
+    EXPECT_EQ(event.type, EVENT_TICK);
+    EXPECT_TRUE(event.data.empty());
+    EXPECT_EQ(event.nextState, nullptr);
+}
+
+TEST(EventTest, CopyHasItsOwnPayloadButSharesTheNextState) {
+    GameState state(nullptr);
+    Event original(EVENT_CHANGE_STATE, {DataItem(1L), DataItem(2L)});
+    original.nextState = &state;
+    Event copy(original);
+    copy.data[0] = 99L;
+    copy.data.push_back(DataItem(3L));
+    EXPECT_EQ(original.data.size(), 2u);
+    EXPECT_EQ(original.data[0].getLongVal(), 1);
+    EXPECT_EQ(copy.nextState, &state);
+}

@@ -1,1 +1,286 @@
+#include "GraphicsSystem.h"
+
 #include "TestSupport.h"
+
+#include "SDL.h"
+
+namespace {
+
+const Colour red{255, 0, 0};
+const Colour green{0, 255, 0};
+const Colour blue{0, 0, 255};
+const Colour white{255, 255, 255};
+const Colour black{0, 0, 0};
+const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
+
+class GraphicsSystemTest : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        openScreen();
+        graphics = new GraphicsSystem(256, 240, 16, false);
+        graphics->setImageDirectory("./graphics/");
+    }
+    void TearDown() override {
+        delete graphics;
+        SandboxTest::TearDown();
+    }
+
+    // The log lines written since the last call.
+    std::vector<std::string> newLogLines() {
+        std::vector<std::string> all = logLines();
+        std::vector<std::string> fresh(all.begin() + seen, all.end());
+        seen = all.size();
+        return fresh;
+    }
+
+    // A font picture of 40 cells, w x h each, every cell filled white except a magenta
+    // right half, so a glyph's left half marks where it was drawn.
+    void writeFont(const std::string& name, int w, int h) {
+        std::vector<std::string> rows(h, std::string());
+        for (auto& row : rows) {
+            for (std::size_t cell = 0; cell < charset.size(); ++cell) {
+                row += std::string(w / 2, 'w') + std::string(w - w / 2, 'm');
+            }
+        }
+        writePixels(name, rows, {{'w', white}, {'m', magenta}});
+    }
+
+    GraphicsSystem* graphics = nullptr;
+    std::size_t seen = 0;
+};
+
+} // namespace
+
+TEST_F(GraphicsSystemTest, ScreenIsOpenAtTheRequestedSize) {
+    EXPECT_TRUE(graphics->isOpen());
+    EXPECT_EQ(graphics->getResX(), 256);
+    EXPECT_EQ(graphics->getResY(), 240);
+    EXPECT_EQ(graphics->getBPP(), SDL_GetVideoSurface()->format->BitsPerPixel);
+    EXPECT_EQ(newLogLines(),
+              std::vector<std::string>{"GraphicsSystem::GraphicsSystem(...) - Screen Created"});
+}
+
+TEST_F(GraphicsSystemTest, SecondGetImageIsACacheHitThatLogsNothing) {
+    writeBands("a.bmp", 12, 5, {red});
+    writeBands("b.bmp", 3, 2, {red});
+    newLogLines();
+    Image* first = graphics->getImage("a.bmp");
+    Image* again = graphics->getImage("a.bmp");
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(first->refCount, 1);
+    EXPECT_EQ(first->width, 12);
+    EXPECT_EQ(first->height, 5);
+    graphics->getImage("b.bmp");
+    EXPECT_EQ(newLogLines(),
+              (std::vector<std::string>{"1", "Loading Resource: ./graphics/a.bmp", "Load Successful",
+                                        "2", "Loading Resource: ./graphics/b.bmp",
+                                        "Load Successful"}));
+}
+
+TEST_F(GraphicsSystemTest, FirstHonouredFreeReleasesAndTheNextDrawReloads) {
+    writeBands("a.bmp", 4, 4, {red});
+    graphics->getImage("a.bmp");
+    graphics->getImage("a.bmp");
+    newLogLines();
+    graphics->freeImage("a.bmp", true);
+    EXPECT_EQ(newLogLines(), std::vector<std::string>{"Freeing Resource: a.bmp"});
+    graphics->freeImage("a.bmp", true);
+    graphics->freeImage("never.bmp", false);
+    EXPECT_TRUE(newLogLines().empty());
+    graphics->drawImage("a.bmp", Rect{0, 0, 4, 4}, Rect{0, 0, 0, 0});
+    EXPECT_EQ(newLogLines(), (std::vector<std::string>{"1", "Loading Resource: ./graphics/a.bmp",
+                                                       "Load Successful"}));
+    EXPECT_EQ(pixel(0, 0), asShown(red));
+}
+
+TEST_F(GraphicsSystemTest, ChangingTheDirectoryKeepsCachedNames) {
+    writeBands("a.bmp", 4, 4, {red});
+    Image* cached = graphics->getImage("a.bmp");
+    graphics->setImageDirectory("./elsewhere/");
+    EXPECT_EQ(graphics->getImage("a.bmp"), cached);
+    newLogLines();
+    graphics->getImage("b.bmp");
+    EXPECT_EQ(newLogLines()[1], "Loading Resource: ./elsewhere/b.bmp");
+}
+
+TEST_F(GraphicsSystemTest, DrawCopiesTheSourceRectangleAndKeysOutMagenta) {
+    writeBands("strip.bmp", 30, 4, {red, magenta, blue});
+    graphics->clear();
+    // Middle band is magenta: nothing lands there. The destination size is ignored.
+    graphics->drawImage("strip.bmp", Rect{0, 0, 30, 4}, Rect{100, 50, 1, 1});
+    EXPECT_EQ(pixel(100, 50), asShown(red));
+    EXPECT_EQ(pixel(115, 53), asShown(black));
+    EXPECT_EQ(pixel(129, 50), asShown(blue));
+    EXPECT_EQ(pixel(130, 50), asShown(black));
+    EXPECT_EQ(pixel(100, 54), asShown(black));
+    // Only the chosen part of the picture is copied.
+    graphics->drawImage("strip.bmp", Rect{20, 0, 10, 4}, Rect{0, 0, 0, 0});
+    EXPECT_EQ(pixel(0, 0), asShown(blue));
+    EXPECT_EQ(pixel(10, 0), asShown(black));
+}
+
+TEST_F(GraphicsSystemTest, EmptyOrOutsideSourceRectanglesCopyNothing) {
+    writeBands("a.bmp", 8, 8, {green});
+    graphics->clear();
+    graphics->drawImage("a.bmp", Rect{0, 0, 0, 8}, Rect{0, 0, 0, 0});
+    graphics->drawImage("a.bmp", Rect{0, 0, 8, 0}, Rect{20, 0, 0, 0});
+    graphics->drawImage("a.bmp", Rect{40, 0, 8, 8}, Rect{40, 0, 0, 0});
+    EXPECT_EQ(pixel(0, 0), asShown(black));
+    EXPECT_EQ(pixel(20, 0), asShown(black));
+    EXPECT_EQ(pixel(40, 0), asShown(black));
+}
+
+TEST_F(GraphicsSystemTest, ClearMakesEveryPixelBlack) {
+    writeBands("a.bmp", 256, 240, {white});
+    graphics->drawImage("a.bmp", Rect{0, 0, 256, 240}, Rect{0, 0, 0, 0});
+    graphics->clear();
+    for (int y = 0; y < 240; y += 7) {
+        for (int x = 0; x < 256; x += 5) {
+            ASSERT_EQ(pixel(x, y), asShown(black)) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(GraphicsSystemTest, MissingOrUnreadablePictureIsLoggedOnceAndDrawsNothing) {
+    writeFile("graphics/text.bmp", "this is not a bitmap");
+    for (const std::string name : {"missing.bmp", "text.bmp"}) {
+        newLogLines();
+        Image* image = graphics->getImage(name);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width, 0);
+        EXPECT_EQ(image->height, 0);
+        std::vector<std::string> lines = newLogLines();
+        ASSERT_EQ(lines.size(), 3u) << name;
+        EXPECT_EQ(lines[1], "Loading Resource: ./graphics/" + name);
+        EXPECT_EQ(lines[2].rfind("Load Failed: ./graphics/" + name + " - ", 0), 0u) << lines[2];
+        EXPECT_GT(lines[2].size(), ("Load Failed: ./graphics/" + name + " - ").size());
+        // Drawing every frame neither crashes nor goes back to the disk.
+        for (int frame = 0; frame < 3; ++frame) {
+            graphics->drawImage(name, Rect{0, 0, 10, 10}, Rect{0, 0, 0, 0});
+        }
+        EXPECT_TRUE(newLogLines().empty());
+        graphics->freeImage(name, true);
+        EXPECT_EQ(newLogLines(), std::vector<std::string>{"Freeing Resource: " + name});
+    }
+}
+
+TEST_F(GraphicsSystemTest, DestructionFreesEveryPictureInNameOrder) {
+    for (const char* name : {"c.bmp", "a.bmp", "b.bmp"}) {
+        writeBands(name, 2, 2, {red});
+        graphics->getImage(name);
+    }
+    newLogLines();
+    delete graphics;
+    graphics = nullptr;
+    EXPECT_EQ(newLogLines(),
+              (std::vector<std::string>{"Freeing Resource: a.bmp", "Freeing Resource: b.bmp",
+                                        "Freeing Resource: c.bmp"}));
+}
+
+TEST_F(GraphicsSystemTest, FontCellsFollowThePenWhateverIsDrawn) {
+    writeFont("font.bmp", 8, 6);
+    graphics->createFont(7, "font.bmp", charset);
+    EXPECT_EQ(graphics->getFontWidth(7), 8);
+    EXPECT_EQ(graphics->getFontHeight(7), 6);
+    graphics->clear();
+    graphics->drawString(7, "HELLO WORLD", 10, 20);
+    // H at 10, space (not in the charset) is a blank cell at 50, W at 10 + 6 * 8.
+    EXPECT_EQ(pixel(10, 20), asShown(white));
+    EXPECT_EQ(pixel(14, 20), asShown(black)); // magenta half keyed out
+    EXPECT_EQ(pixel(50, 20), asShown(black));
+    EXPECT_EQ(pixel(58, 25), asShown(white));
+    EXPECT_EQ(pixel(58, 26), asShown(black));
+    EXPECT_EQ(pixel(90, 20), asShown(white)); // D, the eleventh cell
+    EXPECT_EQ(pixel(98, 20), asShown(black));
+}
+
+TEST_F(GraphicsSystemTest, FontGlyphIsCutFromItsOwnCell) {
+    // Cells alternate colours so the cell a character comes from shows on screen.
+    std::vector<Colour> cells;
+    for (std::size_t i = 0; i < charset.size(); ++i) {
+        cells.push_back(i % 2 == 0 ? red : blue);
+    }
+    writeBands("font.bmp", 8 * 40 + 5, 4, cells); // leftover columns are never used
+    graphics->createFont(6, "font.bmp", charset + "A");
+    EXPECT_EQ(graphics->getFontWidth(6), (8 * 40 + 5) / 41);
+    graphics->removeFont(6);
+    graphics->createFont(6, "font.bmp", charset);
+    EXPECT_EQ(graphics->getFontWidth(6), 8);
+    graphics->clear();
+    graphics->drawString(6, "AB0", 0, 0);
+    EXPECT_EQ(pixel(0, 0), asShown(red));
+    EXPECT_EQ(pixel(8, 0), asShown(blue));
+    EXPECT_EQ(pixel(16, 0), asShown(blue)); // "0" is cell 39
+}
+
+TEST_F(GraphicsSystemTest, LowerCaseAndEmptyTextDrawNothing) {
+    writeFont("font.bmp", 8, 6);
+    graphics->createFont(7, "font.bmp", charset);
+    graphics->clear();
+    graphics->drawString(7, "abc", 0, 0);
+    graphics->drawString(7, "", 0, 0);
+    for (int x = 0; x < 24; ++x) {
+        EXPECT_EQ(pixel(x, 0), asShown(black)) << x;
+    }
+}
+
+TEST_F(GraphicsSystemTest, NewestFontDrawsAndOldestIsRemovedFirst) {
+    writeFont("big.bmp", 8, 10);
+    writeFont("small.bmp", 4, 3);
+    graphics->createFont(7, "big.bmp", charset);
+    graphics->createFont(7, "small.bmp", charset);
+    EXPECT_EQ(graphics->getFontHeight(7), 3);
+    graphics->removeFont(7); // takes big.bmp away
+    EXPECT_EQ(graphics->getFontHeight(7), 3);
+    graphics->removeFont(7);
+    EXPECT_EQ(graphics->getFontWidth(7), 0);
+    EXPECT_EQ(graphics->getFontHeight(7), 0);
+    graphics->removeFont(7);
+    graphics->drawString(7, "A", 0, 0); // unknown id: nothing happens
+}
+
+TEST_F(GraphicsSystemTest, TwinFontSurvivesRemovalOfItsTwin) {
+    writeFont("font.bmp", 8, 6);
+    graphics->createFont(7, "font.bmp", charset);
+    graphics->createFont(7, "font.bmp", charset);
+    graphics->removeFont(7); // releases the shared picture
+    graphics->clear();
+    graphics->drawString(7, "A", 0, 0);
+    EXPECT_EQ(pixel(0, 0), asShown(white));
+}
+
+TEST_F(GraphicsSystemTest, FontWithEmptyCharsetIsRefusedAndLogged) {
+    writeFont("font.bmp", 8, 6);
+    newLogLines();
+    graphics->createFont(3, "font.bmp", "");
+    EXPECT_EQ(graphics->getFontWidth(3), 0);
+    graphics->drawString(3, "AAAA", 0, 0);
+    std::vector<std::string> lines = newLogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("empty character set"), std::string::npos) << lines[0];
+}
+
+TEST_F(GraphicsSystemTest, FontWhosePictureIsMissingMeasuresZeroAndDrawsNothing) {
+    graphics->createFont(7, "nofont.bmp", charset);
+    EXPECT_EQ(graphics->getFontWidth(7), 0);
+    EXPECT_EQ(graphics->getFontHeight(7), 0);
+    graphics->clear();
+    graphics->drawString(7, "ABC", 0, 0);
+    EXPECT_EQ(pixel(0, 0), asShown(black));
+}
+
+TEST(GraphicsSystemFailureTest, ScreenThatCannotOpenIsReportedAndHarmless) {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    SDL_Init(SDL_INIT_VIDEO);
+    {
+        GraphicsSystem graphics(256, 240, 16, false);
+        EXPECT_FALSE(graphics.isOpen());
+        EXPECT_EQ(graphics.getBPP(), 0);
+        graphics.clear();
+        graphics.drawImage("x.bmp", Rect{0, 0, 1, 1}, Rect{0, 0, 0, 0});
+        graphics.flip();
+    }
+    SDL_Quit();
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
