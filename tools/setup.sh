@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs whatever the game, its tests and its benchmarks need and is not yet on this
+# Debian machine. Safe to run again: it installs nothing that is already there.
+set -euo pipefail
+
+packages=(
+    g++ cmake make pkg-config
+    libsdl1.2-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xdotool x11-apps imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
