@@ -3,6 +3,7 @@
 #include "Event.h"
 #include "EventManager.h"
 #include "GameState.h"
+#include "GameStateIntro.h"
 #include "GraphicsSystem.h"
 #include "SceneManager.h"
 #include "StateManager.h"
@@ -81,6 +82,7 @@ void Core::run() {
     EventManager* events = EventManager::getInstance();
     stateManager = new StateManager();
     log("Core::run() - stateManager Created");
+    stateManager->changeState(new GameStateIntro(this));
     log("Core::run() - State Changed to Initial State");
     running = true;
     while (running) {

@@ -1,3 +1,71 @@
 #include "GameState.h"
 
-// The base state does nothing by itself; its members live in the header.
+#include "Core.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+const char* const highScoreFile = "./data/highscores.txt";
+const char* const highScoreScratch = "./data/highscores.txt.new";
+constexpr int tableSize = 5;
+
+} // namespace
+
+const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
+
+// Entries are 32-bit: a read that fails (end of file, text, a number out of range) leaves its
+// entry and every later one at 0. The score goes in front of the first entry strictly
+// smaller, so a tie does not beat the entry it ties with.
+bool GameState::updateHighScores(int score) {
+    std::vector<int> table(tableSize, 0);
+    {
+        std::ifstream in(highScoreFile);
+        for (int& entry : table) {
+            int value = 0;
+            if (!(in >> value)) {
+                break;
+            }
+            entry = value;
+        }
+    }
+    bool entered = false;
+    for (auto it = table.begin(); it != table.end(); ++it) {
+        if (*it < score) {
+            table.insert(it, score);
+            entered = true;
+            break;
+        }
+    }
+
+    // Written beside the old file and then renamed over it, so a crash or a full disk can
+    // never leave the table empty or half-written.
+    bool written = false;
+    {
+        std::ofstream out(highScoreScratch, std::ios::trunc);
+        for (int i = 0; i < tableSize && out; ++i) {
+            out << table[i] << '\n';
+        }
+        out.close();
+        written = static_cast<bool>(out);
+    }
+    if (!written || std::rename(highScoreScratch, highScoreFile) != 0) {
+        std::remove(highScoreScratch);
+        Core::log(std::string("GameState::updateHighScores(...) - Could Not Write ") +
+                  highScoreFile);
+    }
+    return entered;
+}
+
+std::vector<std::string> GameState::readHighScores() {
+    std::vector<std::string> entries(tableSize);
+    std::ifstream in(highScoreFile);
+    for (std::string& entry : entries) {
+        if (!(in >> entry)) {
+            entry.clear();
+            break;
+        }
+    }
+    return entries;
+}

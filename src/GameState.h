@@ -1,8 +1,12 @@
-// Base of the five screens; each reaches the engine's managers through its Core.
+// Base of the five screens; each reaches the engine's managers through its Core. The
+// high-score table is kept here too, as the screens that end a game all share it.
 #ifndef ZANDOREL_GAMESTATE_H
 #define ZANDOREL_GAMESTATE_H
 
 #include "IEventListener.h"
+
+#include <string>
+#include <vector>
 
 class Core;
 
@@ -12,6 +16,16 @@ public:
     virtual ~GameState() = default;
 
     void onEvent(Event&) override {}
+
+    // Enters score into "./data/highscores.txt" and rewrites the file; true when it entered
+    // the five best. Unreadable entries count as 0. The old table stays whole until the new
+    // one is completely written.
+    static bool updateHighScores(int score);
+    // The five entries as stored, unconverted; an entry that is not there is empty.
+    static std::vector<std::string> readHighScores();
+
+    // The characters the game's two fonts draw, one glyph cell each.
+    static const char* const fontCharset;
 
     GameState(const GameState&) = delete;
     GameState& operator=(const GameState&) = delete;

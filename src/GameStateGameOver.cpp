@@ -1,0 +1,63 @@
+#include "GameStateGameOver.h"
+
+#include "Button.h"
+#include "Core.h"
+#include "Event.h"
+#include "EventManager.h"
+#include "GameStateIntro.h"
+#include "GraphicsSystem.h"
+#include "SceneManager.h"
+#include "SplashScreen.h"
+#include "TextBox.h"
+
+namespace {
+
+constexpr int fontId = 7;
+constexpr int continueId = 5;
+constexpr int noButton = -1;
+
+} // namespace
+
+GameStateGameOver::GameStateGameOver(Core* core, int score) : GameState(core) {
+    const bool highScore = updateHighScores(score);
+    GraphicsSystem* graphics = core->getGraphicsSystem();
+    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
+    const std::string message =
+        highScore ? "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!" : "OH NO! YOU LOST!";
+
+    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    splashScreen->setZOrder(0);
+    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton->setZOrder(1);
+    textBox = new TextBox(graphics, fontId, message, 130, 20, 114, 78, noButton, noButton);
+    textBox->setZOrder(2);
+
+    SceneManager* scene = core->getSceneManager();
+    scene->addWidget(splashScreen);
+    scene->addWidget(continueButton);
+    scene->addWidget(textBox);
+
+    // The message never scrolls, so the text box is not a listener.
+    EventManager::getInstance()->registerListener(continueButton);
+}
+
+GameStateGameOver::~GameStateGameOver() {
+    core->getGraphicsSystem()->removeFont(fontId);
+    SceneManager* scene = core->getSceneManager();
+    scene->removeWidget(splashScreen);
+    scene->removeWidget(continueButton);
+    scene->removeWidget(textBox);
+    EventManager::getInstance()->removeListener(continueButton);
+    delete textBox;
+    delete continueButton;
+    delete splashScreen;
+}
+
+void GameStateGameOver::onEvent(Event& event) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+        return;
+    }
+    Event change(EVENT_CHANGE_STATE);
+    change.nextState = new GameStateIntro(core);
+    EventManager::getInstance()->postEvent(change);
+}

@@ -1,0 +1,69 @@
+#include "GameStateHighScores.h"
+
+#include "Button.h"
+#include "Core.h"
+#include "Event.h"
+#include "EventManager.h"
+#include "GameStateIntro.h"
+#include "GraphicsSystem.h"
+#include "Label.h"
+#include "SceneManager.h"
+#include "SplashScreen.h"
+
+namespace {
+
+constexpr int fontId = 7;
+constexpr int continueId = 5;
+
+} // namespace
+
+GameStateHighScores::GameStateHighScores(Core* core) : GameState(core) {
+    GraphicsSystem* graphics = core->getGraphicsSystem();
+    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
+
+    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    splashScreen->setZOrder(0);
+    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton->setZOrder(1);
+    labels[0] = new Label(graphics, "HIGH SCORES", fontId, 130, 11);
+    labels[0]->setZOrder(2);
+
+    SceneManager* scene = core->getSceneManager();
+    scene->addWidget(labels[0]);
+    scene->addWidget(splashScreen);
+    scene->addWidget(continueButton);
+
+    const std::vector<std::string> rows = readHighScores();
+    for (int i = 0; i < numLabels - 1; ++i) {
+        labels[i + 1] = new Label(graphics, rows[i], fontId, 130, 30 + 11 * i);
+        labels[i + 1]->setZOrder(3 + i);
+        scene->addWidget(labels[i + 1]);
+    }
+
+    EventManager::getInstance()->registerListener(continueButton);
+}
+
+// The font goes with the screen, so that opening the table again and again does not pile up
+// copies of it.
+GameStateHighScores::~GameStateHighScores() {
+    SceneManager* scene = core->getSceneManager();
+    scene->removeWidget(splashScreen);
+    scene->removeWidget(continueButton);
+    for (Label* label : labels) {
+        scene->removeWidget(label);
+        delete label;
+    }
+    EventManager::getInstance()->removeListener(continueButton);
+    delete splashScreen;
+    delete continueButton;
+    core->getGraphicsSystem()->removeFont(fontId);
+}
+
+void GameStateHighScores::onEvent(Event& event) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+        return;
+    }
+    Event change(EVENT_CHANGE_STATE);
+    change.nextState = new GameStateIntro(core);
+    EventManager::getInstance()->postEvent(change);
+}

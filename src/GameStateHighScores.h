@@ -1,0 +1,26 @@
+// Lists the five best scores exactly as the high-score file holds them.
+#ifndef ZANDOREL_GAMESTATEHIGHSCORES_H
+#define ZANDOREL_GAMESTATEHIGHSCORES_H
+
+#include "GameState.h"
+
+class Button;
+class Label;
+class SplashScreen;
+
+class GameStateHighScores final : public GameState {
+public:
+    explicit GameStateHighScores(Core* core);
+    ~GameStateHighScores() override;
+
+    void onEvent(Event& event) override;
+
+private:
+    static constexpr int numLabels = 6;
+
+    SplashScreen* splashScreen;  // owned
+    Label* labels[numLabels];    // owned: the title, then the rows best first
+    Button* continueButton;      // owned
+};
+
+#endif

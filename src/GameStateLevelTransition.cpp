@@ -1,0 +1,116 @@
+#include "GameStateLevelTransition.h"
+
+#include "Button.h"
+#include "Core.h"
+#include "Event.h"
+#include "EventManager.h"
+#include "GameStateIntro.h"
+#include "GameStatePlay.h"
+#include "GraphicsSystem.h"
+#include "SceneManager.h"
+#include "SplashScreen.h"
+#include "TextBox.h"
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr int fontId = 7;
+constexpr int downId = 3;
+constexpr int upId = 4;
+constexpr int continueId = 5;
+
+std::string levelBase(int level) { return "./data/level" + std::to_string(level); }
+
+bool levelExists(int level) { return std::ifstream(levelBase(level) + ".txt").is_open(); }
+
+// Only the first line counts; a carriage return before the line end is part of the line end.
+std::string screenText(int level, int score) {
+    if (!levelExists(level)) {
+        return GameState::updateHighScores(score) ? "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!"
+                                                  : "WOW! YOU WIN!";
+    }
+    std::ifstream tutorial(levelBase(level) + ".tut");
+    if (!tutorial.is_open()) {
+        return "WOW! YOU MADE IT TO LEVEL " + std::to_string(level) + "!";
+    }
+    std::string line;
+    std::getline(tutorial, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+} // namespace
+
+GameStateLevelTransition::GameStateLevelTransition(Core* core, int level, int score)
+    : GameState(core) {
+    Core::log("SCORE");
+    Core::log(std::to_string(score));
+    this->level = level;
+    this->score = score;
+    const std::string text = screenText(level, score);
+
+    GraphicsSystem* graphics = core->getGraphicsSystem();
+    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
+    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    splashScreen->setZOrder(0);
+    downButton = new Button(graphics, downId, "buttondown.bmp", 185, 99);
+    downButton->setZOrder(1);
+    upButton = new Button(graphics, upId, "buttonup.bmp", 185, 11);
+    upButton->setZOrder(2);
+    textBox = new TextBox(graphics, fontId, text, 130, 20, 114, 78, downId, upId);
+    textBox->setZOrder(3);
+    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton->setZOrder(4);
+
+    SceneManager* scene = core->getSceneManager();
+    scene->addWidget(splashScreen);
+    scene->addWidget(downButton);
+    scene->addWidget(upButton);
+    scene->addWidget(textBox);
+    scene->addWidget(continueButton);
+
+    EventManager* events = EventManager::getInstance();
+    events->registerListener(upButton);
+    events->registerListener(downButton);
+    events->registerListener(textBox);
+    events->registerListener(continueButton);
+}
+
+GameStateLevelTransition::~GameStateLevelTransition() {
+    core->getGraphicsSystem()->removeFont(fontId);
+    SceneManager* scene = core->getSceneManager();
+    scene->removeWidget(splashScreen);
+    scene->removeWidget(downButton);
+    scene->removeWidget(upButton);
+    scene->removeWidget(textBox);
+    scene->removeWidget(continueButton);
+    EventManager* events = EventManager::getInstance();
+    events->removeListener(upButton);
+    events->removeListener(downButton);
+    events->removeListener(textBox);
+    events->removeListener(continueButton);
+    delete continueButton;
+    delete textBox;
+    delete upButton;
+    delete downButton;
+    delete splashScreen;
+}
+
+// The level's existence is checked again here: the files may have changed while the player
+// read the screen.
+void GameStateLevelTransition::onEvent(Event& event) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+        return;
+    }
+    Event change(EVENT_CHANGE_STATE);
+    if (levelExists(level)) {
+        change.nextState = new GameStatePlay(core, level, score);
+    } else {
+        change.nextState = new GameStateIntro(core);
+    }
+    EventManager::getInstance()->postEvent(change);
+}
