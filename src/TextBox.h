@@ -15,9 +15,10 @@ public:
     TextBox(GraphicsSystem* graphics, int fontId, const std::string& text, int x, int y, int width,
             int height, int downButtonId, int upButtonId);
 
-    // Cuts the text at every single space; a lone "/" word is a forced line break.
+    // Cuts the text at every space: two spaces in a row give an empty word.
     void tokenize();
-    // Wraps the words greedily so that each line, its trailing space included, fits the width.
+    // Wraps the words greedily so that each line, its trailing space included, fits the width;
+    // a lone "/" word forces a line break.
     void lineize();
 
     void paint() override;
