@@ -79,23 +79,39 @@ Core::~Core() {
 }
 
 void Core::run() {
-    EventManager* events = EventManager::getInstance();
+    start();
+    while (running) {
+        pass();
+    }
+    finish();
+}
+
+void Core::start() {
     stateManager = new StateManager();
     log("Core::run() - stateManager Created");
     stateManager->changeState(new GameStateIntro(this));
     log("Core::run() - State Changed to Initial State");
     running = true;
-    while (running) {
-        messagePump();
-        post(EVENT_TICK, {static_cast<long>(SDL_GetTicks())});
-        events->dispatchEvents();
-        graphicsSystem->clear();
-        sceneManager->paint();
-        graphicsSystem->flip();
-    }
+}
+
+// The loop never sleeps: every pass polls, ticks, delivers and repaints the whole screen.
+void Core::pass() {
+    messagePump();
+    post(EVENT_TICK, {static_cast<long>(SDL_GetTicks())});
+    EventManager::getInstance()->dispatchEvents();
+    graphicsSystem->clear();
+    sceneManager->paint();
+    graphicsSystem->flip();
+}
+
+void Core::finish() {
     delete stateManager;
     stateManager = nullptr;
     log("Core::run() - Successful Game Termination");
+}
+
+GameState* Core::getCurrentState() const {
+    return stateManager != nullptr ? stateManager->getState() : nullptr;
 }
 
 // Escape acts on release, after its press was seen: EVENT_KEY_PRESSED, not EVENT_KEY_DOWN.

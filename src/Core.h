@@ -6,6 +6,7 @@
 
 #include <string>
 
+class GameState;
 class GraphicsSystem;
 class SceneManager;
 class StateManager;
@@ -19,6 +20,15 @@ public:
 
     // Runs the game from the title screen until something asks it to stop.
     void run();
+
+    // run() in its three steps, for tests and benchmarks that drive the loop themselves:
+    // start() installs the title screen, pass() is one turn of the main loop, and finish()
+    // takes the current screen down.
+    void start();
+    void pass();
+    void finish();
+    bool isRunning() const { return running; }
+    GameState* getCurrentState() const;
     // Takes at most one input event from the media library and posts the game events it means.
     void messagePump();
 

@@ -90,6 +90,41 @@ void SandboxTest::writePixels(const std::string& name, const std::vector<std::st
     saveSurface(surface, name);
 }
 
+namespace {
+
+Colour glyphColour(std::size_t cell) {
+    return Colour{static_cast<std::uint8_t>((cell % 32) * 8),
+                  static_cast<std::uint8_t>(64 + (cell / 32) * 128), 200};
+}
+
+} // namespace
+
+void SandboxTest::writeCodedFont(const std::string& name, int glyphWidth, int glyphHeight) {
+    std::vector<Colour> cells;
+    for (std::size_t cell = 0; cell < gameCharset.size(); ++cell) {
+        cells.push_back(glyphColour(cell));
+    }
+    writeBands(name, glyphWidth * static_cast<int>(cells.size()), glyphHeight, cells);
+}
+
+std::string SandboxTest::readText(int x, int y, int glyphWidth, int cells) {
+    std::string text;
+    for (int i = 0; i < cells; ++i) {
+        const Colour seen = pixel(x + i * glyphWidth, y);
+        char found = ' ';
+        for (std::size_t cell = 0; cell < gameCharset.size(); ++cell) {
+            if (asShown(glyphColour(cell)) == seen) {
+                found = gameCharset[cell];
+            }
+        }
+        text += found;
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    return text;
+}
+
 void SandboxTest::writeFile(const std::string& path, const std::string& content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << content;

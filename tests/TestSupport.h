@@ -22,10 +22,12 @@ struct Colour {
     bool operator==(const Colour& other) const {
         return r == other.r && g == other.g && b == other.b;
     }
+    bool operator!=(const Colour& other) const { return !(*this == other); }
 };
 std::ostream& operator<<(std::ostream& out, const Colour& colour);
 
 const Colour magenta{255, 0, 255};
+const std::string gameCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 
 // Runs each test in an empty temporary folder holding graphics/ and data/, and tears down
 // the event manager and the media library afterwards.
@@ -44,6 +46,12 @@ protected:
     // Writes a picture from rows of characters, each mapped through the legend.
     void writePixels(const std::string& name, const std::vector<std::string>& rows,
                      const std::vector<std::pair<char, Colour>>& legend);
+    // Writes a font picture of the game's 40 characters in which every glyph cell is one flat
+    // colour of its own, so readText() can tell from the screen which character lies where.
+    void writeCodedFont(const std::string& name, int glyphWidth, int glyphHeight);
+    // Reads cells characters drawn in a coded font from (x, y); a cell holding no glyph colour
+    // reads as a blank, and trailing blanks are dropped.
+    static std::string readText(int x, int y, int glyphWidth, int cells);
     void writeFile(const std::string& path, const std::string& content);
     std::string readFile(const std::string& path) const;
     std::vector<std::string> logLines() const;

@@ -1,0 +1,459 @@
+#include "Core.h"
+#include "EventManager.h"
+#include "GameStateGameOver.h"
+#include "GameStateHighScores.h"
+#include "GameStateIntro.h"
+#include "GameStateLevelTransition.h"
+#include "GameStatePlay.h"
+#include "GraphicsSystem.h"
+#include "SceneManager.h"
+#include "TestSupport.h"
+
+#include "SDL.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+constexpr int glyph = 8;
+const Colour tileColours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
+const Colour titleColour{100, 60, 20};
+const Colour popupColours[] = {{250, 250, 250}, {120, 120, 120}, {60, 200, 90}, {200, 60, 90}};
+const char* const popupNames[] = {"clocksmall.bmp", "clockbig.bmp", "bombsmall.bmp", "bombbig.bmp"};
+
+// Drives the real Core, its managers and the screens with chosen ticks and clicks. The
+// pictures are flat colours, and fonts are coded so text can be read back from the screen.
+class GameStatesTest : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        writeCodedFont("fontwhite.bmp", glyph, glyph);
+        writeCodedFont("fontblack.bmp", glyph, glyph);
+        writeBands("tiles.bmp", 100, 20,
+                   std::vector<Colour>(std::begin(tileColours), std::end(tileColours)));
+        writeBands("title.bmp", 256, 240, {titleColour});
+        for (int i = 0; i < 4; ++i) {
+            writeBands(popupNames[i], 16, 16, {popupColours[i]});
+        }
+        core = new Core();
+        core->start();
+        now = SDL_GetTicks();
+    }
+    void TearDown() override {
+        core->finish();
+        delete core;
+        SandboxTest::TearDown();
+    }
+
+    void deliver() { EventManager::getInstance()->dispatchEvents(); }
+
+    void install(GameState* state) {
+        Event change(EVENT_CHANGE_STATE);
+        change.nextState = state;
+        EventManager::getInstance()->postEvent(change);
+        deliver();
+        // The new screen's timers started on the real clock: the game clock restarts there.
+        now = SDL_GetTicks();
+    }
+
+    // Moves the game clock on by the given milliseconds and delivers one tick.
+    void tick(long milliseconds = 1) {
+        now += milliseconds;
+        postTick(now);
+        deliver();
+    }
+
+    void click(int button, int x, int y) {
+        postEvent(EVENT_MOUSE_CLICKED, {button, x, y});
+        deliver();
+    }
+
+    void pressButton(long id) {
+        postEvent(EVENT_BUTTON_CLICKED, {id});
+        deliver();
+    }
+
+    void frame() {
+        core->getGraphicsSystem()->clear();
+        core->getSceneManager()->paint();
+    }
+
+    template <typename State> State* current() {
+        return dynamic_cast<State*>(core->getCurrentState());
+    }
+
+    std::string timeText() {
+        frame();
+        return readText(123, 5, glyph, 2);
+    }
+
+    // The lines of the text box at (130, 20), read off the screen.
+    std::vector<std::string> boxLines() {
+        frame();
+        std::vector<std::string> lines;
+        for (int y = 20; y + glyph <= 98; y += glyph) {
+            lines.push_back(readText(130, y, glyph, 14));
+        }
+        while (!lines.empty() && lines.back().empty()) {
+            lines.pop_back();
+        }
+        return lines;
+    }
+
+    // The score the last level-transition screen was built with, from its log lines.
+    std::string lastLoggedScore() {
+        const auto lines = logLines();
+        for (std::size_t i = lines.size(); i-- > 1;) {
+            if (lines[i - 1] == "SCORE") {
+                return lines[i];
+            }
+        }
+        return "none";
+    }
+
+    // A level of one row: the first cell is one click from its solution, the rest are solved.
+    void writeLevel(int level, const std::string& seconds, int kinds = 3) {
+        const std::string base = "data/level" + std::to_string(level);
+        writeFile(base + ".txt", "1 3 " + std::to_string(kinds) + "\n0 1 2\n1 1 2\n");
+        writeFile(base + ".tim", seconds);
+    }
+
+    void endPreview() { tick(2000); }
+
+    int popupShown() {
+        frame();
+        for (int i = 0; i < 4; ++i) {
+            if (pixel(150, 10) == asShown(popupColours[i])) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    Core* core = nullptr;
+    long now = 0;
+};
+
+} // namespace
+
+TEST_F(GameStatesTest, TitleButtonsLeadToTheirScreensOrQuit) {
+    ASSERT_NE(current<GameStateIntro>(), nullptr);
+    for (long ignored : {3L, 4L, 5L, 99L}) {
+        pressButton(ignored);
+        EXPECT_NE(current<GameStateIntro>(), nullptr) << ignored;
+    }
+    pressButton(1);
+    ASSERT_NE(current<GameStateHighScores>(), nullptr);
+    pressButton(5);
+    ASSERT_NE(current<GameStateIntro>(), nullptr);
+    pressButton(0);
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    EXPECT_EQ(lastLoggedScore(), "0");
+    install(new GameStateIntro(core));
+    EXPECT_TRUE(core->isRunning());
+    pressButton(2);
+    EXPECT_FALSE(core->isRunning());
+    EXPECT_NE(current<GameStateIntro>(), nullptr);
+}
+
+TEST_F(GameStatesTest, ScreenChangeDeletesTheOldScreenWithinTheSamePass) {
+    frame();
+    EXPECT_EQ(pixel(5, 5), asShown(titleColour));
+    writeLevel(1, "30");
+    // The click is heard by the intro, which builds the next screen; the same delivery
+    // installs it and takes the title down.
+    postEvent(EVENT_BUTTON_CLICKED, {0});
+    deliver();
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    frame();
+    EXPECT_NE(pixel(5, 5), asShown(titleColour));
+    const auto lines = logLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Freeing Resource: title.bmp"), lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "Core::onEvent(...) - Attempting to Change State"),
+        lines.end());
+    // The title's buttons are gone from the listeners: start no longer reacts.
+    pressButton(0);
+    EXPECT_NE(current<GameStateLevelTransition>(), nullptr);
+}
+
+TEST_F(GameStatesTest, PreviewShowsTheSolutionThenTheCountdownRuns) {
+    writeLevel(1, "12");
+    install(new GameStatePlay(core, 1, 0));
+    frame();
+    EXPECT_EQ(pixel(15, 35), asShown(tileColours[1])); // the solution's first cell
+    EXPECT_EQ(readText(10, 5, glyph, 12), "SCORE 0");
+    EXPECT_EQ(readText(166, 5, glyph, 8), "LEVEL 1");
+    tick(1990); // a few real milliseconds may have passed since the preview began
+    EXPECT_EQ(timeText(), "");
+    tick(10);
+    frame();
+    EXPECT_EQ(pixel(15, 35), asShown(tileColours[0])); // the player's own grid
+    tick(1000);
+    EXPECT_EQ(timeText(), "12");
+    for (int second = 0; second < 3; ++second) {
+        tick(1000);
+    }
+    EXPECT_EQ(timeText(), "09");
+}
+
+TEST_F(GameStatesTest, TimeOutComesWithTheLastFireAndKeepsTheStartingScore) {
+    writeLevel(3, "60");
+    install(new GameStatePlay(core, 3, 40));
+    endPreview();
+    int fires = 0;
+    while (current<GameStatePlay>() != nullptr && fires < 100) {
+        tick(1000);
+        ++fires;
+    }
+    EXPECT_EQ(fires, 60);
+    ASSERT_NE(current<GameStateGameOver>(), nullptr);
+    EXPECT_EQ(readFile("data/highscores.txt"), "40\n0\n0\n0\n0\n");
+    EXPECT_EQ(boxLines(),
+              (std::vector<std::string>{"OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"}));
+}
+
+TEST_F(GameStatesTest, SolveCarriesTheSecondsLeftIntoTheNextLevel) {
+    writeLevel(2, "20");
+    install(new GameStatePlay(core, 2, 40));
+    std::srand(7); // no pop-up may disturb the count
+    endPreview();
+    for (int second = 0; second < 3; ++second) {
+        tick(1000);
+    }
+    click(MOUSE_LEFT, 11, 30); // the one wrong cell
+    ASSERT_NE(current<GameStatePlay>(), nullptr);
+    tick(1);
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    EXPECT_EQ(lastLoggedScore(), "57");
+    EXPECT_EQ(boxLines(),
+              (std::vector<std::string>{"WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"}));
+}
+
+TEST_F(GameStatesTest, SolveDuringThePreviewEarnsNoBonus) {
+    writeLevel(1, "20");
+    writeLevel(2, "20");
+    install(new GameStatePlay(core, 1, 15));
+    click(MOUSE_LEFT, 11, 30); // ignored while the solution shows
+    tick(1);
+    EXPECT_NE(current<GameStatePlay>(), nullptr);
+    click(MOUSE_RIGHT, 250, 230);
+    click(MOUSE_LEFT, 11, 30);
+    tick(1);
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    EXPECT_EQ(lastLoggedScore(), "15");
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"WOW! YOU MADE", "IT TO LEVEL", "2!"}));
+}
+
+TEST_F(GameStatesTest, SolveAndTimeOutOnTheSameTickHandOverOnce) {
+    writeLevel(1, "1");
+    install(new GameStatePlay(core, 1, 5));
+    endPreview();
+    click(MOUSE_LEFT, 11, 30);
+    tick(1000); // solved, and the only second runs out
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    EXPECT_EQ(lastLoggedScore(), "5");
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.txt.new"));
+    // The win path wrote the table once; no game-over screen followed.
+    EXPECT_EQ(readFile("data/highscores.txt"), "5\n0\n0\n0\n0\n");
+}
+
+TEST_F(GameStatesTest, UntimedLevelWhenTheTimeFileIsMissingOrNotANumber) {
+    for (const char* content : {"", "soon"}) {
+        writeLevel(1, content);
+        if (std::string(content).empty()) {
+            std::filesystem::remove("data/level1.tim");
+        }
+        install(new GameStatePlay(core, 1, 0));
+        endPreview();
+        for (int second = 0; second < 5; ++second) {
+            tick(1000);
+        }
+        EXPECT_NE(current<GameStatePlay>(), nullptr) << content;
+        EXPECT_EQ(timeText(), "") << content;
+        const auto lines = logLines();
+        bool logged = false;
+        for (const auto& line : lines) {
+            logged |= line.find("No Time Limit in ./data/level1.tim") != std::string::npos;
+        }
+        EXPECT_TRUE(logged) << content;
+        writeFile("debug.txt", "");
+    }
+}
+
+TEST_F(GameStatesTest, NegativeTimeRunsOutAtTheFirstSecond) {
+    writeLevel(1, "-5");
+    install(new GameStatePlay(core, 1, 0));
+    endPreview();
+    tick(1000);
+    EXPECT_NE(current<GameStateGameOver>(), nullptr);
+}
+
+TEST_F(GameStatesTest, LevelOneNeverShowsAPopUp) {
+    writeLevel(1, "30");
+    install(new GameStatePlay(core, 1, 0));
+    endPreview();
+    for (int i = 0; i < 1000; ++i) {
+        postEvent(EVENT_TILE_CHANGED, {0, 0});
+    }
+    deliver();
+    EXPECT_EQ(popupShown(), -1);
+}
+
+TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
+    writeFile("data/level2.txt", "3 4 5\n0 0 0 0 0 0 0 0 0 0 0 0\n1 1 1 1 1 1 1 1 1 1 1 1\n");
+    writeFile("data/level2.tim", "30");
+    bool seen[4] = {};
+    for (unsigned seed = 1; seed < 200 && !(seen[0] && seen[1] && seen[2] && seen[3]); ++seed) {
+        install(new GameStatePlay(core, 2, 0));
+        std::srand(seed);
+        endPreview();
+        tick(1000);
+        ASSERT_EQ(timeText(), "30");
+        int kind = -1;
+        for (int clicks = 0; clicks < 2000 && kind < 0; ++clicks) {
+            postEvent(EVENT_TILE_CHANGED, {0, 0});
+            deliver();
+            kind = popupShown();
+        }
+        ASSERT_GE(kind, 0) << "seed " << seed;
+        seen[kind] = true;
+        // Only one at a time.
+        for (int i = 0; i < 300; ++i) {
+            postEvent(EVENT_TILE_CHANGED, {0, 0});
+        }
+        deliver();
+        EXPECT_EQ(popupShown(), kind);
+        tick(1);
+        const std::string expected[] = {"34", "39", "29", "29"};
+        EXPECT_EQ(timeText(), expected[kind]) << "seed " << seed;
+        // Bombs scatter tile values within the grid and within the kinds.
+        frame();
+        int changed = 0;
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                const Colour painted = pixel(10 + c * 23 + 5, 29 + r * 23 + 5);
+                bool known = false;
+                for (const Colour& tile : tileColours) {
+                    known |= painted == asShown(tile);
+                }
+                EXPECT_TRUE(known) << r << "," << c;
+                changed += painted != asShown(tileColours[0]);
+            }
+        }
+        EXPECT_LE(changed, kind == 2 ? 2 : kind == 3 ? 5 : 0) << "seed " << seed;
+        EXPECT_EQ(pixel(10 + 4 * 23 + 5, 35), asShown({0, 0, 0})); // nothing beyond the grid
+        tick(2000);
+        EXPECT_EQ(popupShown(), -1);
+        // A play screen's timers go by id, so it never directly follows another play screen.
+        install(new GameStateIntro(core));
+    }
+    EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3]);
+}
+
+TEST_F(GameStatesTest, ClockBeforeTheCountdownAddsNothing) {
+    writeLevel(2, "30");
+    install(new GameStatePlay(core, 2, 0));
+    std::srand(1);
+    int kind = -1;
+    for (int clicks = 0; clicks < 2000 && kind < 0; ++clicks) {
+        postEvent(EVENT_TILE_CHANGED, {0, 0});
+        deliver();
+        kind = popupShown();
+    }
+    ASSERT_GE(kind, 0);
+    endPreview();
+    tick(1000);
+    EXPECT_EQ(timeText(), "30");
+}
+
+TEST_F(GameStatesTest, TransitionShowsTheTutorialsFirstLineOrTheGreeting) {
+    writeLevel(4, "30");
+    writeFile("data/level4.tut", "CLICK A TILE / TO CHANGE IT.\r\nSECOND LINE NOT SHOWN\n");
+    install(new GameStateLevelTransition(core, 4, 9));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"CLICK A TILE", "TO CHANGE IT."}));
+    writeFile("data/level4.tut", "");
+    install(new GameStateLevelTransition(core, 4, 9));
+    EXPECT_EQ(boxLines(), std::vector<std::string>{});
+    std::filesystem::remove("data/level4.tut");
+    install(new GameStateLevelTransition(core, 4, 9));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"WOW! YOU MADE", "IT TO LEVEL", "4!"}));
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.txt"));
+}
+
+TEST_F(GameStatesTest, LongTutorialScrollsWithTheArrowButtons) {
+    writeLevel(1, "30");
+    std::string text;
+    for (int i = 1; i <= 12; ++i) {
+        text += "LINE" + std::to_string(i) + " / ";
+    }
+    writeFile("data/level1.tut", text + "\n");
+    install(new GameStateLevelTransition(core, 1, 0));
+    EXPECT_EQ(boxLines().front(), "LINE1");
+    pressButton(3);
+    pressButton(3);
+    EXPECT_EQ(boxLines().front(), "LINE3");
+    pressButton(4);
+    EXPECT_EQ(boxLines().front(), "LINE2");
+}
+
+TEST_F(GameStatesTest, WinRecordsTheScoreAndContinueRechecksTheLevel) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    install(new GameStateLevelTransition(core, 7, 35));
+    EXPECT_EQ(boxLines(),
+              (std::vector<std::string>{"WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"}));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n40\n35\n30\n20\n");
+    // The level appears while the win screen shows: continue plays it with the carried score.
+    writeLevel(7, "30");
+    pressButton(5);
+    ASSERT_NE(current<GameStatePlay>(), nullptr);
+    frame();
+    EXPECT_EQ(readText(10, 5, glyph, 12), "SCORE 35");
+    // And the other way: the level vanishes while its tutorial shows.
+    install(new GameStateLevelTransition(core, 7, 35));
+    std::filesystem::remove("data/level7.txt");
+    pressButton(5);
+    EXPECT_NE(current<GameStateIntro>(), nullptr);
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n40\n35\n30\n20\n");
+}
+
+TEST_F(GameStatesTest, GameOverSaysWhetherTheScoreEnteredTheTable) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    install(new GameStateGameOver(core, 10));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST!"}));
+    pressButton(3); // no scroll buttons: nothing moves
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST!"}));
+    pressButton(5);
+    EXPECT_NE(current<GameStateIntro>(), nullptr);
+}
+
+TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
+    writeFile("data/highscores.txt", "50 XYZ\n30\n");
+    for (int visit = 0; visit < 2; ++visit) {
+        install(new GameStateHighScores(core));
+        frame();
+        EXPECT_EQ(readText(130, 11, glyph, 12), "HIGH SCORES");
+        EXPECT_EQ(readText(130, 30, glyph, 4), "50");
+        EXPECT_EQ(readText(130, 41, glyph, 4), "XYZ");
+        EXPECT_EQ(readText(130, 52, glyph, 4), "30");
+        EXPECT_EQ(readText(130, 63, glyph, 4), "");
+        install(new GameStateIntro(core));
+    }
+    EXPECT_EQ(readFile("data/highscores.txt"), "50 XYZ\n30\n");
+}
+
+TEST_F(GameStatesTest, ScreensReleaseTheirFontsSoNothingPilesUp) {
+    writeLevel(1, "30");
+    GraphicsSystem* graphics = core->getGraphicsSystem();
+    for (int round = 0; round < 50; ++round) {
+        install(new GameStateLevelTransition(core, 1, 0));
+        install(new GameStatePlay(core, 1, 0));
+        EXPECT_EQ(graphics->getFontWidth(7), 0);
+        install(new GameStateGameOver(core, 0));
+        EXPECT_EQ(graphics->getFontWidth(6), 0);
+        install(new GameStateHighScores(core));
+        install(new GameStateIntro(core));
+        ASSERT_EQ(graphics->getFontWidth(7), 0) << round;
+    }
+}

@@ -1,0 +1,97 @@
+#include "GameState.h"
+
+#include "TestSupport.h"
+
+#include <filesystem>
+
+namespace {
+
+class HighScoresTest : public SandboxTest {};
+
+struct UpdateCase {
+    const char* name;
+    bool fileExists;
+    std::string before;
+    int score;
+    bool entered;
+    std::string after;
+};
+
+} // namespace
+
+TEST_F(HighScoresTest, UpdateFollowsTheTableRules) {
+    const std::string table = "50\n40\n30\n20\n10\n";
+    const UpdateCase cases[] = {
+        {"missing file, zero", false, "", 0, false, "0\n0\n0\n0\n0\n"},
+        {"missing file, ten", false, "", 10, true, "10\n0\n0\n0\n0\n"},
+        {"tie goes behind", true, table, 30, true, "50\n40\n30\n30\n20\n"},
+        {"equal to the fifth", true, table, 10, false, table},
+        {"new best", true, table, 60, true, "60\n50\n40\n30\n20\n"},
+        {"one above the fifth", true, table, 11, true, "50\n40\n30\n20\n11\n"},
+        {"short file", true, "50\n40\n30\n", 5, true, "50\n40\n30\n5\n0\n"},
+        {"text stops the reading", true, "50\nXYZ\n30\n", 20, true, "50\n20\n0\n0\n0\n"},
+        {"glued text reads its number", true, "12AB 7\n", 3, true, "12\n3\n0\n0\n0\n"},
+        {"out of range ends the read", true, "9\n99999999999\n4\n", 1, true, "9\n1\n0\n0\n0\n"},
+        {"extra entries dropped", true, "7 6 5 4 3 2 1", 0, false, "7\n6\n5\n4\n3\n"},
+        {"blanks, tabs and CRLF", true, "8 7\t6\r\n\r\n5 4", 6, true, "8\n7\n6\n6\n5\n"},
+        {"negative beaten by zero", true, "5\n4\n3\n2\n-1\n", 0, true, "5\n4\n3\n2\n0\n"},
+        {"leading zeros rewritten", true, "007\n", 1, true, "7\n1\n0\n0\n0\n"},
+        {"lowest score", true, "", -2147483647 - 1, false, "0\n0\n0\n0\n0\n"},
+    };
+    for (const UpdateCase& c : cases) {
+        std::filesystem::remove("data/highscores.txt");
+        if (c.fileExists) {
+            writeFile("data/highscores.txt", c.before);
+        }
+        EXPECT_EQ(GameState::updateHighScores(c.score), c.entered) << c.name;
+        EXPECT_EQ(readFile("data/highscores.txt"), c.after) << c.name;
+    }
+    EXPECT_FALSE(std::filesystem::exists("data/highscores.txt.new"));
+}
+
+TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
+    struct Case {
+        const char* name;
+        bool fileExists;
+        std::string content;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {"five lines", true, "50\n40\n30\n20\n10\n", {"50", "40", "30", "20", "10"}},
+        {"one line", true, "50 40 30 20 10", {"50", "40", "30", "20", "10"}},
+        {"seven entries", true, "1 2 3 4 5 6 7", {"1", "2", "3", "4", "5"}},
+        {"text kept", true, "50\nXYZ\n30\n", {"50", "XYZ", "30", "", ""}},
+        {"leading zeros kept", true, "007\n", {"007", "", "", "", ""}},
+        {"missing", false, "", {"", "", "", "", ""}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove("data/highscores.txt");
+        if (c.fileExists) {
+            writeFile("data/highscores.txt", c.content);
+        }
+        EXPECT_EQ(GameState::readHighScores(), c.shown) << c.name;
+        if (c.fileExists) {
+            EXPECT_EQ(readFile("data/highscores.txt"), c.content) << c.name;
+        }
+    }
+}
+
+TEST_F(HighScoresTest, FailedWriteKeepsTheOldTableWholeAndIsLogged) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    // A folder where the new table would be written makes the write fail, even for root.
+    std::filesystem::create_directory("data/highscores.txt.new");
+    EXPECT_TRUE(GameState::updateHighScores(45));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n40\n30\n20\n10\n");
+    const auto lines = logLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(),
+              "GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt");
+}
+
+TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {
+    std::filesystem::remove_all("data");
+    EXPECT_TRUE(GameState::updateHighScores(3));
+    EXPECT_FALSE(GameState::updateHighScores(0));
+    EXPECT_FALSE(std::filesystem::exists("data"));
+    EXPECT_EQ(logLines().size(), 2u);
+}
