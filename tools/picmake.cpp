@@ -1,0 +1,687 @@
+// picmake turns a picture source written as text (graphics/*.pic) into a 24-bit Windows BMP file,
+// so that every picture of the game can be reviewed and changed as text.
+//
+// Usage: picmake SOURCE.pic OUTPUT.bmp
+//
+// A source is a list of drawing commands, one a line; "#" starts a comment. Coordinates are pixels
+// from the top-left corner, shifted by the current origin. The canvas starts transparent, that is
+// magenta (255, 0, 255), the colour the game keys out.
+//
+//   size W H                         new canvas, all transparent
+//   color NAME R G B                 names a colour; one-character names are used by pixel blocks.
+//                                    "clear" is predefined as the transparent magenta.
+//   origin X Y                       offset added to every later coordinate (absolute, not summed)
+//   include FILE                     runs the commands of another file (path relative to this one)
+//   fill COLOR                       the whole canvas
+//   rect X Y W H COLOR               filled rectangle
+//   frame X Y W H COLOR              one-pixel outline of a rectangle
+//   rrect X Y W H COLOR              filled rectangle with its four corner pixels left out
+//   line X0 Y0 X1 Y1 COLOR           straight line
+//   ellipse CX CY RX RY COLOR        filled ellipse
+//   ring CX CY RX RY COLOR           one-pixel outline of an ellipse
+//   bands X Y W H C1 C2 N            N horizontal bands of equal height blending from C1 to C2
+//   recolor X Y W H FROM C1 C2       inside the rectangle, pixels of colour FROM become a vertical
+//                                    blend from C1 (top row) to C2 (bottom row)
+//   glyphs FILE                      loads the pixel font used by text, ctext and fontstrip
+//   text X Y COLOR "TEXT" [OPTIONS]  draws text; OPTIONS: scale N | edge COLOR N | shadow COLOR DX DY
+//   ctext CX Y COLOR "TEXT" [OPTIONS]   the same, centred on column CX
+//   fontstrip "CHARS" CW CH DX DY COLOR [OPTIONS]
+//                                    new canvas of one CW x CH cell per character, side by side,
+//                                    each glyph drawn at (DX, DY) in its cell with the text OPTIONS
+//   pixels X Y [scale N]             pixel art: the following lines up to "end" are rows of
+//                                    one-character colour names; "." leaves the canvas unchanged.
+//                                    Each pixel becomes an N x N square (default: pixelscale).
+//   pixelscale N                     default scale of later pixel blocks (1 at the start), so
+//                                    that one included sprite can be drawn at several sizes
+//
+// The glyph file holds "glyphsize W H" and then, for each character, a line "glyph C" followed by
+// H rows of W characters, "#" for ink and "." for empty.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Color {
+    int r = 255;
+    int g = 0;
+    int b = 255;
+};
+
+struct Glyph {
+    std::vector<std::string> rows;
+};
+
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    std::vector<Color> pixels;
+
+    void set(int x, int y, const Color& c) {
+        if (x >= 0 && y >= 0 && x < width && y < height) {
+            pixels[static_cast<size_t>(y) * width + x] = c;
+        }
+    }
+    bool get(int x, int y, Color& c) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) {
+            return false;
+        }
+        c = pixels[static_cast<size_t>(y) * width + x];
+        return true;
+    }
+};
+
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Splits a command line into words; a word in double quotes may hold spaces.
+std::vector<std::string> splitWords(const std::string& line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            ++i;
+        } else if (line[i] == '#') {
+            break;
+        } else if (line[i] == '"') {
+            size_t end = line.find('"', i + 1);
+            if (end == std::string::npos) {
+                throw Error("unterminated string");
+            }
+            words.push_back(line.substr(i, end - i + 1));
+            i = end + 1;
+        } else {
+            size_t end = i;
+            while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r') {
+                ++end;
+            }
+            words.push_back(line.substr(i, end - i));
+            i = end;
+        }
+    }
+    return words;
+}
+
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+class Painter {
+public:
+    void run(const std::string& path);
+    const Canvas& canvas() const { return canvas_; }
+
+private:
+    Canvas canvas_;
+    std::map<std::string, Color> colors_{{"clear", Color{}}};
+    std::map<char, Glyph> glyphs_;
+    int glyphW_ = 0;
+    int glyphH_ = 0;
+    int originX_ = 0;
+    int originY_ = 0;
+    int pixelScale_ = 1;
+
+    void command(const std::vector<std::string>& w, std::istream& in, const std::string& path,
+                 int& lineNo);
+    int num(const std::string& s) const;
+    Color color(const std::string& name) const;
+    static std::string unquote(const std::string& s);
+    void need(const std::vector<std::string>& w, size_t n) const;
+    void requireCanvas() const;
+    void rect(int x, int y, int w, int h, const Color& c);
+    void ellipse(int cx, int cy, int rx, int ry, const Color& c, bool outlineOnly);
+    void line(int x0, int y0, int x1, int y1, const Color& c);
+    void loadGlyphs(const std::string& path);
+    void text(int x, int y, const std::string& s, const std::vector<std::string>& w,
+              size_t firstOption, bool centred);
+    void fontstrip(const std::vector<std::string>& w);
+    int textWidth(const std::string& s, int scale) const;
+    std::vector<std::vector<bool>> textMask(const std::string& s, int scale) const;
+};
+
+int Painter::num(const std::string& s) const {
+    try {
+        size_t used = 0;
+        int v = std::stoi(s, &used);
+        if (used != s.size()) {
+            throw Error("");
+        }
+        return v;
+    } catch (const std::exception&) {
+        throw Error("not a number: " + s);
+    }
+}
+
+Color Painter::color(const std::string& name) const {
+    auto it = colors_.find(name);
+    if (it == colors_.end()) {
+        throw Error("unknown colour: " + name);
+    }
+    return it->second;
+}
+
+std::string Painter::unquote(const std::string& s) {
+    if (s.size() < 2 || s.front() != '"' || s.back() != '"') {
+        throw Error("expected a quoted string: " + s);
+    }
+    return s.substr(1, s.size() - 2);
+}
+
+void Painter::need(const std::vector<std::string>& w, size_t n) const {
+    if (w.size() < n + 1) {
+        throw Error("'" + w[0] + "' needs " + std::to_string(n) + " arguments");
+    }
+}
+
+void Painter::requireCanvas() const {
+    if (canvas_.width == 0) {
+        throw Error("drawing before 'size'");
+    }
+}
+
+void Painter::rect(int x, int y, int w, int h, const Color& c) {
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            canvas_.set(x + i, y + j, c);
+        }
+    }
+}
+
+// A pixel belongs to the ellipse when its centre lies inside it; the outline is the set of
+// inside pixels with a 4-neighbour outside.
+void Painter::ellipse(int cx, int cy, int rx, int ry, const Color& c, bool outlineOnly) {
+    auto inside = [&](int px, int py) {
+        double dx = (px - cx) / (rx + 0.5);
+        double dy = (py - cy) / (ry + 0.5);
+        return dx * dx + dy * dy <= 1.0;
+    };
+    for (int py = cy - ry; py <= cy + ry; ++py) {
+        for (int px = cx - rx; px <= cx + rx; ++px) {
+            if (!inside(px, py)) {
+                continue;
+            }
+            if (outlineOnly && inside(px - 1, py) && inside(px + 1, py) && inside(px, py - 1) &&
+                inside(px, py + 1)) {
+                continue;
+            }
+            canvas_.set(px, py, c);
+        }
+    }
+}
+
+void Painter::line(int x0, int y0, int x1, int y1, const Color& c) {
+    int dx = std::abs(x1 - x0);
+    int dy = -std::abs(y1 - y0);
+    int sx = x0 < x1 ? 1 : -1;
+    int sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    while (true) {
+        canvas_.set(x0, y0, c);
+        if (x0 == x1 && y0 == y1) {
+            break;
+        }
+        int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void Painter::loadGlyphs(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw Error("cannot open glyph file " + path);
+    }
+    glyphs_.clear();
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        std::vector<std::string> w = splitWords(line);
+        if (w.empty()) {
+            continue;
+        }
+        if (w[0] == "glyphsize" && w.size() == 3) {
+            glyphW_ = num(w[1]);
+            glyphH_ = num(w[2]);
+        } else if (w[0] == "glyph" && w.size() == 2 && w[1].size() == 1) {
+            if (glyphW_ <= 0 || glyphH_ <= 0) {
+                throw Error(path + ": 'glyph' before 'glyphsize'");
+            }
+            Glyph g;
+            for (int r = 0; r < glyphH_; ++r) {
+                std::string row;
+                if (!std::getline(in, row)) {
+                    throw Error(path + ": glyph " + w[1] + " is cut short");
+                }
+                ++lineNo;
+                if (!row.empty() && row.back() == '\r') {
+                    row.pop_back();
+                }
+                if (static_cast<int>(row.size()) != glyphW_ ||
+                    row.find_first_not_of("#.") != std::string::npos) {
+                    throw Error(path + ":" + std::to_string(lineNo) + ": bad glyph row");
+                }
+                g.rows.push_back(row);
+            }
+            glyphs_[w[1][0]] = g;
+        } else {
+            throw Error(path + ":" + std::to_string(lineNo) + ": unknown line");
+        }
+    }
+}
+
+int Painter::textWidth(const std::string& s, int scale) const {
+    if (s.empty()) {
+        return 0;
+    }
+    return (static_cast<int>(s.size()) * (glyphW_ + 1) - 1) * scale;
+}
+
+// Ink of the text at its final size; characters without a glyph (the space) stay empty.
+std::vector<std::vector<bool>> Painter::textMask(const std::string& s, int scale) const {
+    int w = textWidth(s, scale);
+    int h = glyphH_ * scale;
+    std::vector<std::vector<bool>> mask(h, std::vector<bool>(w, false));
+    for (size_t i = 0; i < s.size(); ++i) {
+        auto it = glyphs_.find(s[i]);
+        if (it == glyphs_.end()) {
+            if (s[i] != ' ') {
+                throw Error(std::string("no glyph for '") + s[i] + "'");
+            }
+            continue;
+        }
+        for (int r = 0; r < glyphH_; ++r) {
+            for (int c = 0; c < glyphW_; ++c) {
+                if (it->second.rows[r][c] != '#') {
+                    continue;
+                }
+                for (int j = 0; j < scale; ++j) {
+                    for (int k = 0; k < scale; ++k) {
+                        mask[r * scale + j][(static_cast<int>(i) * (glyphW_ + 1) + c) * scale + k] =
+                            true;
+                    }
+                }
+            }
+        }
+    }
+    return mask;
+}
+
+void Painter::text(int x, int y, const std::string& s, const std::vector<std::string>& w,
+                   size_t firstOption, bool centred) {
+    if (glyphs_.empty()) {
+        throw Error("text before 'glyphs'");
+    }
+    Color ink = color(w[3]);
+    int scale = 1;
+    bool hasEdge = false;
+    Color edge;
+    int edgeWidth = 0;
+    bool hasShadow = false;
+    Color shadow;
+    int shadowDx = 0;
+    int shadowDy = 0;
+    for (size_t i = firstOption; i < w.size();) {
+        if (w[i] == "scale" && i + 1 < w.size()) {
+            scale = num(w[i + 1]);
+            i += 2;
+        } else if (w[i] == "edge" && i + 2 < w.size()) {
+            hasEdge = true;
+            edge = color(w[i + 1]);
+            edgeWidth = num(w[i + 2]);
+            i += 3;
+        } else if (w[i] == "shadow" && i + 3 < w.size()) {
+            hasShadow = true;
+            shadow = color(w[i + 1]);
+            shadowDx = num(w[i + 2]);
+            shadowDy = num(w[i + 3]);
+            i += 4;
+        } else {
+            throw Error("unknown text option: " + w[i]);
+        }
+    }
+    if (scale < 1) {
+        throw Error("scale must be at least 1");
+    }
+    if (centred) {
+        x -= textWidth(s, scale) / 2;
+    }
+    std::vector<std::vector<bool>> inkMask = textMask(s, scale);
+    int pad = edgeWidth + std::max(std::abs(shadowDx), std::abs(shadowDy));
+    int h = static_cast<int>(inkMask.size()) + 2 * pad;
+    int wd = (inkMask.empty() ? 0 : static_cast<int>(inkMask[0].size())) + 2 * pad;
+    // Work on a padded grid: 0 empty, 1 ink, 2 edge.
+    std::vector<std::vector<int>> grid(h, std::vector<int>(wd, 0));
+    for (size_t r = 0; r < inkMask.size(); ++r) {
+        for (size_t c = 0; c < inkMask[r].size(); ++c) {
+            if (inkMask[r][c]) {
+                grid[r + pad][c + pad] = 1;
+            }
+        }
+    }
+    if (hasEdge) {
+        for (int pass = 0; pass < edgeWidth; ++pass) {
+            std::vector<std::vector<int>> next = grid;
+            for (int r = 0; r < h; ++r) {
+                for (int c = 0; c < wd; ++c) {
+                    if (grid[r][c] != 0) {
+                        continue;
+                    }
+                    for (int dr = -1; dr <= 1; ++dr) {
+                        for (int dc = -1; dc <= 1; ++dc) {
+                            int rr = r + dr;
+                            int cc = c + dc;
+                            if (rr >= 0 && cc >= 0 && rr < h && cc < wd && grid[rr][cc] != 0) {
+                                next[r][c] = 2;
+                            }
+                        }
+                    }
+                }
+            }
+            grid = next;
+        }
+    }
+    int left = x - pad;
+    int top = y - pad;
+    if (hasShadow) {
+        for (int r = 0; r < h; ++r) {
+            for (int c = 0; c < wd; ++c) {
+                if (grid[r][c] != 0) {
+                    canvas_.set(left + c + shadowDx, top + r + shadowDy, shadow);
+                }
+            }
+        }
+    }
+    for (int r = 0; r < h; ++r) {
+        for (int c = 0; c < wd; ++c) {
+            if (grid[r][c] == 1) {
+                canvas_.set(left + c, top + r, ink);
+            } else if (grid[r][c] == 2) {
+                canvas_.set(left + c, top + r, edge);
+            }
+        }
+    }
+}
+
+void Painter::fontstrip(const std::vector<std::string>& w) {
+    need(w, 6);
+    std::string chars = unquote(w[1]);
+    int cw = num(w[2]);
+    int ch = num(w[3]);
+    int dx = num(w[4]);
+    int dy = num(w[5]);
+    std::vector<std::string> textWords = {"text", "0", "0", w[6]};
+    for (size_t i = 7; i < w.size(); ++i) {
+        textWords.push_back(w[i]);
+    }
+    canvas_ = Canvas{cw * static_cast<int>(chars.size()), ch,
+                     std::vector<Color>(static_cast<size_t>(cw) * chars.size() * ch)};
+    for (size_t i = 0; i < chars.size(); ++i) {
+        text(originX_ + static_cast<int>(i) * cw + dx, originY_ + dy, std::string(1, chars[i]),
+             textWords, 4, false);
+    }
+}
+
+void Painter::command(const std::vector<std::string>& w, std::istream& in,
+                      const std::string& path, int& lineNo) {
+    const std::string& op = w[0];
+    auto X = [&](size_t i) { return num(w[i]) + originX_; };
+    auto Y = [&](size_t i) { return num(w[i]) + originY_; };
+    if (op == "size") {
+        need(w, 2);
+        int wd = num(w[1]);
+        int ht = num(w[2]);
+        if (wd <= 0 || ht <= 0) {
+            throw Error("size must be positive");
+        }
+        canvas_ = Canvas{wd, ht, std::vector<Color>(static_cast<size_t>(wd) * ht)};
+    } else if (op == "color") {
+        need(w, 4);
+        Color c{num(w[2]), num(w[3]), num(w[4])};
+        if (c.r < 0 || c.r > 255 || c.g < 0 || c.g > 255 || c.b < 0 || c.b > 255) {
+            throw Error("colour component out of range");
+        }
+        colors_[w[1]] = c;
+    } else if (op == "pixelscale") {
+        need(w, 1);
+        pixelScale_ = num(w[1]);
+        if (pixelScale_ < 1) {
+            throw Error("pixelscale must be at least 1");
+        }
+    } else if (op == "origin") {
+        need(w, 2);
+        originX_ = num(w[1]);
+        originY_ = num(w[2]);
+    } else if (op == "include") {
+        need(w, 1);
+        run(directoryOf(path) + w[1]);
+    } else if (op == "glyphs") {
+        need(w, 1);
+        loadGlyphs(directoryOf(path) + w[1]);
+    } else if (op == "fontstrip") {
+        fontstrip(w);
+    } else {
+        requireCanvas();
+        if (op == "fill") {
+            need(w, 1);
+            rect(0, 0, canvas_.width, canvas_.height, color(w[1]));
+        } else if (op == "rect" || op == "frame" || op == "rrect") {
+            need(w, 5);
+            int x = X(1), y = Y(2), wd = num(w[3]), ht = num(w[4]);
+            Color c = color(w[5]);
+            if (op == "frame") {
+                rect(x, y, wd, 1, c);
+                rect(x, y + ht - 1, wd, 1, c);
+                rect(x, y, 1, ht, c);
+                rect(x + wd - 1, y, 1, ht, c);
+            } else if (op == "rect") {
+                rect(x, y, wd, ht, c);
+            } else {
+                rect(x + 1, y, wd - 2, ht, c);
+                rect(x, y + 1, 1, ht - 2, c);
+                rect(x + wd - 1, y + 1, 1, ht - 2, c);
+            }
+        } else if (op == "line") {
+            need(w, 5);
+            line(X(1), Y(2), X(3), Y(4), color(w[5]));
+        } else if (op == "ellipse" || op == "ring") {
+            need(w, 5);
+            ellipse(X(1), Y(2), num(w[3]), num(w[4]), color(w[5]), op == "ring");
+        } else if (op == "bands") {
+            need(w, 7);
+            int x = X(1), y = Y(2), wd = num(w[3]), ht = num(w[4]), n = num(w[7]);
+            Color a = color(w[5]), b = color(w[6]);
+            if (n < 1) {
+                throw Error("bands needs at least one band");
+            }
+            for (int row = 0; row < ht; ++row) {
+                int band = row * n / ht;
+                double t = n == 1 ? 0.0 : static_cast<double>(band) / (n - 1);
+                Color c{static_cast<int>(std::lround(a.r + (b.r - a.r) * t)),
+                        static_cast<int>(std::lround(a.g + (b.g - a.g) * t)),
+                        static_cast<int>(std::lround(a.b + (b.b - a.b) * t))};
+                rect(x, y + row, wd, 1, c);
+            }
+        } else if (op == "recolor") {
+            need(w, 7);
+            int x = X(1), y = Y(2), wd = num(w[3]), ht = num(w[4]);
+            Color from = color(w[5]), a = color(w[6]), b = color(w[7]);
+            for (int row = 0; row < ht; ++row) {
+                double t = ht == 1 ? 0.0 : static_cast<double>(row) / (ht - 1);
+                Color c{static_cast<int>(std::lround(a.r + (b.r - a.r) * t)),
+                        static_cast<int>(std::lround(a.g + (b.g - a.g) * t)),
+                        static_cast<int>(std::lround(a.b + (b.b - a.b) * t))};
+                for (int col = 0; col < wd; ++col) {
+                    Color old;
+                    if (canvas_.get(x + col, y + row, old) && old.r == from.r &&
+                        old.g == from.g && old.b == from.b) {
+                        canvas_.set(x + col, y + row, c);
+                    }
+                }
+            }
+        } else if (op == "text" || op == "ctext") {
+            need(w, 4);
+            text(X(1), Y(2), unquote(w[4]), w, 5, op == "ctext");
+        } else if (op == "pixels") {
+            need(w, 2);
+            int x = X(1), y = Y(2), scale = pixelScale_;
+            if (w.size() == 5 && w[3] == "scale") {
+                scale = num(w[4]);
+            } else if (w.size() != 3) {
+                throw Error("pixels takes X Y [scale N]");
+            }
+            std::string row;
+            int r = 0;
+            while (true) {
+                if (!std::getline(in, row)) {
+                    throw Error("pixel block without 'end'");
+                }
+                ++lineNo;
+                if (!row.empty() && row.back() == '\r') {
+                    row.pop_back();
+                }
+                if (row == "end") {
+                    break;
+                }
+                for (size_t c = 0; c < row.size(); ++c) {
+                    if (row[c] == '.') {
+                        continue;
+                    }
+                    Color col = color(std::string(1, row[c]));
+                    for (int j = 0; j < scale; ++j) {
+                        for (int k = 0; k < scale; ++k) {
+                            canvas_.set(x + static_cast<int>(c) * scale + k, y + r * scale + j,
+                                        col);
+                        }
+                    }
+                }
+                ++r;
+            }
+        } else {
+            throw Error("unknown command: " + op);
+        }
+    }
+}
+
+void Painter::run(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw Error("cannot open " + path);
+    }
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        int startLine = lineNo;
+        try {
+            std::vector<std::string> w = splitWords(line);
+            if (!w.empty()) {
+                command(w, in, path, lineNo);
+            }
+        } catch (const Error& e) {
+            std::string what = e.what();
+            if (what.rfind("at ", 0) == 0) {
+                throw;
+            }
+            throw Error("at " + path + ":" + std::to_string(startLine) + ": " + what);
+        }
+    }
+}
+
+void put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(v & 0xFF);
+    out.push_back((v >> 8) & 0xFF);
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+// 24-bit BMP with the 40-byte BITMAPINFOHEADER: rows bottom-up, each padded to 4 bytes, pixels in
+// blue, green, red order.
+std::vector<uint8_t> encodeBmp(const Canvas& canvas) {
+    uint32_t rowSize = (static_cast<uint32_t>(canvas.width) * 3 + 3) & ~3u;
+    uint32_t imageSize = rowSize * static_cast<uint32_t>(canvas.height);
+    std::vector<uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, 14 + 40 + imageSize);
+    put32(out, 0);
+    put32(out, 14 + 40);
+    put32(out, 40);
+    put32(out, static_cast<uint32_t>(canvas.width));
+    put32(out, static_cast<uint32_t>(canvas.height));
+    put16(out, 1);
+    put16(out, 24);
+    put32(out, 0);
+    put32(out, imageSize);
+    put32(out, 2835);
+    put32(out, 2835);
+    put32(out, 0);
+    put32(out, 0);
+    for (int y = canvas.height - 1; y >= 0; --y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            const Color& c = canvas.pixels[static_cast<size_t>(y) * canvas.width + x];
+            out.push_back(static_cast<uint8_t>(c.b));
+            out.push_back(static_cast<uint8_t>(c.g));
+            out.push_back(static_cast<uint8_t>(c.r));
+        }
+        for (uint32_t pad = static_cast<uint32_t>(canvas.width) * 3; pad < rowSize; ++pad) {
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: picmake SOURCE.pic OUTPUT.bmp\n";
+        return 2;
+    }
+    try {
+        Painter painter;
+        painter.run(argv[1]);
+        if (painter.canvas().width == 0) {
+            throw Error(std::string(argv[1]) + ": no 'size' or 'fontstrip'");
+        }
+        std::vector<uint8_t> bytes = encodeBmp(painter.canvas());
+        std::string tmp = std::string(argv[2]) + ".tmp";
+        {
+            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+            if (!out) {
+                throw Error("cannot write " + tmp);
+            }
+        }
+        if (std::rename(tmp.c_str(), argv[2]) != 0) {
+            throw Error(std::string("cannot rename to ") + argv[2]);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "picmake: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
