@@ -11,14 +11,24 @@
 
 #include "SDL.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <type_traits>
 
 namespace {
 
 const char* const logFile = "debug.txt";
 const char* const imageDirectory = "./graphics/";
+
+// Reads the key symbol as a plain number: the media library's enum type cannot hold every value
+// a key event may carry, and loading such a value through the enum is undefined.
+int keySymbol(const SDL_Event& input) {
+    std::underlying_type_t<SDLKey> raw;
+    std::memcpy(&raw, &input.key.keysym.sym, sizeof raw);
+    return static_cast<int>(raw);
+}
 
 void post(int type, std::initializer_list<long> payload) {
     Event event(type);
@@ -142,7 +152,7 @@ void Core::messagePump() {
     }
     switch (input.type) {
     case SDL_KEYDOWN: {
-        const int key = input.key.keysym.sym;
+        const int key = keySymbol(input);
         post(EVENT_KEY_DOWN, {key});
         if (key >= 0 && key < numKeys) {
             keyDown[key] = true;
@@ -150,7 +160,7 @@ void Core::messagePump() {
         break;
     }
     case SDL_KEYUP: {
-        const int key = input.key.keysym.sym;
+        const int key = keySymbol(input);
         const bool known = key >= 0 && key < numKeys;
         post(EVENT_KEY_UP, {key});
         if (known && keyDown[key]) {
