@@ -1,0 +1,705 @@
+// Checks the data set the build ships beside the game (graphics/ and data/ in the build folder):
+// every picture loads and has the layout its screen needs, and every level parses, fits the
+// screen, teaches in the fonts' characters and can be solved in its time.
+
+#include "SDL.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string buildDir = ZANDOREL_BUILD_DIR;
+const std::string graphicsDir = buildDir + "/graphics/";
+const std::string dataDir = buildDir + "/data/";
+const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
+
+// Fixed layout of the screens.
+const int screenWidth = 256;
+const int screenHeight = 240;
+const int gridX = 10;
+const int gridY = 29;
+const int tileGap = 3;
+const int textBoxX = 130;
+const int textBoxY = 20;
+const int textBoxWidth = 114;
+const int textBoxHeight = 78;
+const int scoreLabelX = 10;
+const int topRowY = 5;
+const int timeLabelX = 123;
+const int popupX = 145;
+const int levelLabelX = 166;
+const int highScoreRowStep = 11;
+const int highScoreFirstRowY = 30;
+const int highScoreTitleY = 11;
+
+const std::vector<std::string> pictureNames = {
+    "title.bmp",       "mermaid.bmp",    "buttonnormal.bmp", "buttonhs.bmp",
+    "buttonexit.bmp",  "buttondown.bmp", "buttonup.bmp",     "buttoncontinue.bmp",
+    "fontwhite.bmp",   "fontblack.bmp",  "tiles.bmp",        "clocksmall.bmp",
+    "clockbig.bmp",    "bombsmall.bmp",  "bombbig.bmp"};
+
+struct Rgb {
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+    bool operator!=(const Rgb& o) const { return !(*this == o); }
+    bool operator<(const Rgb& o) const {
+        return r != o.r ? r < o.r : (g != o.g ? g < o.g : b < o.b);
+    }
+    bool isMagenta() const { return r == 255 && g == 0 && b == 255; }
+    int luminance() const { return (299 * r + 587 * g + 114 * b) / 1000; }
+};
+
+// A picture read into plain RGB values, so tests do not depend on the surface's format.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgb> pixels;
+    const Rgb& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+Rgb readSurfacePixel(SDL_Surface* surface, int x, int y) {
+    const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch +
+                     x * surface->format->BytesPerPixel;
+    Uint32 value = 0;
+    switch (surface->format->BytesPerPixel) {
+    case 1:
+        value = *p;
+        break;
+    case 2:
+        value = *reinterpret_cast<const Uint16*>(p);
+        break;
+    case 3:
+        value = SDL_BYTEORDER == SDL_LIL_ENDIAN ? (p[0] | p[1] << 8 | p[2] << 16)
+                                                : (p[0] << 16 | p[1] << 8 | p[2]);
+        break;
+    default:
+        value = *reinterpret_cast<const Uint32*>(p);
+        break;
+    }
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(value, surface->format, &r, &g, &b);
+    return Rgb{r, g, b};
+}
+
+Picture toPicture(SDL_Surface* surface) {
+    Picture picture;
+    picture.width = surface->w;
+    picture.height = surface->h;
+    SDL_LockSurface(surface);
+    for (int y = 0; y < surface->h; ++y) {
+        for (int x = 0; x < surface->w; ++x) {
+            picture.pixels.push_back(readSurfacePixel(surface, x, y));
+        }
+    }
+    SDL_UnlockSurface(surface);
+    return picture;
+}
+
+// Loads a shipped picture the way the game reads it (SDL_LoadBMP); an empty picture on failure.
+Picture loadPicture(const std::string& name) {
+    SDL_Surface* surface = SDL_LoadBMP((graphicsDir + name).c_str());
+    if (surface == nullptr) {
+        return Picture{};
+    }
+    Picture picture = toPicture(surface);
+    SDL_FreeSurface(surface);
+    return picture;
+}
+
+int framesDiffering(const Picture& p, int frameWidth, int a, int b) {
+    int differing = 0;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < frameWidth; ++x) {
+            if (p.at(a * frameWidth + x, y) != p.at(b * frameWidth + x, y)) {
+                ++differing;
+            }
+        }
+    }
+    return differing;
+}
+
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// --- levels --------------------------------------------------------------------------------
+
+struct Level {
+    int number = 0;
+    int rows = 0;
+    int cols = 0;
+    int kinds = 0;
+    std::vector<int> start;
+    std::vector<int> goal;
+    int seconds = 0;
+    std::string tutorial;
+    std::string problem; // empty when the files parsed completely
+
+    int clicksNeeded() const {
+        int clicks = 0;
+        for (size_t i = 0; i < start.size(); ++i) {
+            clicks += ((goal[i] - start[i]) % kinds + kinds) % kinds;
+        }
+        return clicks;
+    }
+    // Whole seconds a player clicking twice a second spends on the clicks alone.
+    int secondsOfClicking() const { return (clicksNeeded() + 1) / 2; }
+};
+
+// Reads every whitespace-separated token as a whole decimal integer; false if one is not.
+bool readIntegers(const std::string& text, std::vector<long>& values) {
+    std::istringstream in(text);
+    std::string token;
+    static const std::regex integer("[+-]?[0-9]{1,9}");
+    while (in >> token) {
+        if (!std::regex_match(token, integer)) {
+            return false;
+        }
+        values.push_back(std::stol(token));
+    }
+    return true;
+}
+
+Level loadLevel(int number) {
+    Level level;
+    level.number = number;
+    std::string base = dataDir + "level" + std::to_string(number);
+    std::vector<long> values;
+    if (!readIntegers(readWholeFile(base + ".txt"), values)) {
+        level.problem = "grid file holds something that is not a whole number";
+        return level;
+    }
+    if (values.size() < 3) {
+        level.problem = "grid file lacks its three dimensions";
+        return level;
+    }
+    level.rows = static_cast<int>(values[0]);
+    level.cols = static_cast<int>(values[1]);
+    level.kinds = static_cast<int>(values[2]);
+    if (level.rows < 1 || level.cols < 1 || level.rows > 100 || level.cols > 100) {
+        level.problem = "grid dimensions out of range";
+        return level;
+    }
+    if (level.kinds < 2 || level.kinds > 5) {
+        level.problem = "number of tile kinds is not between 2 and 5";
+        return level;
+    }
+    size_t cells = static_cast<size_t>(level.rows) * level.cols;
+    if (values.size() != 3 + 2 * cells) {
+        level.problem = "grid file holds " + std::to_string(values.size()) +
+                        " numbers instead of " + std::to_string(3 + 2 * cells);
+        return level;
+    }
+    for (size_t i = 0; i < 2 * cells; ++i) {
+        long v = values[3 + i];
+        if (v < 0 || v >= level.kinds) {
+            level.problem = "tile value " + std::to_string(v) + " out of range";
+            return level;
+        }
+        (i < cells ? level.start : level.goal).push_back(static_cast<int>(v));
+    }
+    std::vector<long> time;
+    if (!readIntegers(readWholeFile(base + ".tim"), time) || time.size() != 1) {
+        level.problem = "time file does not hold exactly one whole number";
+        return level;
+    }
+    level.seconds = static_cast<int>(time[0]);
+    std::ifstream tut(base + ".tut");
+    if (!tut || !std::getline(tut, level.tutorial)) {
+        level.problem = "tutorial file missing or empty";
+        return level;
+    }
+    if (!level.tutorial.empty() && level.tutorial.back() == '\r') {
+        level.tutorial.pop_back();
+    }
+    return level;
+}
+
+// Levels 1, 2, 3, ... as the game finds them: up to the first missing grid file.
+std::vector<Level> shippedLevels() {
+    std::vector<Level> levels;
+    for (int n = 1; std::filesystem::exists(dataDir + "level" + std::to_string(n) + ".txt");
+         ++n) {
+        levels.push_back(loadLevel(n));
+    }
+    return levels;
+}
+
+// The text box's cutting at single spaces and greedy wrapping, with a lone "/" as a break.
+std::vector<std::string> wrapLikeTheTextBox(const std::string& text, int glyphWidth,
+                                            int width) {
+    std::vector<std::string> words;
+    std::string rest = text;
+    while (!rest.empty()) {
+        size_t space = rest.find(' ');
+        if (space == std::string::npos) {
+            words.push_back(rest);
+            break;
+        }
+        words.push_back(rest.substr(0, space));
+        rest = rest.substr(space + 1);
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < words.size();) {
+        if (words[i] == "/") {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else if (static_cast<int>(line.size() + words[i].size() + 1) * glyphWidth <= width) {
+            line += words[i] + " ";
+            ++i;
+        } else if (line.empty()) {
+            // A word too wide for any line; the level test reports it, here it just stands alone.
+            lines.push_back(words[i] + " ");
+            ++i;
+        } else {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class DataSetTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError(); }
+    static void TearDownTestSuite() { SDL_Quit(); }
+
+    static int glyphWidth(const std::string& font) { return loadPicture(font).width / 40; }
+    static int glyphHeight(const std::string& font) { return loadPicture(font).height; }
+    static int tileWidth() { return loadPicture("tiles.bmp").width / 5; }
+    static int tileHeight() { return loadPicture("tiles.bmp").height; }
+};
+
+// --- pictures ------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, EveryPictureIsA24BitBmpWithTheCommonHeader) {
+    for (const std::string& name : pictureNames) {
+        std::string bytes = readWholeFile(graphicsDir + name);
+        ASSERT_GE(bytes.size(), 54u) << name << " is missing or too short";
+        auto u16 = [&](size_t at) {
+            return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+                   static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+        };
+        auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+        EXPECT_EQ(bytes.substr(0, 2), "BM") << name;
+        EXPECT_EQ(u32(14), 40u) << name << ": not the 40-byte BITMAPINFOHEADER";
+        EXPECT_EQ(u16(28), 24u) << name << ": not 24 bits per pixel";
+        EXPECT_EQ(u32(30), 0u) << name << ": compressed";
+        Picture picture = loadPicture(name);
+        EXPECT_GT(picture.width, 0) << name << " does not load: " << SDL_GetError();
+        EXPECT_GT(picture.height, 0) << name;
+    }
+}
+
+// The game keys out magenta after converting a picture to the screen's format. On a 16-bit
+// screen colours close to magenta collapse onto it, so a near-magenta pixel would vanish; on a
+// 32-bit screen some bitmap flavours lose the key. Transparent must mean magenta, exactly.
+TEST_F(DataSetTest, OnlyMagentaPixelsTurnTransparentOn16And32BitScreens) {
+    for (int depth : {16, 32}) {
+        ASSERT_NE(SDL_SetVideoMode(screenWidth, screenHeight, depth, SDL_ANYFORMAT), nullptr)
+            << SDL_GetError();
+        for (const std::string& name : pictureNames) {
+            SDL_Surface* loaded = SDL_LoadBMP((graphicsDir + name).c_str());
+            ASSERT_NE(loaded, nullptr) << name;
+            Picture original = toPicture(loaded);
+            SDL_SetColorKey(loaded, SDL_SRCCOLORKEY, SDL_MapRGB(loaded->format, 255, 0, 255));
+            SDL_Surface* shown = SDL_DisplayFormat(loaded);
+            SDL_FreeSurface(loaded);
+            ASSERT_NE(shown, nullptr) << name;
+            ASSERT_TRUE(shown->flags & SDL_SRCCOLORKEY) << name << " lost its colour key";
+            Uint32 key = shown->format->colorkey;
+            SDL_LockSurface(shown);
+            int wrong = 0;
+            for (int y = 0; y < shown->h; ++y) {
+                for (int x = 0; x < shown->w; ++x) {
+                    const Uint8* p = static_cast<const Uint8*>(shown->pixels) + y * shown->pitch +
+                                     x * shown->format->BytesPerPixel;
+                    Uint32 value = shown->format->BytesPerPixel == 2
+                                       ? *reinterpret_cast<const Uint16*>(p)
+                                       : *reinterpret_cast<const Uint32*>(p);
+                    if (shown->format->BytesPerPixel == 4) {
+                        value &= ~shown->format->Amask;
+                    }
+                    bool keyed = value == (key & ~shown->format->Amask);
+                    if (keyed != original.at(x, y).isMagenta()) {
+                        ++wrong;
+                    }
+                }
+            }
+            SDL_UnlockSurface(shown);
+            SDL_FreeSurface(shown);
+            EXPECT_EQ(wrong, 0) << name << " on a " << depth
+                                << "-bit screen: pixels whose transparency differs from the "
+                                   "picture's magenta";
+        }
+    }
+}
+
+TEST_F(DataSetTest, BackgroundsFillTheScreenWithoutTransparentHoles) {
+    for (const std::string name : {"title.bmp", "mermaid.bmp"}) {
+        Picture p = loadPicture(name);
+        EXPECT_EQ(p.width, screenWidth) << name;
+        EXPECT_EQ(p.height, screenHeight) << name;
+        EXPECT_EQ(std::count_if(p.pixels.begin(), p.pixels.end(),
+                                [](const Rgb& c) { return c.isMagenta(); }),
+                  0)
+            << name << " has transparent pixels, which would show black";
+    }
+}
+
+TEST_F(DataSetTest, TitleLeavesTheButtonColumnClear) {
+    Picture title = loadPicture("title.bmp");
+    ASSERT_EQ(title.width, screenWidth);
+    int frameWidth = 0;
+    for (const std::string name : {"buttonnormal.bmp", "buttonhs.bmp", "buttonexit.bmp"}) {
+        frameWidth = std::max(frameWidth, loadPicture(name).width / 3);
+    }
+    // Behind the buttons only the plain water: no picture detail, just a few flat colours.
+    std::set<Rgb> colours;
+    for (int y = 130; y <= 160; ++y) {
+        for (int x = 80; x < 80 + frameWidth; ++x) {
+            colours.insert(title.at(x, y));
+        }
+    }
+    EXPECT_LE(colours.size(), 4u) << "the title picture draws something behind the buttons";
+}
+
+TEST_F(DataSetTest, TitleButtonsAreThreeFramesThatFitTheirColumn) {
+    for (const std::string name : {"buttonnormal.bmp", "buttonhs.bmp", "buttonexit.bmp"}) {
+        Picture p = loadPicture(name);
+        ASSERT_GT(p.width, 0) << name;
+        EXPECT_EQ(p.width % 3, 0) << name << " does not split into three frames";
+        int frame = p.width / 3;
+        EXPECT_LE(p.height, 10) << name << ": the title buttons stand 10 pixels apart";
+        EXPECT_GE(p.height, 8) << name << ": too low for a label";
+        EXPECT_LE(80 + frame, screenWidth) << name;
+    }
+}
+
+TEST_F(DataSetTest, ScreenButtonsFitTheirSpots) {
+    Picture up = loadPicture("buttonup.bmp");
+    Picture down = loadPicture("buttondown.bmp");
+    Picture cont = loadPicture("buttoncontinue.bmp");
+    for (const Picture* p : {&up, &down, &cont}) {
+        ASSERT_GT(p->width, 0);
+        EXPECT_EQ(p->width % 3, 0);
+    }
+    // Up at (185, 11) must end above the text at y = 20; down at (185, 99) starts below it.
+    EXPECT_LE(11 + up.height, textBoxY);
+    EXPECT_LE(185 + up.width / 3, screenWidth);
+    EXPECT_LE(99 + down.height, 109) << "the down button would overlap the continue button";
+    EXPECT_LE(185 + down.width / 3, screenWidth);
+    EXPECT_LE(150 + cont.width / 3, screenWidth);
+    EXPECT_LE(109 + cont.height, screenHeight);
+}
+
+TEST_F(DataSetTest, ButtonFramesLookClearlyDifferent) {
+    for (const std::string name : {"buttonnormal.bmp", "buttonhs.bmp", "buttonexit.bmp",
+                                   "buttonup.bmp", "buttondown.bmp", "buttoncontinue.bmp"}) {
+        Picture p = loadPicture(name);
+        ASSERT_GT(p.width, 0) << name;
+        int frame = p.width / 3;
+        int area = frame * p.height;
+        for (auto [a, b] : {std::pair{0, 1}, std::pair{1, 2}, std::pair{0, 2}}) {
+            EXPECT_GE(framesDiffering(p, frame, a, b) * 2, area)
+                << name << ": frames " << a << " and " << b << " differ in too few pixels";
+        }
+    }
+}
+
+TEST_F(DataSetTest, FontsHoldFortyEqualCellsThatSuitTheLayouts) {
+    for (const std::string name : {"fontwhite.bmp", "fontblack.bmp"}) {
+        Picture p = loadPicture(name);
+        ASSERT_GT(p.width, 0) << name;
+        EXPECT_EQ(p.width % 40, 0) << name << " is not 40 equal cells";
+        int g = p.width / 40;
+        int h = p.height;
+        EXPECT_GE(g, 6) << name;
+        EXPECT_GE(h, 7) << name;
+        // The play screen's top row: "SCORE 123456" ends before the two-digit time, which
+        // ends before the pop-up; "LEVEL 12" stays on screen; the row ends above the grid.
+        EXPECT_LE(scoreLabelX + 12 * g, timeLabelX) << name;
+        EXPECT_LE(timeLabelX + 2 * g, popupX) << name;
+        EXPECT_LE(levelLabelX + 8 * g, screenWidth) << name;
+        EXPECT_LE(topRowY + h, gridY) << name;
+        // High-score rows stand 11 pixels apart, below the title at y = 11.
+        EXPECT_LE(h, highScoreRowStep) << name;
+        EXPECT_LE(highScoreTitleY + h, highScoreFirstRowY) << name;
+        // The text box holds words of ten letters and several lines.
+        EXPECT_GE(textBoxWidth / g, 11) << name;
+        EXPECT_GE(textBoxHeight / h, 6) << name;
+    }
+    EXPECT_EQ(loadPicture("fontwhite.bmp").width, loadPicture("fontblack.bmp").width);
+    EXPECT_EQ(loadPicture("fontwhite.bmp").height, loadPicture("fontblack.bmp").height);
+}
+
+TEST_F(DataSetTest, EveryGlyphHasInkAndNoTwoGlyphsLookAlike) {
+    for (const std::string name : {"fontwhite.bmp", "fontblack.bmp"}) {
+        Picture p = loadPicture(name);
+        ASSERT_EQ(p.width % 40, 0) << name;
+        int g = p.width / 40;
+        std::map<std::vector<Rgb>, char> seen;
+        for (int cell = 0; cell < 40; ++cell) {
+            std::vector<Rgb> ink;
+            int inked = 0;
+            for (int y = 0; y < p.height; ++y) {
+                for (int x = 0; x < g; ++x) {
+                    const Rgb& c = p.at(cell * g + x, y);
+                    ink.push_back(c);
+                    inked += !c.isMagenta();
+                }
+            }
+            EXPECT_GT(inked, 0) << name << ": no glyph for '" << charset[cell] << "'";
+            auto [it, added] = seen.emplace(ink, charset[cell]);
+            EXPECT_TRUE(added) << name << ": '" << charset[cell] << "' looks like '"
+                               << it->second << "'";
+        }
+    }
+}
+
+TEST_F(DataSetTest, WhiteFontHasADarkEdgeAndBlackFontIsDark) {
+    Picture white = loadPicture("fontwhite.bmp");
+    int light = 0;
+    int dark = 0;
+    for (const Rgb& c : white.pixels) {
+        if (c.isMagenta()) {
+            continue;
+        }
+        light += c.r >= 200 && c.g >= 200 && c.b >= 200;
+        dark += c.luminance() <= 80;
+    }
+    EXPECT_GT(light, 0);
+    EXPECT_GT(dark, light) << "the white font needs a dark edge around its glyphs";
+
+    Picture black = loadPicture("fontblack.bmp");
+    for (const Rgb& c : black.pixels) {
+        if (!c.isMagenta()) {
+            ASSERT_LE(c.luminance(), 60) << "the black font has a light pixel";
+        }
+    }
+}
+
+TEST_F(DataSetTest, MermaidKeepsACalmLightAreaForTheBlackText) {
+    Picture p = loadPicture("mermaid.bmp");
+    ASSERT_EQ(p.width, screenWidth);
+    ASSERT_EQ(p.height, screenHeight);
+    // The text box and the high-score title and rows share one calm area.
+    int top = highScoreTitleY;
+    int bottom = std::max(textBoxY + textBoxHeight, highScoreFirstRowY + 5 * highScoreRowStep);
+    std::set<Rgb> colours;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = textBoxX; x < textBoxX + textBoxWidth; ++x) {
+            const Rgb& c = p.at(x, y);
+            ASSERT_GE(c.luminance(), 170) << "dark background pixel at (" << x << ", " << y
+                                          << ") under the text";
+            colours.insert(c);
+        }
+    }
+    EXPECT_LE(colours.size(), 3u) << "the area under the text is busy";
+}
+
+TEST_F(DataSetTest, TileStripHoldsFiveTilesThatDifferInShape) {
+    Picture p = loadPicture("tiles.bmp");
+    ASSERT_GT(p.width, 0);
+    EXPECT_EQ(p.width % 5, 0) << "tiles.bmp is not five equal pictures";
+    int tw = p.width / 5;
+    int th = p.height;
+    // Colours used by every tile are the common plate and outline; what remains is the shape.
+    std::vector<std::set<Rgb>> used(5);
+    for (int k = 0; k < 5; ++k) {
+        for (int y = 0; y < th; ++y) {
+            for (int x = 0; x < tw; ++x) {
+                used[k].insert(p.at(k * tw + x, y));
+            }
+        }
+    }
+    std::vector<std::vector<bool>> shape(5);
+    for (int k = 0; k < 5; ++k) {
+        for (int y = 0; y < th; ++y) {
+            for (int x = 0; x < tw; ++x) {
+                const Rgb& c = p.at(k * tw + x, y);
+                bool common = std::all_of(used.begin(), used.end(),
+                                          [&](const std::set<Rgb>& s) { return s.count(c); });
+                shape[k].push_back(!common);
+            }
+        }
+    }
+    for (int a = 0; a < 5; ++a) {
+        int size = static_cast<int>(std::count(shape[a].begin(), shape[a].end(), true));
+        EXPECT_GE(size * 8, tw * th) << "tile " << a << " has a small shape";
+        for (int b = a + 1; b < 5; ++b) {
+            int differ = 0;
+            int either = 0;
+            for (size_t i = 0; i < shape[a].size(); ++i) {
+                differ += shape[a][i] != shape[b][i];
+                either += shape[a][i] || shape[b][i];
+            }
+            EXPECT_GE(differ * 5, either)
+                << "tiles " << a << " and " << b << " have nearly the same shape";
+        }
+    }
+}
+
+TEST_F(DataSetTest, PopupsFitTheirSpotOnTheTopRow) {
+    for (const std::string name :
+         {"clocksmall.bmp", "clockbig.bmp", "bombsmall.bmp", "bombbig.bmp"}) {
+        Picture p = loadPicture(name);
+        ASSERT_GT(p.width, 0) << name;
+        EXPECT_LT(popupX + p.width, levelLabelX) << name << " runs into the level label";
+        EXPECT_LE(topRowY + p.height, gridY) << name << " covers the grid";
+        EXPECT_GT(std::count_if(p.pixels.begin(), p.pixels.end(),
+                                [](const Rgb& c) { return !c.isMagenta(); }),
+                  p.width * p.height / 3)
+            << name << " is mostly empty";
+    }
+    auto area = [](const std::string& name) {
+        Picture p = loadPicture(name);
+        return p.width * p.height;
+    };
+    EXPECT_GT(area("clockbig.bmp"), area("clocksmall.bmp"));
+    EXPECT_GT(area("bombbig.bmp"), area("bombsmall.bmp"));
+}
+
+// --- levels --------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, AtLeastTwelveLevelsNumberedWithoutGaps) {
+    std::vector<Level> levels = shippedLevels();
+    EXPECT_GE(levels.size(), 12u);
+    static const std::regex levelFile("level([0-9]+)\\.(txt|tim|tut)");
+    for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
+        std::smatch m;
+        std::string name = entry.path().filename().string();
+        if (std::regex_match(name, m, levelFile)) {
+            int n = std::stoi(m[1]);
+            EXPECT_GE(n, 1) << name;
+            EXPECT_LE(n, static_cast<int>(levels.size()))
+                << name << " lies beyond a missing level and is never played";
+            EXPECT_EQ(m[1].str(), std::to_string(n)) << name << ": the game writes no zeros";
+        }
+    }
+    for (const Level& level : levels) {
+        std::string base = dataDir + "level" + std::to_string(level.number);
+        EXPECT_TRUE(std::filesystem::exists(base + ".tim")) << base;
+        EXPECT_TRUE(std::filesystem::exists(base + ".tut")) << base;
+    }
+}
+
+TEST_F(DataSetTest, EveryLevelParsesCompletelyWithValuesInRange) {
+    for (const Level& level : shippedLevels()) {
+        EXPECT_EQ(level.problem, "") << "level " << level.number;
+        if (level.problem.empty()) {
+            EXPECT_NE(level.start, level.goal) << "level " << level.number << " starts solved";
+            EXPECT_GT(level.seconds, 0) << "level " << level.number;
+        }
+    }
+}
+
+TEST_F(DataSetTest, EveryGridFitsTheScreenWithTheShippedTiles) {
+    int tw = tileWidth();
+    int th = tileHeight();
+    ASSERT_GT(tw, 0);
+    for (const Level& level : shippedLevels()) {
+        ASSERT_EQ(level.problem, "") << "level " << level.number;
+        // The clickable area, trailing gap included, stays on screen.
+        EXPECT_LE(gridX + level.cols * (tw + tileGap), screenWidth) << "level " << level.number;
+        EXPECT_LE(gridY + level.rows * (th + tileGap), screenHeight) << "level " << level.number;
+    }
+}
+
+TEST_F(DataSetTest, LevelsGrowFromTwoKindsToTheLargestGridWithFive) {
+    std::vector<Level> levels = shippedLevels();
+    ASSERT_FALSE(levels.empty());
+    for (const Level& level : levels) {
+        ASSERT_EQ(level.problem, "") << "level " << level.number;
+    }
+    EXPECT_EQ(levels.front().kinds, 2);
+    EXPECT_EQ(levels.back().kinds, 5);
+    int maxCols = (screenWidth - gridX) / (tileWidth() + tileGap);
+    int maxRows = (screenHeight - gridY) / (tileHeight() + tileGap);
+    EXPECT_EQ(levels.back().cols, maxCols) << "the last level is not the widest grid that fits";
+    EXPECT_EQ(levels.back().rows, maxRows) << "the last level is not the tallest grid that fits";
+    for (size_t i = 1; i < levels.size(); ++i) {
+        EXPECT_GE(levels[i].kinds, levels[i - 1].kinds) << "level " << levels[i].number;
+        EXPECT_GE(levels[i].rows * levels[i].cols, levels[i - 1].rows * levels[i - 1].cols)
+            << "level " << levels[i].number;
+    }
+}
+
+// A player clicking twice a second, who also needs time to look at the goal, finishes with
+// time to spare; the limits stay tight all the same, and below 100 so that the countdown
+// keeps to two digits and clear of the pop-up spot.
+TEST_F(DataSetTest, EveryLevelIsSolvableInItsTimeWithMarginToSpare) {
+    for (const Level& level : shippedLevels()) {
+        ASSERT_EQ(level.problem, "") << "level " << level.number;
+        int clicking = level.secondsOfClicking();
+        int margin = level.seconds - clicking;
+        EXPECT_GE(margin, std::max(5, clicking / 2))
+            << "level " << level.number << ": " << level.clicksNeeded() << " clicks in "
+            << level.seconds << " seconds";
+        EXPECT_LE(level.seconds, 2 * clicking + 20)
+            << "level " << level.number << ": time limit is loose";
+        EXPECT_LE(level.seconds, 99) << "level " << level.number;
+    }
+}
+
+TEST_F(DataSetTest, TutorialsUseTheCharsetAndFitTheTextBox) {
+    int g = glyphWidth("fontblack.bmp");
+    int h = glyphHeight("fontblack.bmp");
+    ASSERT_GT(g, 0);
+    for (const Level& level : shippedLevels()) {
+        ASSERT_EQ(level.problem, "") << "level " << level.number;
+        const std::string& text = level.tutorial;
+        EXPECT_FALSE(text.empty()) << "level " << level.number;
+        for (char c : text) {
+            EXPECT_TRUE(c == ' ' || c == '/' || charset.find(c) != std::string::npos)
+                << "level " << level.number << ": '" << c << "' is not in the fonts";
+        }
+        std::istringstream words(text);
+        std::string word;
+        while (words >> word) {
+            EXPECT_TRUE(word == "/" || word.find('/') == std::string::npos)
+                << "level " << level.number << ": a slash breaks lines only alone";
+            EXPECT_LE((static_cast<int>(word.size()) + 1) * g, textBoxWidth)
+                << "level " << level.number << ": '" << word << "' is wider than the box";
+        }
+        EXPECT_EQ(text.find("  "), std::string::npos) << "level " << level.number;
+        EXPECT_LE(static_cast<int>(wrapLikeTheTextBox(text, g, textBoxWidth).size()),
+                  textBoxHeight / h)
+            << "level " << level.number << ": the text needs scrolling";
+    }
+}
+
+TEST_F(DataSetTest, FirstTutorialsTeachTheRules) {
+    std::vector<Level> levels = shippedLevels();
+    ASSERT_GE(levels.size(), 2u);
+    const std::string& first = levels[0].tutorial;
+    const std::string& second = levels[1].tutorial;
+    EXPECT_NE(first.find("LEFT CLICK"), std::string::npos) << first;
+    EXPECT_NE(first.find("TWO SECONDS"), std::string::npos) << first;
+    EXPECT_NE(second.find("RIGHT CLICK"), std::string::npos) << second;
+    EXPECT_NE(second.find("CLOCK"), std::string::npos) << second;
+    EXPECT_NE(second.find("BOMB"), std::string::npos) << second;
+}
+
+} // namespace
