@@ -45,8 +45,14 @@ double DataItem::operator=(double newValue) {
     return newValue;
 }
 
-std::string DataItem::getStringVal() const { return value; }
+std::string DataItem::getStringVal() const {
+    return value;
+}
 
-long DataItem::getLongVal() const { return fromText<long>(value); }
+long DataItem::getLongVal() const {
+    return fromText<long>(value);
+}
 
-double DataItem::getDoubleVal() const { return fromText<double>(value); }
+double DataItem::getDoubleVal() const {
+    return fromText<double>(value);
+}

@@ -18,9 +18,13 @@ void EventManager::deleteInstance() {
     instance = nullptr;
 }
 
-void EventManager::registerListener(IEventListener* listener) { listeners.push_back(listener); }
+void EventManager::registerListener(IEventListener* listener) {
+    listeners.push_back(listener);
+}
 
-void EventManager::removeListener(IEventListener* listener) { listeners.remove(listener); }
+void EventManager::removeListener(IEventListener* listener) {
+    listeners.remove(listener);
+}
 
 void EventManager::postEvent(Event& event) {
     event.time = SDL_GetTicks();

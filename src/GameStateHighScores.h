@@ -18,9 +18,9 @@ public:
 private:
     static constexpr int numLabels = 6;
 
-    SplashScreen* splashScreen;  // owned
-    Label* labels[numLabels];    // owned: the title, then the rows best first
-    Button* continueButton;      // owned
+    SplashScreen* splashScreen; // owned
+    Label* labels[numLabels];   // owned: the title, then the rows best first
+    Button* continueButton;     // owned
 };
 
 #endif

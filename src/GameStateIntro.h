@@ -15,10 +15,10 @@ public:
     void onEvent(Event& event) override;
 
 private:
-    SplashScreen* splashScreen;  // owned
-    Button* startButton;         // owned
-    Button* highScoresButton;    // owned
-    Button* exitButton;          // owned
+    SplashScreen* splashScreen; // owned
+    Button* startButton;        // owned
+    Button* highScoresButton;   // owned
+    Button* exitButton;         // owned
 };
 
 #endif

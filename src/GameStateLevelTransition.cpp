@@ -21,9 +21,13 @@ constexpr int downId = 3;
 constexpr int upId = 4;
 constexpr int continueId = 5;
 
-std::string levelBase(int level) { return "./data/level" + std::to_string(level); }
+std::string levelBase(int level) {
+    return "./data/level" + std::to_string(level);
+}
 
-bool levelExists(int level) { return std::ifstream(levelBase(level) + ".txt").is_open(); }
+bool levelExists(int level) {
+    return std::ifstream(levelBase(level) + ".txt").is_open();
+}
 
 // Only the first line counts; a carriage return before the line end is part of the line end.
 std::string screenText(int level, int score) {

@@ -25,11 +25,11 @@ private:
     void showPopup();
     void leaveFor(GameState* next);
 
-    TileMatrix* tileMatrix;   // owned
-    Label* levelLabel;        // owned
-    Label* timeLabel;         // owned
-    Label* scoreLabel;        // owned
-    StaticImage* popupImage;  // owned; null while no pop-up shows
+    TileMatrix* tileMatrix;  // owned
+    Label* levelLabel;       // owned
+    Label* timeLabel;        // owned
+    Label* scoreLabel;       // owned
+    StaticImage* popupImage; // owned; null while no pop-up shows
     int score;
     int level;
     int timeLimit = 0;

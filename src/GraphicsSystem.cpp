@@ -14,8 +14,8 @@ GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     if (screen == nullptr) {
         const std::string reason = SDL_GetError();
         Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Not Created: " + reason);
-        std::cerr << "zandorel: cannot open a " << resX << "x" << resY
-                  << " window: " << reason << '\n';
+        std::cerr << "zandorel: cannot open a " << resX << "x" << resY << " window: " << reason
+                  << '\n';
         return;
     }
     Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Created");

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-void SceneManager::addWidget(Displayable* widget) { widgets.push_back(widget); }
+void SceneManager::addWidget(Displayable* widget) {
+    widgets.push_back(widget);
+}
 
 void SceneManager::removeWidget(Displayable* widget) {
     auto found = std::find(widgets.begin(), widgets.end(), widget);

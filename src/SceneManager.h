@@ -21,7 +21,7 @@ public:
     SceneManager& operator=(const SceneManager&) = delete;
 
 private:
-    std::vector<Displayable*> widgets; // borrowed, in order of adding
+    std::vector<Displayable*> widgets;    // borrowed, in order of adding
     std::vector<Displayable*> paintOrder; // scratch kept between frames so painting never allocates
 };
 

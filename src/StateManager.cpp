@@ -3,7 +3,9 @@
 #include "EventManager.h"
 #include "GameState.h"
 
-StateManager::~StateManager() { changeState(nullptr); }
+StateManager::~StateManager() {
+    changeState(nullptr);
+}
 
 void StateManager::changeState(GameState* next) {
     EventManager* events = EventManager::getInstance();

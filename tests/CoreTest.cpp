@@ -195,9 +195,8 @@ TEST_F(CoreTest, EscapeEndsTheGameOnReleaseAfterFinishingThePass) {
     pushKey(SDL_KEYUP, SDLK_ESCAPE);
     core->run();
     // Pass one: init, the key going down, its tick. Pass two: up, pressed, and still its tick.
-    EXPECT_EQ(recorder.types(),
-              (std::vector<int>{EVENT_INIT, EVENT_KEY_DOWN, EVENT_TICK, EVENT_KEY_UP,
-                                EVENT_KEY_PRESSED, EVENT_TICK}));
+    EXPECT_EQ(recorder.types(), (std::vector<int>{EVENT_INIT, EVENT_KEY_DOWN, EVENT_TICK,
+                                                  EVENT_KEY_UP, EVENT_KEY_PRESSED, EVENT_TICK}));
     const auto lines = logLines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[constructionLines.size()], "Core::run() - stateManager Created");

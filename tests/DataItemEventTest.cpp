@@ -9,8 +9,8 @@ TEST(DataItemTest, WholeNumbersRoundTripThroughText) {
         long value;
         const char* text;
     };
-    for (const Case& c : {Case{-15, "-15"}, Case{0, "0"}, Case{27, "27"},
-                          Case{2147483647L, "2147483647"}}) {
+    for (const Case& c :
+         {Case{-15, "-15"}, Case{0, "0"}, Case{27, "27"}, Case{2147483647L, "2147483647"}}) {
         DataItem item(c.value);
         EXPECT_EQ(item.getStringVal(), c.text);
         EXPECT_EQ(item.getLongVal(), c.value);
@@ -22,9 +22,9 @@ TEST(DataItemTest, TextIsParsedLikeAStreamExtraction) {
         const char* text;
         long expected;
     };
-    for (const Case& c : {Case{" 42", 42}, Case{"12abc", 12}, Case{"+7", 7}, Case{"\t-3 9", -3},
-                          Case{"abc", 0}, Case{"", 0}, Case{"-", 0},
-                          Case{"99999999999999999999999", 0}}) {
+    for (const Case& c :
+         {Case{" 42", 42}, Case{"12abc", 12}, Case{"+7", 7}, Case{"\t-3 9", -3}, Case{"abc", 0},
+          Case{"", 0}, Case{"-", 0}, Case{"99999999999999999999999", 0}}) {
         EXPECT_EQ(DataItem(std::string(c.text)).getLongVal(), c.expected) << '"' << c.text << '"';
     }
 }

@@ -62,8 +62,7 @@ TEST_F(EventManagerTest, EventPostedDuringDeliveryComesAfterEverythingQueued) {
     postEvent(EVENT_INIT);
     postEvent(EVENT_QUIT);
     events->dispatchEvents();
-    EXPECT_EQ(journal,
-              (std::vector<std::string>{"a:7", "b:7", "a:8", "b:8", "a:10", "b:10"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"a:7", "b:7", "a:8", "b:8", "a:10", "b:10"}));
 }
 
 TEST_F(EventManagerTest, ListenerRegisteredDuringDeliveryGetsSameEvent) {

@@ -72,10 +72,9 @@ TEST_F(GraphicsSystemTest, SecondGetImageIsACacheHitThatLogsNothing) {
     EXPECT_EQ(first->width, 12);
     EXPECT_EQ(first->height, 5);
     graphics->getImage("b.bmp");
-    EXPECT_EQ(newLogLines(),
-              (std::vector<std::string>{"1", "Loading Resource: ./graphics/a.bmp", "Load Successful",
-                                        "2", "Loading Resource: ./graphics/b.bmp",
-                                        "Load Successful"}));
+    EXPECT_EQ(newLogLines(), (std::vector<std::string>{
+                                 "1", "Loading Resource: ./graphics/a.bmp", "Load Successful", "2",
+                                 "Loading Resource: ./graphics/b.bmp", "Load Successful"}));
 }
 
 TEST_F(GraphicsSystemTest, FirstHonouredFreeReleasesAndTheNextDrawReloads) {

@@ -44,8 +44,7 @@ void saveSurface(SDL_Surface* surface, const std::string& name) {
 
 SDL_Surface* makeSurface(int width, int height) {
     // 24-bit with the common 40-byte header, as the shipped pictures are.
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 24, 0x0000FF, 0x00FF00, 0xFF0000,
-                                0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
 }
 
 void putPixel(SDL_Surface* surface, int x, int y, const Colour& colour) {
@@ -158,10 +157,18 @@ Colour SandboxTest::pixel(int x, int y) {
     const Uint8* at = static_cast<Uint8*>(screen->pixels) + y * screen->pitch + x * bytes;
     Uint32 value = 0;
     switch (bytes) {
-    case 1: value = *at; break;
-    case 2: value = *reinterpret_cast<const Uint16*>(at); break;
-    case 3: value = at[0] | (at[1] << 8) | (at[2] << 16); break;
-    default: value = *reinterpret_cast<const Uint32*>(at); break;
+    case 1:
+        value = *at;
+        break;
+    case 2:
+        value = *reinterpret_cast<const Uint16*>(at);
+        break;
+    case 3:
+        value = at[0] | (at[1] << 8) | (at[2] << 16);
+        break;
+    default:
+        value = *reinterpret_cast<const Uint32*>(at);
+        break;
     }
     SDL_UnlockSurface(screen);
     Colour colour;
@@ -176,8 +183,8 @@ Colour SandboxTest::asShown(const Colour& colour) {
         return colour;
     }
     Colour shown;
-    SDL_GetRGB(SDL_MapRGB(screen->format, colour.r, colour.g, colour.b), screen->format,
-               &shown.r, &shown.g, &shown.b);
+    SDL_GetRGB(SDL_MapRGB(screen->format, colour.r, colour.g, colour.b), screen->format, &shown.r,
+               &shown.g, &shown.b);
     return shown;
 }
 
@@ -197,4 +204,6 @@ void postEvent(int type, std::initializer_list<long> payload) {
     EventManager::getInstance()->postEvent(event);
 }
 
-void postTick(long milliseconds) { postEvent(EVENT_TICK, {milliseconds}); }
+void postTick(long milliseconds) {
+    postEvent(EVENT_TICK, {milliseconds});
+}
