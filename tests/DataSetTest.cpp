@@ -46,10 +46,9 @@ const int highScoreFirstRowY = 30;
 const int highScoreTitleY = 11;
 
 const std::vector<std::string> pictureNames = {
-    "title.bmp",       "mermaid.bmp",    "buttonnormal.bmp", "buttonhs.bmp",
-    "buttonexit.bmp",  "buttondown.bmp", "buttonup.bmp",     "buttoncontinue.bmp",
-    "fontwhite.bmp",   "fontblack.bmp",  "tiles.bmp",        "clocksmall.bmp",
-    "clockbig.bmp",    "bombsmall.bmp",  "bombbig.bmp"};
+    "title.bmp",      "mermaid.bmp",    "buttonnormal.bmp",   "buttonhs.bmp",  "buttonexit.bmp",
+    "buttondown.bmp", "buttonup.bmp",   "buttoncontinue.bmp", "fontwhite.bmp", "fontblack.bmp",
+    "tiles.bmp",      "clocksmall.bmp", "clockbig.bmp",       "bombsmall.bmp", "bombbig.bmp"};
 
 struct Rgb {
     int r = 0;
@@ -234,16 +233,14 @@ Level loadLevel(int number) {
 // Levels 1, 2, 3, ... as the game finds them: up to the first missing grid file.
 std::vector<Level> shippedLevels() {
     std::vector<Level> levels;
-    for (int n = 1; std::filesystem::exists(dataDir + "level" + std::to_string(n) + ".txt");
-         ++n) {
+    for (int n = 1; std::filesystem::exists(dataDir + "level" + std::to_string(n) + ".txt"); ++n) {
         levels.push_back(loadLevel(n));
     }
     return levels;
 }
 
 // The text box's cutting at single spaces and greedy wrapping, with a lone "/" as a break.
-std::vector<std::string> wrapLikeTheTextBox(const std::string& text, int glyphWidth,
-                                            int width) {
+std::vector<std::string> wrapLikeTheTextBox(const std::string& text, int glyphWidth, int width) {
     std::vector<std::string> words;
     std::string rest = text;
     while (!rest.empty()) {
@@ -472,8 +469,8 @@ TEST_F(DataSetTest, EveryGlyphHasInkAndNoTwoGlyphsLookAlike) {
             }
             EXPECT_GT(inked, 0) << name << ": no glyph for '" << charset[cell] << "'";
             auto [it, added] = seen.emplace(ink, charset[cell]);
-            EXPECT_TRUE(added) << name << ": '" << charset[cell] << "' looks like '"
-                               << it->second << "'";
+            EXPECT_TRUE(added) << name << ": '" << charset[cell] << "' looks like '" << it->second
+                               << "'";
         }
     }
 }
@@ -511,8 +508,8 @@ TEST_F(DataSetTest, MermaidKeepsACalmLightAreaForTheBlackText) {
     for (int y = top; y < bottom; ++y) {
         for (int x = textBoxX; x < textBoxX + textBoxWidth; ++x) {
             const Rgb& c = p.at(x, y);
-            ASSERT_GE(c.luminance(), 170) << "dark background pixel at (" << x << ", " << y
-                                          << ") under the text";
+            ASSERT_GE(c.luminance(), 170)
+                << "dark background pixel at (" << x << ", " << y << ") under the text";
             colours.insert(c);
         }
     }

@@ -23,8 +23,10 @@
 //   recolor X Y W H FROM C1 C2       inside the rectangle, pixels of colour FROM become a vertical
 //                                    blend from C1 (top row) to C2 (bottom row)
 //   glyphs FILE                      loads the pixel font used by text, ctext and fontstrip
-//   text X Y COLOR "TEXT" [OPTIONS]  draws text; OPTIONS: scale N | edge COLOR N | shadow COLOR DX DY
-//   ctext CX Y COLOR "TEXT" [OPTIONS]   the same, centred on column CX
+//   text X Y COLOR "TEXT" [OPTIONS]  draws text with the loaded glyphs; OPTIONS are any of
+//                                    scale N | edge COLOR N | shadow COLOR DX DY
+//   ctext CX Y COLOR "TEXT" [OPTIONS]
+//                                    the same, centred on column CX
 //   fontstrip "CHARS" CW CH DX DY COLOR [OPTIONS]
 //                                    new canvas of one CW x CH cell per character, side by side,
 //                                    each glyph drawn at (DX, DY) in its cell with the text OPTIONS
@@ -104,7 +106,8 @@ std::vector<std::string> splitWords(const std::string& line) {
             i = end + 1;
         } else {
             size_t end = i;
-            while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r') {
+            while (end < line.size() && line[end] != ' ' && line[end] != '\t' &&
+                   line[end] != '\r') {
                 ++end;
             }
             words.push_back(line.substr(i, end - i));
@@ -441,8 +444,8 @@ void Painter::fontstrip(const std::vector<std::string>& w) {
     }
 }
 
-void Painter::command(const std::vector<std::string>& w, std::istream& in,
-                      const std::string& path, int& lineNo) {
+void Painter::command(const std::vector<std::string>& w, std::istream& in, const std::string& path,
+                      int& lineNo) {
     const std::string& op = w[0];
     auto X = [&](size_t i) { return num(w[i]) + originX_; };
     auto Y = [&](size_t i) { return num(w[i]) + originY_; };
@@ -532,8 +535,8 @@ void Painter::command(const std::vector<std::string>& w, std::istream& in,
                         static_cast<int>(std::lround(a.b + (b.b - a.b) * t))};
                 for (int col = 0; col < wd; ++col) {
                     Color old;
-                    if (canvas_.get(x + col, y + row, old) && old.r == from.r &&
-                        old.g == from.g && old.b == from.b) {
+                    if (canvas_.get(x + col, y + row, old) && old.r == from.r && old.g == from.g &&
+                        old.b == from.b) {
                         canvas_.set(x + col, y + row, c);
                     }
                 }
