@@ -101,6 +101,10 @@ void GraphicsSystem::blit(const Image* image, const Rect& src, const Rect& dst) 
     SDL_Rect from = {static_cast<Sint16>(src.x), static_cast<Sint16>(src.y),
                      static_cast<Uint16>(src.w), static_cast<Uint16>(src.h)};
     SDL_Rect to = {static_cast<Sint16>(dst.x), static_cast<Sint16>(dst.y), 0, 0};
+    if (recording != nullptr) {
+        recording->push_back(BlitRecord{image->surface, Rect{from.x, from.y, from.w, from.h},
+                                        Rect{to.x, to.y, to.w, to.h}});
+    }
     SDL_UpperBlit(image->surface, &from, screen, &to);
 }
 

@@ -26,6 +26,14 @@ struct Image {
     int refCount = 0;
 };
 
+// One copy to the screen exactly as it went to the media library (rectangles already
+// narrowed), so a measurement can replay a frame's drawing without the game around it.
+struct BlitRecord {
+    SDL_Surface* surface = nullptr; // borrowed from the image cache
+    Rect src;
+    Rect dst;
+};
+
 // A bitmap font: one row of equal glyph cells, one cell per character of the charset.
 struct Font {
     int id = 0;
@@ -56,6 +64,10 @@ public:
     void clear();
     void flip();
 
+    // While a list is given, every copy to the screen is also appended to it; null, the
+    // default, records nothing. The list is borrowed and must outlive the recording.
+    void setBlitRecording(std::vector<BlitRecord>* list) { recording = list; }
+
     // A font with an empty charset is refused (and logged): its glyph width would be undefined.
     void createFont(int id, const std::string& imageFile, const std::string& charset);
     // Removes the oldest font with this id; drawing and measuring use the newest.
@@ -79,6 +91,7 @@ private:
     std::string imageDirectory = "./";
     std::map<std::string, Image*> images; // owned
     std::vector<Font> fonts;
+    std::vector<BlitRecord>* recording = nullptr; // borrowed
 };
 
 #endif
