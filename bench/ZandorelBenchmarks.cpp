@@ -13,13 +13,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <malloc.h>
 #include <map>
 #include <new>
+#include <string>
+#include <vector>
 
 // Every allocation of the program goes through here, so that a pass can be seen to allocate.
 // One thread: plain counters will do.
@@ -94,13 +96,127 @@ constexpr double startupTarget = 1.5;
 constexpr int memoryPasses = 10000;
 constexpr int burstSize = 100;
 
-benchmark::Counter perIteration(double value) {
-    return benchmark::Counter(value, benchmark::Counter::kAvgIterations);
+// Each benchmark runs a fixed number of iterations, so that every run is one repetition: the
+// figures each run hands in here are summed up at the end, medians across the repetitions.
+class Summary {
+public:
+    using Figures = std::map<std::string, double>;
+
+    void add(const std::string& name, const Figures& figures) { runs[name].push_back(figures); }
+    void fail(const std::string& name, const std::string& why) { failures[name] = why; }
+
+    // After the library's own table, when the program ends.
+    ~Summary() {
+        if (runs.empty() && failures.empty()) {
+            return;
+        }
+        std::size_t most = 0;
+        for (const auto& entry : runs) {
+            most = std::max(most, entry.second.size());
+        }
+        std::printf("\nSummary (%s):\n",
+                    most > 1 ? ("medians of " + std::to_string(most) + " runs").c_str()
+                             : "one run");
+        std::printf("  %-11s %12s %12s %7s  %s\n", "screen", "game pass", "bare pass", "ratio",
+                    "target 1.15");
+        for (Screen screen : allScreens()) {
+            const std::string name = std::string("pass/") + screenName(screen);
+            if (runs.count(name) != 0) {
+                const double ratio = median(name, "ratio");
+                std::printf("  %-11s %9.2f us %9.2f us %7.3f  %s\n", screenName(screen),
+                            median(name, "game_us"), median(name, "bare_us"), ratio,
+                            ratio <= passTarget ? "met" : "MISSED");
+            }
+        }
+        if (runs.count("deliver/tick/play") != 0) {
+            std::printf("  one tick to the play screen's listeners: %.0f ns\n",
+                        median("deliver/tick/play", "ns"));
+        }
+        for (Screen screen : {Screen::Play, Screen::Title}) {
+            const std::string name = std::string("deliver/input100/") + screenName(screen);
+            if (runs.count(name) != 0) {
+                std::printf("  a burst of %d input events, %s screen: %.2f us (%.0f ns each)\n",
+                            burstSize, screenName(screen), median(name, "us"),
+                            median(name, "us") * 1000 / burstSize);
+            }
+        }
+        if (runs.count("startup") != 0) {
+            const double ratio = median("startup", "ratio");
+            std::printf("  start-up: game %.0f us, bare with the %.0f shipped pictures %.0f us,"
+                        " ratio %.3f (target 1.5: %s)\n",
+                        median("startup", "game_us"), median("startup", "pictures"),
+                        median("startup", "bare_us"), ratio,
+                        ratio <= startupTarget ? "met" : "MISSED");
+            std::printf("            bare with the %.0f pictures the title screen loads, and its"
+                        " first frame: %.0f us, ratio %.3f\n",
+                        median("startup", "same_pictures"), median("startup", "same_bare_us"),
+                        median("startup", "same_ratio"));
+        }
+        if (runs.count("memory/play") != 0) {
+            const std::string name = "memory/play";
+            std::printf("  memory, %.0f passes on the play screen (%.0f countdown fires): heap"
+                        " growth %.0f bytes, %.0f through new; %.2f allocations a pass (at most"
+                        " %.0f), %.0f beyond the event copies\n",
+                        median(name, "passes"), median(name, "countdown_fires"),
+                        median(name, "heap_growth_bytes"), median(name, "new_growth_bytes"),
+                        median(name, "allocs_per_pass"), median(name, "most_in_a_pass"),
+                        median(name, "not_event_copies"));
+        }
+        for (const auto& [name, why] : failures) {
+            std::printf("  %s: FAILED: %s\n", name.c_str(), why.c_str());
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    double median(const std::string& name, const std::string& figure) const {
+        std::vector<double> values;
+        for (const Figures& run : runs.at(name)) {
+            const auto found = run.find(figure);
+            if (found != run.end()) {
+                values.push_back(found->second);
+            }
+        }
+        if (values.empty()) {
+            return 0;
+        }
+        std::sort(values.begin(), values.end());
+        const std::size_t middle = values.size() / 2;
+        return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    }
+
+    std::map<std::string, std::vector<Figures>> runs;
+    std::map<std::string, std::string> failures;
+};
+
+Summary& summary() {
+    static Summary instance;
+    return instance;
+}
+
+// Made on first use, after the library has read its options, and removed at exit.
+void enterSandbox() {
+    static Sandbox sandbox;
+}
+
+// Hands the figures to the library's table and to the summary alike.
+void report(benchmark::State& state, const std::string& name, const Summary::Figures& figures) {
+    for (const auto& [key, value] : figures) {
+        state.counters[key] = value;
+    }
+    summary().add(name, figures);
+}
+
+void reportFailure(benchmark::State& state, const std::string& name, const std::string& why) {
+    summary().fail(name, why);
+    state.SkipWithError(why.c_str());
 }
 
 // Pass for pass, the game's loop and the bare replay of its drawing take turns, so that both see
 // the same machine: whatever else runs on it slows them alike.
 void passCost(benchmark::State& state, Screen screen) {
+    enterSandbox();
+    const std::string name = std::string("pass/") + screenName(screen);
     Game game;
     game.show(screen);
     const std::vector<BareBlit> blits = game.recordPass();
@@ -137,38 +253,48 @@ void passCost(benchmark::State& state, Screen screen) {
     }
     // A screen that changed under the measurement (a countdown run out) priced something else.
     if (game.recordPass().size() != blits.size()) {
-        state.SkipWithError("the screen changed during the measurement");
+        reportFailure(state, name, "the screen changed during the measurement");
         return;
     }
-    state.counters["game_us"] = perIteration(gameTime * 1e6);
-    state.counters["bare_us"] = perIteration(bareTime * 1e6);
-    state.counters["ratio"] = bareTime > 0 ? gameTime / bareTime : 0;
-    state.counters["blits"] = static_cast<double>(blits.size());
+    const auto passes = static_cast<double>(state.iterations());
+    report(state, name,
+           {{"game_us", gameTime * 1e6 / passes},
+            {"bare_us", bareTime * 1e6 / passes},
+            {"ratio", gameTime / bareTime},
+            {"blits", static_cast<double>(blits.size())}});
 }
 
 // One tick as Core::pass posts and delivers it, to the listeners of the play screen: the engine,
 // the two timers, the tile matrix and the screen itself.
 void tickDelivery(benchmark::State& state) {
+    enterSandbox();
     Game game;
     game.show(Screen::Play);
     EventManager* events = EventManager::getInstance();
+    const auto t0 = Clock::now();
     for (auto _ : state) {
         Event tick(EVENT_TICK);
         tick.data.emplace_back(static_cast<long>(SDL_GetTicks()));
         events->postEvent(tick);
         events->dispatchEvents();
     }
+    const auto t1 = Clock::now();
+    report(state, "deliver/tick/play",
+           {{"ns", seconds(t0, t1) * 1e9 / static_cast<double>(state.iterations())}});
 }
 
 // A hundred input events taken from the media library and turned into game events, as a
 // hundred passes would take them, then delivered in one go.
 void inputBurst(benchmark::State& state, Screen screen) {
+    enterSandbox();
+    const std::string name = std::string("deliver/input100/") + screenName(screen);
     Game game;
     game.show(screen);
     Core& core = game.core();
     EventManager* events = EventManager::getInstance();
     drainInput(core);
     std::vector<SDL_Event> burst = makeBurst(burstSize);
+    double total = 0;
     for (auto _ : state) {
         for (SDL_Event& input : burst) {
             SDL_PushEvent(&input);
@@ -180,17 +306,19 @@ void inputBurst(benchmark::State& state, Screen screen) {
         events->dispatchEvents();
         const auto t1 = Clock::now();
         state.SetIterationTime(seconds(t0, t1));
+        total += seconds(t0, t1);
     }
     if (pendingInput() != 0) {
-        state.SkipWithError("the media library's queue did not take the whole burst");
+        reportFailure(state, name, "the media library's queue did not take the whole burst");
         return;
     }
-    state.counters["inputs"] = burstSize;
+    report(state, name, {{"us", total * 1e6 / static_cast<double>(state.iterations())}});
 }
 
 // From nothing to the first flipped frame of the title screen, against bare programs that load
 // pictures and flip. The teardown between start-ups is not timed.
 void startup(benchmark::State& state) {
+    enterSandbox();
     const StartupWork work = recordStartup();
     const std::vector<std::string> shipped = shippedPictures();
     double gameTime = 0;
@@ -222,13 +350,15 @@ void startup(benchmark::State& state) {
         ++turn;
         state.SetIterationTime(one);
     }
-    state.counters["game_us"] = perIteration(gameTime * 1e6);
-    state.counters["bare_us"] = perIteration(shippedTime * 1e6);
-    state.counters["ratio"] = shippedTime > 0 ? gameTime / shippedTime : 0;
-    state.counters["pictures"] = static_cast<double>(shipped.size());
-    state.counters["same_bare_us"] = perIteration(sameTime * 1e6);
-    state.counters["same_ratio"] = sameTime > 0 ? gameTime / sameTime : 0;
-    state.counters["same_pictures"] = static_cast<double>(work.pictures.size());
+    const auto starts = static_cast<double>(state.iterations());
+    report(state, "startup",
+           {{"game_us", gameTime * 1e6 / starts},
+            {"bare_us", shippedTime * 1e6 / starts},
+            {"ratio", gameTime / shippedTime},
+            {"pictures", static_cast<double>(shipped.size())},
+            {"same_bare_us", sameTime * 1e6 / starts},
+            {"same_ratio", gameTime / sameTime},
+            {"same_pictures", static_cast<double>(work.pictures.size())}});
 }
 
 // Counts, for the pass under way, the allocations the event copies need: the poster's payload,
@@ -279,6 +409,8 @@ public:
 };
 
 void memory(benchmark::State& state) {
+    enterSandbox();
+    const std::string name = "memory/play";
     PlaySession session;
     // One whole round of the input first: the allocator keeps freed blocks of each size in use
     // for reuse, so its figure settles only once every size has been through it.
@@ -287,7 +419,6 @@ void memory(benchmark::State& state) {
     }
     session.passes = 0;
     session.total = session.most = session.unexplained = 0;
-    std::string failure;
     for (auto _ : state) {
         const std::size_t heapBefore = mallinfo2().uordblks;
         const long long liveBefore = liveBytes;
@@ -299,158 +430,56 @@ void memory(benchmark::State& state) {
                                                  session.passes < 100 * memoryPasses)) {
             session.pass();
         }
-        // Taken before the counters are filled in, which allocates.
+        // Taken before any figure is stored, which allocates.
         const long long heapGrowth =
             static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(heapBefore);
         const long long newGrowth = liveBytes - liveBefore;
         const long long blockGrowth =
             static_cast<long long>(allocations - frees) - static_cast<long long>(blocksBefore);
-        state.counters["passes"] = static_cast<double>(session.passes);
-        state.counters["countdown_fires"] = secondsAtStart - session.secondsLeft();
-        state.counters["heap_growth_bytes"] = static_cast<double>(heapGrowth);
-        state.counters["new_growth_bytes"] = static_cast<double>(newGrowth);
-        state.counters["new_growth_blocks"] = static_cast<double>(blockGrowth);
-        state.counters["allocs_per_pass"] =
-            static_cast<double>(session.total) / static_cast<double>(session.passes);
-        state.counters["most_in_a_pass"] = static_cast<double>(session.most);
-        state.counters["not_event_copies"] = static_cast<double>(session.unexplained);
-        // The counters are not shown for a run in error: the message carries the figures.
+        report(state, name,
+               {{"passes", static_cast<double>(session.passes)},
+                {"countdown_fires", secondsAtStart - session.secondsLeft()},
+                {"heap_growth_bytes", static_cast<double>(heapGrowth)},
+                {"new_growth_bytes", static_cast<double>(newGrowth)},
+                {"new_growth_blocks", static_cast<double>(blockGrowth)},
+                {"allocs_per_pass",
+                 static_cast<double>(session.total) / static_cast<double>(session.passes)},
+                {"most_in_a_pass", static_cast<double>(session.most)},
+                {"not_event_copies", static_cast<double>(session.unexplained)}});
         if (heapGrowth > 0 || newGrowth > 0 || blockGrowth > 0) {
-            failure = "the heap grew by " + std::to_string(heapGrowth) + " bytes (" +
-                      std::to_string(blockGrowth) + " blocks, " + std::to_string(newGrowth) +
-                      " bytes through new)";
+            reportFailure(state, name,
+                          "the heap grew by " + std::to_string(heapGrowth) + " bytes (" +
+                              std::to_string(blockGrowth) + " blocks, " +
+                              std::to_string(newGrowth) + " bytes through new)");
         } else if (session.unexplained > 0) {
-            failure = std::to_string(session.unexplained) + " allocations beyond the event copies";
-        }
-        if (!failure.empty()) {
-            state.SkipWithError(failure.c_str());
+            reportFailure(state, name,
+                          std::to_string(session.unexplained) +
+                              " allocations beyond the event copies");
         }
     }
 }
 
-// The console table as usual, then the figures side by side with their targets: the medians
-// when the runs were repeated, else the one run.
-class SummaryReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& reports) override {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run& run : reports) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const std::string name = run.run_name.function_name;
-            if (run.error_occurred) {
-                errors[name] = run.error_message;
-            } else if (median || (run.run_type == Run::RT_Iteration && !medians.count(name))) {
-                results[name] = run;
-                if (median) {
-                    medians[name] = true;
-                }
-                repetitions = std::max<long long>(repetitions, run.repetitions);
-            }
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::FILE* out = stdout;
-        std::fprintf(out, "\nSummary (%s):\n",
-                     repetitions > 1
-                         ? ("medians of " + std::to_string(repetitions) + " runs").c_str()
-                         : "one run");
-        std::fprintf(out, "  %-11s %12s %12s %7s  %s\n", "screen", "game pass", "bare pass",
-                     "ratio", "target 1.15");
-        for (Screen screen : allScreens()) {
-            const Run* run = find(std::string("pass/") + screenName(screen));
-            if (run == nullptr) {
-                continue;
-            }
-            const double ratio = counter(*run, "ratio");
-            std::fprintf(out, "  %-11s %9.2f us %9.2f us %7.3f  %s\n", screenName(screen),
-                         counter(*run, "game_us"), counter(*run, "bare_us"), ratio,
-                         ratio <= passTarget ? "met" : "MISSED");
-        }
-        if (const Run* run = find("deliver/tick/play")) {
-            std::fprintf(out, "  one tick to the play screen's listeners: %.0f ns\n",
-                         nanoseconds(*run));
-        }
-        for (Screen screen : {Screen::Play, Screen::Title}) {
-            const std::string name = std::string("deliver/input100/") + screenName(screen);
-            if (const Run* run = find(name)) {
-                std::fprintf(out,
-                             "  a burst of %d input events, %s screen: %.2f us (%.0f ns each)\n",
-                             burstSize, screenName(screen), nanoseconds(*run) / 1000,
-                             nanoseconds(*run) / burstSize);
-            }
-        }
-        if (const Run* run = find("startup")) {
-            const double ratio = counter(*run, "ratio");
-            std::fprintf(out,
-                         "  start-up: game %.0f us, bare with the %.0f shipped pictures %.0f us,"
-                         " ratio %.3f (target 1.5: %s)\n",
-                         counter(*run, "game_us"), counter(*run, "pictures"),
-                         counter(*run, "bare_us"), ratio,
-                         ratio <= startupTarget ? "met" : "MISSED");
-            std::fprintf(out,
-                         "            bare with the %.0f pictures the title screen loads, and its"
-                         " first frame: %.0f us, ratio %.3f\n",
-                         counter(*run, "same_pictures"), counter(*run, "same_bare_us"),
-                         counter(*run, "same_ratio"));
-        }
-        if (const Run* run = find("memory/play")) {
-            std::fprintf(out,
-                         "  memory, %.0f passes on the play screen (%.0f countdown fires): heap"
-                         " growth %.0f bytes, %.0f through new; %.2f allocations a pass (at most"
-                         " %.0f), %.0f beyond the event copies\n",
-                         counter(*run, "passes"), counter(*run, "countdown_fires"),
-                         counter(*run, "heap_growth_bytes"), counter(*run, "new_growth_bytes"),
-                         counter(*run, "allocs_per_pass"), counter(*run, "most_in_a_pass"),
-                         counter(*run, "not_event_copies"));
-        }
-        for (const auto& [name, message] : errors) {
-            std::fprintf(out, "  %s: FAILED: %s\n", name.c_str(), message.c_str());
-        }
-    }
-
-private:
-    const Run* find(const std::string& name) const {
-        const auto found = results.find(name);
-        return found == results.end() ? nullptr : &found->second;
-    }
-    static double nanoseconds(const Run& run) {
-        return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
-    }
-    static double counter(const Run& run, const char* name) {
-        const auto found = run.counters.find(name);
-        return found == run.counters.end() ? 0 : found->second.value;
-    }
-
-    std::map<std::string, Run> results;
-    std::map<std::string, bool> medians;
-    std::map<std::string, std::string> errors;
-    long long repetitions = 1;
-};
-
-} // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    Sandbox sandbox;
+// Iteration counts for about a tenth of a second each on the machine of the published figures.
+const bool registered = [] {
     for (Screen screen : allScreens()) {
         benchmark::RegisterBenchmark((std::string("pass/") + screenName(screen)).c_str(), passCost,
                                      screen)
+            ->Iterations(2000)
             ->UseManualTime()
             ->Unit(benchmark::kMicrosecond);
     }
-    benchmark::RegisterBenchmark("deliver/tick/play", tickDelivery)->UseRealTime();
+    benchmark::RegisterBenchmark("deliver/tick/play", tickDelivery)
+        ->Iterations(200000)
+        ->UseRealTime();
     for (Screen screen : {Screen::Play, Screen::Title}) {
         benchmark::RegisterBenchmark(
             (std::string("deliver/input100/") + screenName(screen)).c_str(), inputBurst, screen)
+            ->Iterations(1000)
             ->UseManualTime()
             ->Unit(benchmark::kMicrosecond);
     }
     benchmark::RegisterBenchmark("startup", startup)
+        ->Iterations(60)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     // One long run: its point is the count, not the time.
@@ -458,8 +487,12 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+    // The summary is printed by its destructor, at exit: made first, it outlives everything
+    // the benchmarks make.
+    summary();
+    return true;
+}();
+
+} // namespace
+
+BENCHMARK_MAIN();
