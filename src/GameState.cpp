@@ -40,9 +40,12 @@ bool GameState::updateHighScores(int score) {
     }
 
     // Written beside the old file and then renamed over it, so a crash or a full disk can
-    // never leave the table empty or half-written.
-    bool written = false;
-    {
+    // never leave the table empty or half-written. A rename would also replace a table the
+    // player made read-only, so an existing file must first prove writable in place (append
+    // mode, which changes nothing).
+    const bool exists = std::ifstream(highScoreFile).is_open();
+    bool written = !exists || std::ofstream(highScoreFile, std::ios::app).is_open();
+    if (written) {
         std::ofstream out(highScoreScratch, std::ios::trunc);
         for (int i = 0; i < tableSize && out; ++i) {
             out << table[i] << '\n';

@@ -4,9 +4,36 @@
 
 #include <filesystem>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 class HighScoresTest : public SandboxTest {};
+
+// Root may write any file, so to meet a read-only table the update runs in a child process
+// as an ordinary user. Returns the update's answer, or fails the test.
+bool updateAsOrdinaryUser(int score) {
+    if (geteuid() != 0) {
+        return GameState::updateHighScores(score);
+    }
+    namespace fs = std::filesystem;
+    fs::permissions(".", fs::perms::all);
+    fs::permissions("data", fs::perms::all);
+    const pid_t child = fork();
+    if (child == 0) {
+        const gid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) {
+            _exit(2);
+        }
+        _exit(GameState::updateHighScores(score) ? 0 : 1);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) < 2) << "status " << status;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 struct UpdateCase {
     const char* name;
@@ -86,6 +113,18 @@ TEST_F(HighScoresTest, FailedWriteKeepsTheOldTableWholeAndIsLogged) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(),
               "GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt");
+}
+
+TEST_F(HighScoresTest, ReadOnlyTableKeepsItsContent) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    namespace fs = std::filesystem;
+    fs::permissions("data/highscores.txt",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_TRUE(updateAsOrdinaryUser(45));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n40\n30\n20\n10\n");
+    EXPECT_EQ(fs::status("data/highscores.txt").permissions(),
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(fs::exists("data/highscores.txt.new"));
 }
 
 TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {
