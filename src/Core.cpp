@@ -30,8 +30,10 @@ int keySymbol(const SDL_Event& input) {
     return static_cast<int>(raw);
 }
 
+// The payload is sized once: growing it item by item would allocate again for every item.
 void post(int type, std::initializer_list<long> payload) {
     Event event(type);
+    event.data.reserve(payload.size());
     for (long item : payload) {
         event.data.emplace_back(item);
     }

@@ -121,6 +121,7 @@ void TileMatrix::click(long mouseX, long mouseY) {
     cell = next >= numTiles ? 0 : static_cast<int>(next);
 
     Event changed(EVENT_TILE_CHANGED);
+    changed.data.reserve(2); // one allocation for both items, not one per item
     changed.data.emplace_back(static_cast<long>(row));
     changed.data.emplace_back(static_cast<long>(col));
     EventManager::getInstance()->postEvent(changed);

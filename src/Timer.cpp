@@ -24,6 +24,7 @@ void Timer::onEvent(Event& event) {
     }
     lastFireTime = now;
     Event fired(EVENT_TIMER);
+    fired.data.reserve(2); // one allocation for both items, not one per item
     fired.data.emplace_back(static_cast<long>(id));
     fired.data.emplace_back(static_cast<long>(numFires));
     EventManager::getInstance()->postEvent(fired);
