@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 TEST(DataItemTest, WholeNumbersRoundTripThroughText) {
     struct Case {
         long value;
         const char* text;
     };
     for (const Case& c :
-         {Case{-15, "-15"}, Case{0, "0"}, Case{27, "27"}, Case{2147483647L, "2147483647"}}) {
+         {Case{-15, "-15"}, Case{0, "0"}, Case{27, "27"}, Case{2147483647L, "2147483647"},
+          Case{LONG_MIN, "-9223372036854775808"}}) {
         DataItem item(c.value);
         EXPECT_EQ(item.getStringVal(), c.text);
         EXPECT_EQ(item.getLongVal(), c.value);
@@ -24,7 +27,13 @@ TEST(DataItemTest, TextIsParsedLikeAStreamExtraction) {
     };
     for (const Case& c :
          {Case{" 42", 42}, Case{"12abc", 12}, Case{"+7", 7}, Case{"\t-3 9", -3}, Case{"abc", 0},
-          Case{"", 0}, Case{"-", 0}, Case{"99999999999999999999999", 0}}) {
+          Case{"", 0}, Case{"-", 0}, Case{"99999999999999999999999", 0},
+          // The edges of a hand-written conversion: every white space a stream skips, a sign
+          // without a digit right after it, and the two ends of the range.
+          Case{"\v\f\r\n8", 8}, Case{"+-5", 0}, Case{"-+5", 0}, Case{"- 5", 0}, Case{"0x1F", 0},
+          Case{"-007", -7}, Case{"9223372036854775807", LONG_MAX},
+          Case{"-9223372036854775808", LONG_MIN}, Case{"9223372036854775808", 0},
+          Case{"-9223372036854775809", 0}}) {
         EXPECT_EQ(DataItem(std::string(c.text)).getLongVal(), c.expected) << '"' << c.text << '"';
     }
 }
