@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     }
     const std::string what = argv[1];
     const int count = std::atoi(argv[2]);
-    Sandbox sandbox;
+    static Sandbox sandbox; // static: removed at exit, also when a setup check fails
     if (what == "startup") {
         const StartupWork work = recordStartup();
         const std::vector<std::string> shipped = shippedPictures();
