@@ -10,6 +10,11 @@
 #                                        input-play input-title startup (all by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/setup.sh
+if [ "${1:-}" = callgrind ] && ! command -v valgrind >/dev/null; then
+    echo "bench.sh: instruction counts need valgrind (apt-get install valgrind)" >&2
+    exit 1
+fi
 folder=build-bench
 
 cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DZANDOREL_BENCHMARKS=ON -DBUILD_TESTING=OFF \
