@@ -1,0 +1,185 @@
+"""The game stays up on bad data: pictures, levels, time limits and the high-score file."""
+
+import os
+import stat
+import unittest
+
+from harness import (CONTINUE, EXIT, HIGH_SCORES, START, GameTest, bmp_bytes, grid,
+                     play_labels, tile_centre)
+
+NOBODY = 65534
+
+
+def load_failures(game):
+    return [line for line in game.log() if line.startswith("Load Failed: ")]
+
+
+def failed(game, picture):
+    return any(line.startswith(f"Load Failed: ./graphics/{picture}") for line in load_failures(game))
+
+
+class BadPicturesTest(GameTest):
+
+    def test_missing_pictures_leave_gaps_and_the_game_playable(self):
+        data = self.make_data()
+        for picture in ("title.bmp", "buttonhs.bmp", "mermaid.bmp", "tiles.bmp"):
+            data.remove("graphics/" + picture)
+        data.level(1, [[0, 0]], [[1, 0]], kinds=2, seconds=60, tutorial="NO PICTURES HERE")
+        game = self.start(data)
+        screen = game.wait_for("the title buttons", lambda s: s.name(*START) == "start0")
+        self.assertEqual([screen.name(10, 10), screen.name(*HIGH_SCORES), screen.name(*EXIT)],
+                         ["black", "black", "exit0"])
+        game.click(*START)
+        self.wait_for_text_box(game, ["NO PICTURES", "HERE"], background="black")
+        game.click(*CONTINUE)
+        # Without tiles.bmp the tiles are 0 x 0: only the 3-pixel gaps are left to click.
+        game.wait_for("the countdown after the preview", lambda s: play_labels(s)["time"])
+        self.assertEqual(grid(game.last_screen, 1, 2), [[None, None]])
+        game.click(11, 30)
+        self.wait_for_text_box(game, ["WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"],
+                               background="black")
+        for picture in ("title.bmp", "buttonhs.bmp", "mermaid.bmp", "tiles.bmp"):
+            self.assertTrue(failed(game, picture), f"no Load Failed line for {picture}")
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+    def test_pictures_that_are_not_bitmaps_fail_to_load_and_the_game_goes_on(self):
+        data = self.make_data()
+        data.write("graphics/title.bmp", "GIF89a: not a Windows bitmap at all")
+        data.write("graphics/buttonexit.bmp", b"")
+        # A bitmap cut off after its header and one pixel.
+        whole = bmp_bytes(320, 8, lambda x, y: (0, 0, 255))
+        data.write("graphics/fontblack.bmp", whole[:57])
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60, tutorial="INVISIBLE TEXT")
+        game = self.start(data)
+        screen = game.wait_for("the title buttons", lambda s: s.name(*START) == "start0")
+        self.assertEqual([screen.name(10, 10), screen.name(*HIGH_SCORES), screen.name(*EXIT)],
+                         ["black", "scores0", "black"])
+        game.click(*START)
+        # Without its font the tutorial has no width to wrap by, and nothing shows.
+        self.wait_for_text_box(game, [])
+        self.assertEqual(game.last_screen.name(*CONTINUE), "cont0")
+        game.click(*CONTINUE)
+        screen = self.wait_for_play(game, 1)
+        self.assertEqual(play_labels(screen)["score"], "SCORE 0")
+        for picture in ("title.bmp", "buttonexit.bmp", "fontblack.bmp"):
+            self.assertTrue(failed(game, picture), f"no Load Failed line for {picture}")
+        game.close_window()
+        self.assert_clean_exit(game)
+
+
+class BadLevelsTest(GameTest):
+
+    def test_malformed_level_files_give_empty_grids_that_pass_at_once(self):
+        data = self.make_data()
+        malformed = {
+            1: "2 3 3\n0 1 x 0 0 0\n",      # text where a number belongs
+            2: "2 2 2\n0 1\n1\n",           # cut short
+            3: "0 4 2\n",                   # no rows
+            4: "",                          # empty
+            5: "-2 3 2\n0 0 0 0 0 0\n",     # negative size
+            6: "2 2\n",                     # no tile kinds
+        }
+        for level, content in malformed.items():
+            data.write(f"data/level{level}.txt", content)
+            data.write(f"data/level{level}.tim", "60\n")
+        game = self.start(data)
+        self.wait_for_title(game)
+        game.click(*START)
+        for level in malformed:
+            self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", f"{level}!"])
+            game.click(*CONTINUE)
+        self.wait_for_text_box(game, ["WOW! YOU WIN!"])
+        log = game.log()
+        for level in malformed:
+            prefix = f"TileMatrix::TileMatrix(...) - Bad Level File: ./data/level{level}.txt"
+            self.assertTrue(any(line.startswith(prefix) for line in log), f"no line {prefix!r}")
+        self.assertEqual([log[i + 1] for i, line in enumerate(log) if line == "SCORE"],
+                         ["0"] * 7)
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+    def test_a_missing_or_wordy_time_file_leaves_the_level_untimed(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2)
+        data.level(2, [[0]], [[1]], kinds=2)
+        data.write("data/level2.tim", "SOON\n")
+        game = self.start(data)
+        self.wait_for_title(game)
+        game.click(*START)
+        for level in (1, 2):
+            self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", f"{level}!"])
+            game.click(*CONTINUE)
+            self.wait_for_play(game, level)
+            game.wait_for("the end of the preview", lambda s: grid(s, 1, 1) == [[0]])
+            game.hold("no time shows", lambda s: play_labels(s)["time"] == "", seconds=1.5)
+            game.click(*tile_centre(0, 0))
+        self.wait_for_text_box(game, ["WOW! YOU WIN!"])
+        log = game.log()
+        for level in (1, 2):
+            prefix = f"GameStatePlay::GameStatePlay(...) - No Time Limit in ./data/level{level}.tim"
+            self.assertTrue(any(line.startswith(prefix) for line in log), f"no line {prefix!r}")
+        self.assertEqual([log[i + 1] for i, line in enumerate(log) if line == "SCORE"],
+                         ["0", "0", "0"])
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+
+class BadHighScoreFileTest(GameTest):
+
+    def test_a_high_score_file_that_cannot_be_read_or_written(self):
+        data = self.make_data()
+        os.mkdir(data.path("data/highscores.txt"))
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=1)
+        game = self.start(data)
+        self.wait_for_title(game)
+        game.click(*HIGH_SCORES)
+        screen = game.wait_for("the high-score screen",
+                               lambda s: s.text(130, 11, 11) == "HIGH SCORES")
+        self.assertEqual([screen.text(130, 30 + 11 * i, 8) for i in range(5)], [""] * 5)
+        game.click(*CONTINUE)
+        self.wait_for_title(game)
+        game.click(*START)
+        game.click(*CONTINUE)
+        game.wait_for("level 1 after its preview",
+                      lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
+        game.click(*tile_centre(0, 0))
+        self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", "2!"])
+        game.click(*CONTINUE)
+        # The table reads as five zeros, so any points enter it, even if it cannot be kept.
+        self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
+        self.assertTrue(os.path.isdir(data.path("data/highscores.txt")))
+        self.assertEqual(sorted(os.listdir(data.path("data"))),
+                         ["highscores.txt", "level1.tim", "level1.txt", "level2.tim", "level2.txt"])
+        self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
+                      game.log())
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+    def test_a_read_only_high_score_file_keeps_its_content(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=1)
+        data.high_scores(50, 40, 30, 20, -10)
+        path = data.path("data/highscores.txt")
+        os.chmod(path, 0o444)
+        # The game runs as an ordinary user, for whom read-only means read-only.
+        user = None
+        if os.geteuid() == 0:
+            user = NOBODY
+            for folder in (data.folder, data.path("data")):
+                os.chmod(folder, 0o777)
+        game = self.start(data, user=user)
+        self.wait_for_title(game)
+        game.click(*START)
+        game.click(*CONTINUE)
+        # Score 0 beats -10 in memory; the file keeps its content all the same.
+        self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
+        self.assertEqual(data.read("data/highscores.txt"), "50\n40\n30\n20\n-10\n")
+        self.assertEqual(stat.S_IMODE(os.stat(path).st_mode), 0o444)
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,93 @@
+"""Running out of time: the game-over screen, its message and the high-score table."""
+
+import unittest
+
+from harness import (CONTINUE, START, GameTest, grid, logged_scores, play_labels,
+                     tile_centre)
+
+
+class GameOverTest(GameTest):
+
+    def time_out(self, game, level, score):
+        """From the level's transition screen through its countdown to the game-over screen."""
+        game.click(*CONTINUE)
+        screen = self.wait_for_play(game, level)
+        self.assertEqual(play_labels(screen)["score"], f"SCORE {score}")
+        seen = []
+
+        def note_time(s):
+            time = play_labels(s)["time"]
+            if time and (not seen or seen[-1] != time):
+                seen.append(time)
+            return s.name(2, 2) == "mermaid"
+
+        game.wait_for("the countdown to run out", note_time)
+        # Two digits, counting down one a second; the time-out comes with the last fire,
+        # so "00" never shows.
+        self.assertTrue(seen and seen[0] == "03", f"times seen: {seen}")
+        self.assertEqual(seen, ["03", "02", "01"][:len(seen)])
+
+    def test_time_out_after_a_solve_carries_the_score_into_the_table(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=3)
+        data.high_scores(90, 80, 10, 5, 1)
+        game = self.start(data)
+        self.wait_for_title(game)
+        game.click(*START)
+        game.click(*CONTINUE)
+        game.wait_for("level 1 after its preview",
+                      lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
+        game.click(*tile_centre(0, 0))
+        self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", "2!"])
+        score = logged_scores(game)[-1]
+        self.assertTrue(40 < score <= 60, f"score {score}")
+        self.time_out(game, 2, score)
+        # "LOST! BUT YOU " fills its line to the last pixel that fits.
+        screen = self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH",
+                                               "SCORE!"])
+        self.assertEqual(screen.name(*CONTINUE), "cont0")
+        self.assertEqual(data.read("data/highscores.txt"), f"90\n80\n{score}\n10\n5\n")
+        # Clicks on the message do nothing; continue leads to the title screen.
+        game.click(150, 40)
+        game.click(*CONTINUE)
+        self.wait_for_title(game)
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+    def test_each_game_over_updates_the_table_by_the_rules(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=3)
+        game = self.start(data)
+        cases = [
+            # stored table (None: no file), message lines, table afterwards
+            (None, ["OH NO! YOU", "LOST!"], "0\n0\n0\n0\n0\n"),
+            # A tie with the fifth entry does not enter the table.
+            ("5\n4\n3\n2\n0\n", ["OH NO! YOU", "LOST!"], "5\n4\n3\n2\n0\n"),
+            # Any entry below the score is beaten; the last one drops out.
+            ("5\n4\n-1\n-2\n-3\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],
+             "5\n4\n0\n-1\n-2\n"),
+            # Short and malformed files read as zeros from the first bad entry on.
+            ("7 3\n", ["OH NO! YOU", "LOST!"], "7\n3\n0\n0\n0\n"),
+            ("9\n-5\nXYZ\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],
+             "9\n0\n-5\n0\n0\n"),
+        ]
+        for stored, message, after in cases:
+            with self.subTest(stored=stored):
+                if stored is not None:
+                    data.write("data/highscores.txt", stored)
+                self.wait_for_title(game)
+                # Every new game starts at level 1 with a score of 0.
+                game.click(*START)
+                self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", "1!"])
+                self.time_out(game, 1, 0)
+                self.wait_for_text_box(game, message)
+                self.assertEqual(data.read("data/highscores.txt"), after)
+                game.click(*CONTINUE)
+        self.wait_for_title(game)
+        game.close_window()
+        self.assert_clean_exit(game)
+
+
+if __name__ == "__main__":
+    unittest.main()
