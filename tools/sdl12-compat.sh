@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Fetches Debian's SDL 1.2 compatibility layer over SDL2 (the SDL 1.2 that current
+# distributions ship) and unpacks it into a folder of the build tree, without installing it:
+# the installed classic SDL 1.2 stays what the game links against. SDL2 itself is installed
+# by tools/setup.sh.
+#
+# Usage: tools/sdl12-compat.sh FOLDER
+# Prints the library folder to put in LD_LIBRARY_PATH; the game and the tests then load the
+# layer instead of the classic library. Safe to run again: it fetches nothing it already has.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 FOLDER" >&2
+    exit 2
+fi
+mkdir -p "$1"
+folder=$(cd "$1" && pwd)
+# The shim package puts libSDL-1.2.so.0 here, as a link into the layer's own folder.
+libdir="$folder/root/usr/lib/$(gcc -dumpmachine)"
+
+if [ ! -e "$libdir/libSDL-1.2.so.0" ]; then
+    packages=(libsdl1.2-compat libsdl1.2-compat-shim)
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    # Downloading as root into a private folder: no need for apt's unprivileged sandbox user.
+    download() {
+        (cd "$work" && apt-get download -qq -o APT::Sandbox::User=root "${packages[@]}") >&2
+    }
+    if ! download; then
+        echo "sdl12-compat: refreshing the package lists and trying again" >&2
+        apt-get update -qq >&2
+        download
+    fi
+    rm -rf "$folder/root"
+    for deb in "$work"/*.deb; do
+        dpkg-deb -x "$deb" "$folder/root"
+    done
+    if [ ! -e "$libdir/libSDL-1.2.so.0" ]; then
+        echo "sdl12-compat: the packages hold no $libdir/libSDL-1.2.so.0" >&2
+        exit 1
+    fi
+fi
+echo "$libdir"
