@@ -333,8 +333,12 @@ class Game:
         self._out = open(data.path("game.out"), "wb")
         # Run as another user, the player's files can be made read-only for the game even
         # when these tests run as root.
-        as_user = {} if user is None else {"user": user, "group": user, "extra_groups": []}
-        self.process = subprocess.Popen([BINARY], cwd=data.folder, env=self.env,
+        binary = BINARY
+        as_user = {}
+        if user is not None:
+            as_user = {"user": user, "group": user, "extra_groups": []}
+            binary = self._stage_runtime(suppressions)
+        self.process = subprocess.Popen([binary], cwd=data.folder, env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self._out,
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
                                         **as_user)
@@ -348,6 +352,30 @@ class Game:
             raise
 
     # -- start-up -------------------------------------------------------------------------
+
+    def _stage_runtime(self, suppressions):
+        """Copies the binary, the library folders it is told to use and the leak
+        suppressions into the data set's folder, which another user can reach while a
+        private build tree may be closed to it. Returns the binary's copy."""
+        runtime = self.data.path("runtime")
+        os.mkdir(runtime)
+        binary = shutil.copy2(BINARY, runtime)
+        folders = []
+        for i, folder in enumerate(filter(None, self.env.get("LD_LIBRARY_PATH", "").split(":"))):
+            if os.path.isdir(folder):
+                folders.append(shutil.copytree(folder, os.path.join(runtime, f"lib{i}"),
+                                               symlinks=True))
+        if folders:
+            self.env["LD_LIBRARY_PATH"] = ":".join(folders)
+        copy = shutil.copy2(suppressions, runtime)
+        self.env["LSAN_OPTIONS"] = self.env["LSAN_OPTIONS"].replace(suppressions, copy)
+        for root, dirs, files in os.walk(runtime):
+            for name in dirs + files:
+                path = os.path.join(root, name)
+                if not os.path.islink(path):
+                    os.chmod(path, os.stat(path).st_mode | 0o555)
+        os.chmod(runtime, 0o755)
+        return binary
 
     def _find_window(self):
         deadline = time.monotonic() + WAIT
