@@ -323,6 +323,7 @@ class Game:
         if not BINARY or not os.access(BINARY, os.X_OK):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
+        self.xserver = xserver
         self.display = xserver.display
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy")
@@ -402,8 +403,12 @@ class Game:
 
     def screen(self):
         """A screenshot, or None while the window cannot be read yet."""
-        result = subprocess.run(["xwd", "-silent", "-id", str(self.window)], env=self.env,
-                                capture_output=True, timeout=COMMAND_TIMEOUT)
+        try:
+            result = subprocess.run(["xwd", "-silent", "-id", str(self.window)], env=self.env,
+                                    capture_output=True, timeout=COMMAND_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the X server gave no screenshot within {COMMAND_TIMEOUT:.0f} s"
+                                 "\n" + self.diagnose()) from None
         if result.returncode != 0 or not result.stdout:
             return None
         try:
@@ -448,8 +453,12 @@ class Game:
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
-                                timeout=COMMAND_TIMEOUT)
+        try:
+            result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
+                                    timeout=COMMAND_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
         if check and result.returncode != 0:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
@@ -513,6 +522,10 @@ class Game:
         if running and self.process.poll() is None:
             parts.append(describe_threads(self.process.pid))
             parts.append(backtrace(self.process.pid))
+        # A game that holds the X server grabbed stops every other client too.
+        if self.xserver.process.poll() is None:
+            parts.append("X server " + describe_threads(self.xserver.process.pid))
+            parts.append("X server " + backtrace(self.xserver.process.pid))
         if ARTIFACTS and self.last_screen is not None:
             os.makedirs(ARTIFACTS, exist_ok=True)
             path = os.path.join(ARTIFACTS, f"last-screen-{os.getpid()}-{time.time():.0f}.ppm")
