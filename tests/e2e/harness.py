@@ -680,7 +680,8 @@ class GameTest(unittest.TestCase):
 
     def assert_clean_exit(self, game):
         status = game.wait_exit()
-        self.assertEqual(status, 0, "exit status\n" + game.diagnose(running=False))
+        if status != 0:
+            self.fail(f"exit status {status}\n" + game.diagnose(running=False))
         log = game.log()
         self.assertTrue(log, "debug.txt is empty")
         self.assertEqual(log[-1], "Core::run() - Successful Game Termination",
@@ -696,6 +697,27 @@ class GameTest(unittest.TestCase):
         rows, cols = len(expected), len(expected[0])
         return game.wait_for(f"{what}: the grid to show {expected}",
                              lambda s: grid(s, rows, cols) == expected)
+
+    def solve_by_looking(self, game, solution, done, clicks=40):
+        """Clicks tiles that differ from the solution, one at a time, reading the grid anew
+        each time, until done(screen): from level 2 on a click may bring up a bomb that
+        scrambles tiles. Returns the screen that satisfied done."""
+        rows, cols = len(solution), len(solution[0])
+        for _ in range(clicks):
+            screen = game.wait_for("the grid or the next screen",
+                                   lambda s: done(s) or None not in sum(grid(s, rows, cols), []))
+            if done(screen):
+                return screen
+            shown = grid(screen, rows, cols)
+            wrong = [(r, c) for r in range(rows) for c in range(cols)
+                     if shown[r][c] != solution[r][c]]
+            if not wrong:
+                return game.wait_for("the solved level to end", done)
+            r, c = wrong[0]
+            game.click(*tile_centre(r, c))
+            game.wait_for(f"tile ({r}, {c}) to change or the level to end",
+                          lambda s: done(s) or grid(s, rows, cols)[r][c] != shown[r][c])
+        self.fail(f"{clicks} clicks did not solve {solution}\n" + game.diagnose())
 
     def wait_for_play(self, game, level):
         return game.wait_for(f"the play screen of level {level}",
