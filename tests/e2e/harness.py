@@ -518,7 +518,8 @@ class Game:
     def diagnose(self, running=True):
         """What a reader of a failure needs: output, log tail, threads and a backtrace."""
         parts = [f"game output:\n{self.output()[-2000:]}",
-                 "debug.txt (last lines):\n" + "\n".join(self.log()[-15:])]
+                 "debug.txt (last lines):\n" + "\n".join(self.log()[-15:]),
+                 describe_machine()]
         if running and self.process.poll() is None:
             parts.append(describe_threads(self.process.pid))
             parts.append(backtrace(self.process.pid))
@@ -536,6 +537,26 @@ class Game:
     def stop(self):
         _stop(self.process)
         self._out.close()
+
+
+def _cpu_times():
+    with open("/proc/stat") as stat:
+        fields = stat.readline().split()[1:]
+    return [int(f) / os.sysconf("SC_CLK_TCK") for f in fields]
+
+
+_CPU_AT_START = _cpu_times()
+_STARTED = time.monotonic()
+
+
+def describe_machine():
+    """Whether the whole machine was starved: load, and CPU time stolen by the host."""
+    now = _cpu_times()
+    steal = now[7] - _CPU_AT_START[7] if len(now) > 7 else float("nan")
+    with open("/proc/loadavg") as loadavg:
+        load = " ".join(loadavg.read().split()[:3])
+    return (f"machine: load {load}; {steal:.1f} s of CPU stolen by the host in the "
+            f"{time.monotonic() - _STARTED:.0f} s since the tests started")
 
 
 def describe_threads(pid):
