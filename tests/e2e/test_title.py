@@ -48,6 +48,15 @@ class TitleScreenTest(GameTest):
 
     def test_a_press_shows_the_pressed_frame_and_dragging_off_cancels_it(self):
         game = self.game
+        none = {"start": "start0", "scores": "scores0", "exit": "exit0"}
+        for name, top in BUTTONS.items():
+            pressed = dict(none, **{name: name + "2"})
+            game.press(120, top + 4)
+            game.wait_for(f"the pressed frame of {name}", lambda s: frames(s) == pressed)
+            game.move(120, 200)
+            game.wait_for(f"{name} normal again after dragging off", lambda s: frames(s) == none)
+            # Released off the button: no click, not even for the exit button.
+            game.release(120, 200)
         hover = {"start": "start1", "scores": "scores0", "exit": "exit0"}
         game.press(*START)
         game.wait_for("the pressed frame", lambda s: frames(s)["start"] == "start2")
