@@ -311,6 +311,11 @@ class XServer:
             os.close(reader)
         self.display = ":" + number.decode().strip()
 
+    def said(self):
+        """The last lines the X server wrote."""
+        with open(self._log.name, "rb") as log:
+            return log.read().decode(errors="replace")[-1500:]
+
     def stop(self):
         _stop(self.process)
         self._log.close()
@@ -523,6 +528,7 @@ class Game:
         if running and self.process.poll() is None:
             parts.append(describe_threads(self.process.pid))
             parts.append(backtrace(self.process.pid))
+        parts.append(f"X server output:\n{self.xserver.said()}")
         # A game that holds the X server grabbed stops every other client too.
         if self.xserver.process.poll() is None:
             parts.append("X server " + describe_threads(self.xserver.process.pid))
