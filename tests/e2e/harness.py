@@ -330,8 +330,11 @@ class Game:
         self.data = data
         self.xserver = xserver
         self.display = xserver.display
+        # The compatibility layer draws through OpenGL, whose software driver keeps a shader
+        # cache: each game gets its own, so that no test writes outside its folder and no
+        # two games share a cache file.
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
-                        SDL_AUDIODRIVER="dummy")
+                        SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
         # In the sanitizer build, what X and the media library keep until exit is theirs.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(
