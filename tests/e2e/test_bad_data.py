@@ -64,7 +64,7 @@ class BadPicturesTest(GameTest):
         self.assertEqual(play_labels(screen)["score"], "SCORE 0")
         for picture in ("title.bmp", "buttonexit.bmp", "fontblack.bmp"):
             self.assertTrue(failed(game, picture), f"no Load Failed line for {picture}")
-        game.close_window()
+        game.key("Escape")
         self.assert_clean_exit(game)
 
 
