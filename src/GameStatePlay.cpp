@@ -170,9 +170,10 @@ void GameStatePlay::showPopup() {
     const Popup& popup = popups[std::rand() % 4];
     popupImage = new StaticImage(core->getGraphicsSystem(), popup.picture, 145, 5);
     TimerManager* timers = core->getTimerManager();
-    if (popup.extraSeconds > 0) {
-        // Before the countdown exists there is nothing to extend.
-        const int left = timers->getNumFires(TIMER_COUNTDOWN);
+    // A clock extends a running countdown only: before the preview ends there is none, and an
+    // untimed level (a count of 0) must not turn into one that can be lost.
+    const int left = timers->getNumFires(TIMER_COUNTDOWN);
+    if (popup.extraSeconds > 0 && left > 0) {
         timers->setNumFires(TIMER_COUNTDOWN, addCapped(left, popup.extraSeconds));
     }
     // An empty grid has nowhere to scatter tiles; a grid without tile kinds has nothing to draw.

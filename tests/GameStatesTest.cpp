@@ -368,6 +368,31 @@ TEST_F(GameStatesTest, ClockBeforeTheCountdownAddsNothing) {
     EXPECT_EQ(timeText(), "30");
 }
 
+TEST_F(GameStatesTest, ClockOnAnUntimedLevelKeepsItUntimed) {
+    writeLevel(2, "0");
+    int kind = -1;
+    for (unsigned seed = 1; seed < 100 && kind != 0 && kind != 1; ++seed) {
+        install(new GameStatePlay(core, 2, 0));
+        std::srand(seed);
+        endPreview();
+        kind = -1;
+        for (int clicks = 0; clicks < 2000 && kind < 0; ++clicks) {
+            postEvent(EVENT_TILE_CHANGED, {0, 0});
+            deliver();
+            kind = popupShown();
+        }
+        if (kind != 0 && kind != 1) {
+            install(new GameStateIntro(core));
+        }
+    }
+    ASSERT_TRUE(kind == 0 || kind == 1) << "no clock came up";
+    for (int second = 0; second < 15; ++second) {
+        tick(1000);
+    }
+    EXPECT_NE(current<GameStatePlay>(), nullptr);
+    EXPECT_EQ(timeText(), "");
+}
+
 TEST_F(GameStatesTest, TransitionShowsTheTutorialsFirstLineOrTheGreeting) {
     writeLevel(4, "30");
     writeFile("data/level4.tut", "CLICK A TILE / TO CHANGE IT.\r\nSECOND LINE NOT SHOWN\n");
