@@ -11,6 +11,8 @@ packages=(
     # The end-to-end driver and the backtrace it takes of a game that hangs; SDL2 for the
     # SDL 1.2 compatibility layer that tools/sdl12-compat.sh fetches beside the build.
     python3 gdb libx11-6 libsdl2-2.0-0
+    # Instruction counts for the benchmarks (tools/bench.sh callgrind).
+    valgrind
 )
 
 missing=()
