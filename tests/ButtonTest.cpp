@@ -17,21 +17,14 @@ constexpr int top = 40;
 constexpr int frameWidth = 10;
 constexpr int frameHeight = 6;
 
-class ButtonTest : public SandboxTest {
+class ButtonTest : public GraphicsTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        openScreen();
-        graphics = new GraphicsSystem(256, 240, 16, false);
-        graphics->setImageDirectory("./graphics/");
+        GraphicsTest::SetUp();
         // One spare column: the frame width rounds down and the spare column is never shown.
         writeBands("button.bmp", 3 * frameWidth + 1, frameHeight, {red, green, blue});
         events = EventManager::getInstance();
         events->registerListener(&recorder);
-    }
-    void TearDown() override {
-        delete graphics;
-        SandboxTest::TearDown();
     }
 
     // The colour of the frame the button shows, read from the middle of its face.
@@ -52,7 +45,6 @@ protected:
         return ids;
     }
 
-    GraphicsSystem* graphics = nullptr;
     EventManager* events = nullptr;
     Recorder recorder;
 };

@@ -13,19 +13,8 @@ const Colour white{255, 255, 255};
 const Colour black{0, 0, 0};
 const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 
-class GraphicsSystemTest : public SandboxTest {
+class GraphicsSystemTest : public GraphicsTest {
 protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        openScreen();
-        graphics = new GraphicsSystem(256, 240, 16, false);
-        graphics->setImageDirectory("./graphics/");
-    }
-    void TearDown() override {
-        delete graphics;
-        SandboxTest::TearDown();
-    }
-
     // The log lines written since the last call.
     std::vector<std::string> newLogLines() {
         std::vector<std::string> all = logLines();
@@ -46,7 +35,6 @@ protected:
         writePixels(name, rows, {{'w', white}, {'m', magenta}});
     }
 
-    GraphicsSystem* graphics = nullptr;
     std::size_t seen = 0;
 };
 

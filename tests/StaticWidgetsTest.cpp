@@ -17,25 +17,12 @@ const Colour white{255, 255, 255};
 const Colour black{0, 0, 0};
 constexpr int fontId = 6;
 
-class StaticWidgetsTest : public SandboxTest {
+class StaticWidgetsTest : public GraphicsTest {
 protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        openScreen();
-        graphics = new GraphicsSystem(256, 240, 16, false);
-        graphics->setImageDirectory("./graphics/");
-    }
-    void TearDown() override {
-        delete graphics;
-        SandboxTest::TearDown();
-    }
-
     long count(const std::string& line) const {
         const std::vector<std::string> lines = logLines();
         return std::count(lines.begin(), lines.end(), line);
     }
-
-    GraphicsSystem* graphics = nullptr;
 };
 
 } // namespace

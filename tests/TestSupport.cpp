@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "EventManager.h"
+#include "GraphicsSystem.h"
 
 #include "SDL.h"
 
@@ -32,6 +33,19 @@ void SandboxTest::TearDown() {
 
 void SandboxTest::openScreen() {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+}
+
+void GraphicsTest::SetUp() {
+    SandboxTest::SetUp();
+    openScreen();
+    graphics = new GraphicsSystem(256, 240, 16, false);
+    graphics->setImageDirectory("./graphics/");
+}
+
+void GraphicsTest::TearDown() {
+    delete graphics;
+    graphics = nullptr;
+    SandboxTest::TearDown();
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <vector>
 
 struct SDL_Surface;
+class GraphicsSystem;
 
 struct Colour {
     std::uint8_t r = 0;
@@ -63,6 +64,16 @@ protected:
 
     std::filesystem::path sandbox;
     std::filesystem::path previousFolder;
+};
+
+// A sandbox with the media library open and a 256 x 240 graphics system reading pictures from
+// the sandbox's graphics/ folder, as the game sets it up.
+class GraphicsTest : public SandboxTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    GraphicsSystem* graphics = nullptr;
 };
 
 // Records every event it hears, in order.

@@ -23,23 +23,16 @@ Colour glyphColour(std::size_t cell) {
             static_cast<std::uint8_t>(32 + 64 * (cell / 16)), 200};
 }
 
-class TextBoxTest : public SandboxTest {
+class TextBoxTest : public GraphicsTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        openScreen();
-        graphics = new GraphicsSystem(256, 240, 16, false);
-        graphics->setImageDirectory("./graphics/");
+        GraphicsTest::SetUp();
         std::vector<Colour> cells;
         for (std::size_t cell = 0; cell < charset.size(); ++cell) {
             cells.push_back(glyphColour(cell));
         }
         writeBands("font.bmp", glyphWidth * static_cast<int>(charset.size()), glyphHeight, cells);
         graphics->createFont(fontId, "font.bmp", charset);
-    }
-    void TearDown() override {
-        delete graphics;
-        SandboxTest::TearDown();
     }
 
     Lines wrap(const std::string& text, int width, int font = fontId) {
@@ -72,8 +65,6 @@ protected:
             box.onEvent(event);
         }
     }
-
-    GraphicsSystem* graphics = nullptr;
 };
 
 struct WrapCase {

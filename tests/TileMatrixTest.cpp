@@ -26,21 +26,14 @@ const char* const twoByThree = "2 3 4\n"
                                "0 1 2\n"
                                "3 0 2\n";
 
-class TileMatrixTest : public SandboxTest {
+class TileMatrixTest : public GraphicsTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        openScreen();
-        graphics = new GraphicsSystem(256, 240, 16, false);
-        graphics->setImageDirectory("./graphics/");
+        GraphicsTest::SetUp();
         // Two spare columns: the tile width is the strip width divided by 5, rounded down.
         writeBands("tiles.bmp", 5 * tileWidth + 2, tileHeight, tileColours);
         events = EventManager::getInstance();
         events->registerListener(&recorder);
-    }
-    void TearDown() override {
-        delete graphics;
-        SandboxTest::TearDown();
     }
 
     // The tile value painted in each cell, read from the middle of the tile; -1 for none.
@@ -79,7 +72,6 @@ protected:
         return found;
     }
 
-    GraphicsSystem* graphics = nullptr;
     EventManager* events = nullptr;
     Recorder recorder;
 };
