@@ -6,10 +6,7 @@
 
 namespace {
 
-const Colour red{255, 0, 0};   // frame 0, normal
-const Colour green{0, 255, 0}; // frame 1, hover
-const Colour blue{0, 0, 255};  // frame 2, pressed
-const Colour black{0, 0, 0};
+// The strip's frames are red (normal), green (hover) and blue (pressed).
 
 // A 10 x 6 button at (50, 40): inside means 51..59 across and 41..45 down.
 constexpr int left = 50;

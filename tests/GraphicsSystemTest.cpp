@@ -6,11 +6,6 @@
 
 namespace {
 
-const Colour red{255, 0, 0};
-const Colour green{0, 255, 0};
-const Colour blue{0, 0, 255};
-const Colour white{255, 255, 255};
-const Colour black{0, 0, 0};
 const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 
 class GraphicsSystemTest : public GraphicsTest {

@@ -10,11 +10,6 @@
 
 namespace {
 
-const Colour red{255, 0, 0};
-const Colour green{0, 255, 0};
-const Colour blue{0, 0, 255};
-const Colour white{255, 255, 255};
-const Colour black{0, 0, 0};
 constexpr int fontId = 6;
 
 class StaticWidgetsTest : public GraphicsTest {

@@ -28,6 +28,11 @@ struct Colour {
 std::ostream& operator<<(std::ostream& out, const Colour& colour);
 
 const Colour magenta{255, 0, 255};
+const Colour red{255, 0, 0};
+const Colour green{0, 255, 0};
+const Colour blue{0, 0, 255};
+const Colour white{255, 255, 255};
+const Colour black{0, 0, 0};
 const std::string gameCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 
 // Runs each test in an empty temporary folder holding graphics/ and data/, and tears down
