@@ -45,15 +45,7 @@ run_on_compat_layer() {
             ;;
         esac
     done
-    # By default the layer presents every frame through OpenGL, which on a machine without a
-    # GPU is Mesa's llvmpipe: two rasteriser threads and four shader-cache threads per game.
-    # With two games and their X servers on two cores, screenshots were seen to go unanswered
-    # for 20 s while both games sat in llvmpipe's wait inside SDL_Flip and both X servers were
-    # idle. The layer's own differences (pixel format, window, events, colour keys) do not
-    # depend on how SDL2 shows the frame, so the games present through SDL2's software
-    # framebuffer here, with one thread each, as a player's machine without GL would.
     LD_LIBRARY_PATH="$libdir" ZANDOREL_E2E_SDL=compat \
-        SDL12COMPAT_OPENGL_SCALING=0 SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 \
         ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120
 }
 
