@@ -5,11 +5,26 @@
 #include <cstdio>
 #include <fstream>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 const char* const highScoreFile = "./data/highscores.txt";
 const char* const highScoreScratch = "./data/highscores.txt.new";
 constexpr int tableSize = 5;
+
+// Replaces the table in one step. On Windows std::rename refuses to replace a file that
+// exists, which the table nearly always does.
+bool replaceTable(const char* from, const char* to) {
+#ifdef _WIN32
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(from, to) == 0;
+#endif
+}
 
 } // namespace
 
@@ -21,7 +36,9 @@ const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?123456
 bool GameState::updateHighScores(int score) {
     std::vector<int> table(tableSize, 0);
     {
-        std::ifstream in(highScoreFile);
+        // Read in binary, as it is written: a carriage return before a line end is white
+        // space to >> anyway.
+        std::ifstream in(highScoreFile, std::ios::binary);
         for (int& entry : table) {
             int value = 0;
             if (!(in >> value)) {
@@ -46,14 +63,16 @@ bool GameState::updateHighScores(int score) {
     const bool exists = std::ifstream(highScoreFile).is_open();
     bool written = !exists || std::ofstream(highScoreFile, std::ios::app).is_open();
     if (written) {
-        std::ofstream out(highScoreScratch, std::ios::trunc);
+        // Binary, so that the table has the same bytes on every system: Windows would write
+        // each line end as a carriage return and a line feed.
+        std::ofstream out(highScoreScratch, std::ios::binary | std::ios::trunc);
         for (int i = 0; i < tableSize && out; ++i) {
             out << table[i] << '\n';
         }
         out.close();
         written = static_cast<bool>(out);
     }
-    if (!written || std::rename(highScoreScratch, highScoreFile) != 0) {
+    if (!written || !replaceTable(highScoreScratch, highScoreFile)) {
         std::remove(highScoreScratch);
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Write ") +
                   highScoreFile);
@@ -63,7 +82,9 @@ bool GameState::updateHighScores(int score) {
 
 std::vector<std::string> GameState::readHighScores() {
     std::vector<std::string> entries(tableSize);
-    std::ifstream in(highScoreFile);
+    // Binary: in Windows' text mode a Ctrl-Z would end the file, and the tokens after it
+    // would not be shown as stored.
+    std::ifstream in(highScoreFile, std::ios::binary);
     for (std::string& entry : entries) {
         if (!(in >> entry)) {
             entry.clear();
