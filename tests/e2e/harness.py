@@ -27,6 +27,8 @@ EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
 # Upper bound of every wait for something the game should show or do.
 WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
+# How often an X client of the tests tries to connect before a refusal fails the test.
+CONNECT_TRIES = 6
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -271,6 +273,17 @@ def _stop(process, grace=5.0):
         process.wait(timeout=grace)
 
 
+XVFB_OPTIONS = ["-screen", "0", "320x256x24", "-nolisten", "tcp", "-noreset"]
+
+
+def free_display_number():
+    """A display number that no X server uses now."""
+    number = 60
+    while os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    return number
+
+
 class XServer:
     """Xvfb on a free display number, 24 bits per pixel."""
 
@@ -279,8 +292,7 @@ class XServer:
         self._log = open(log_path, "wb")
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(writer), "-screen", "0", "320x256x24",
-                 "-nolisten", "tcp", "-noreset"],
+                ["Xvfb", "-displayfd", str(writer)] + XVFB_OPTIONS,
                 pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         except FileNotFoundError:
@@ -319,6 +331,20 @@ class XServer:
     def stop(self):
         _stop(self.process)
         self._log.close()
+
+
+class LateXServer(XServer):
+    """Xvfb that comes up on a free display number only after a delay, for a game that
+    begins to look for its display before there is one."""
+
+    def __init__(self, log_path, delay):
+        self._log = open(log_path, "wb")
+        self.display = f":{free_display_number()}"
+        self.process = subprocess.Popen(
+            ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
+            + XVFB_OPTIONS,
+            stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
+            preexec_fn=_die_with_parent)
 
 
 class Game:
@@ -461,12 +487,18 @@ class Game:
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        try:
-            result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
-                                    timeout=COMMAND_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
-                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
+        # A busy X server now and then refuses a connection outright; a few tries get through.
+        for attempt in range(CONNECT_TRIES):
+            try:
+                result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
+                                        timeout=COMMAND_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                     f"within {COMMAND_TIMEOUT:.0f} s\n"
+                                     + self.diagnose()) from None
+            if b"Can't open display" not in result.stderr:
+                break
+            time.sleep(0.1 * (attempt + 1))
         if check and result.returncode != 0:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
@@ -629,8 +661,12 @@ def close_window(display_name, window):
                                ctypes.POINTER(_XEvent)]
     x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
     x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(display_name.encode())
-    if not display:
+    for attempt in range(CONNECT_TRIES):
+        display = x11.XOpenDisplay(display_name.encode())
+        if display:
+            break
+        time.sleep(0.1 * (attempt + 1))
+    else:
         raise AssertionError(f"cannot open display {display_name}")
     try:
         event = _XEvent()
