@@ -350,17 +350,23 @@ class LateXServer(XServer):
 class Game:
     """The real zandorel binary, run in a data set's folder on an X display."""
 
-    def __init__(self, data, xserver, user=None):
+    def __init__(self, data, xserver, user=None, env=None):
         if not BINARY or not os.access(BINARY, os.X_OK):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
         self.xserver = xserver
         self.display = xserver.display
-        # The compatibility layer draws through OpenGL, whose software driver keeps a shader
-        # cache: each game gets its own, so that no test writes outside its folder and no
-        # two games share a cache file.
+        # Asked to present through OpenGL, the compatibility layer's software driver keeps a
+        # shader cache: each game gets its own, so that no test writes outside its folder and
+        # no two games share a cache file.
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
+        # None removes a variable: a player's desktop, say, names no video driver.
+        for name, value in (env or {}).items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
         # In the sanitizer build, what X and the media library keep until exit is theirs.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(

@@ -15,7 +15,7 @@ class DisplayTest(GameTest):
         data = self.make_data()
         xserver = LateXServer(data.path("xvfb.log"), delay=0.7)
         self.addCleanup(xserver.stop)
-        game = Game(data, xserver)
+        game = Game(data, xserver, env={"SDL_VIDEODRIVER": None})
         self.addCleanup(game.stop)
         self.wait_for_title(game)
         log = game.log()
