@@ -49,6 +49,7 @@ void Core::log(const std::string& message) {
 
 Core::Core() {
     { std::ofstream truncate(logFile, std::ios::trunc); }
+    GraphicsSystem::chooseVideoDefaults();
     SDL_Init(SDL_INIT_VIDEO);
     log("Core::Core() - SDL Initialized");
     graphicsSystem = new GraphicsSystem(256, 240, 16, false);
@@ -145,7 +146,8 @@ void Core::onEvent(Event& event) {
             stateManager->changeState(event.nextState);
         }
     }
-    if (event.type == EVENT_KEY_PRESSED && event.data[0].getLongVal() == SDLK_ESCAPE) {
+    if (event.type == EVENT_KEY_PRESSED && !event.data.empty() &&
+        event.data[0].getLongVal() == SDLK_ESCAPE) {
         running = false;
     }
     if (event.type == EVENT_QUIT) {

@@ -31,12 +31,11 @@ EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
 # Upper bound of every wait for something the game should show or do.
 WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
-# The X server here now and then refuses a new client's connection (EAGAIN): every client
-# started here gets this many tries, a little apart.
-X_ATTEMPTS = 5
+# How often an X client of the tests tries to connect before a refusal fails the test.
+CONNECT_TRIES = 6
 
 # A Windows build runs under the runner the cross build names (Wine, as a shell would split
-# the command), in a Wine prefix of the build tree that the first game creates.
+# the command), in a Wine prefix of the build tree, made once before the first game.
 UNDER_WINE = BINARY.lower().endswith(".exe")
 RUNNER = shlex.split(os.environ.get("ZANDOREL_E2E_RUNNER", ""))
 WINE_PREFIX = os.environ.get("ZANDOREL_E2E_WINEPREFIX", "")
@@ -280,21 +279,6 @@ def _die_with_parent():
     libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
-def _refused(stderr):
-    """Whether an X client failed because the server would not take its connection."""
-    text = stderr.decode(errors="replace").lower()
-    return "can't open display" in text or "unable to open display" in text
-
-
-def run_x_client(args, env, timeout=COMMAND_TIMEOUT):
-    """Runs an X client to its end, again when its connection was refused; the last result."""
-    for attempt in range(1, X_ATTEMPTS + 1):
-        result = subprocess.run(args, env=env, capture_output=True, timeout=timeout)
-        if result.returncode == 0 or not _refused(result.stderr) or attempt == X_ATTEMPTS:
-            return result
-        time.sleep(0.1 * attempt)
-
-
 def _stop(process, grace=5.0):
     if process is None or process.poll() is not None:
         return
@@ -309,6 +293,15 @@ def _stop(process, grace=5.0):
 # Wine places a window as if a window manager framed it, a title bar's height down the screen;
 # the screen must hold it all, or screenshots come out cut short.
 SCREEN = "640x480x24" if UNDER_WINE else "320x256x24"
+XVFB_OPTIONS = ["-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"]
+
+
+def free_display_number():
+    """A display number that no X server uses now."""
+    number = 60
+    while os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    return number
 
 
 class XServer:
@@ -319,8 +312,7 @@ class XServer:
         self._log = open(log_path, "wb")
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(writer), "-screen", "0", SCREEN,
-                 "-nolisten", "tcp", "-noreset"],
+                ["Xvfb", "-displayfd", str(writer)] + XVFB_OPTIONS,
                 pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         except FileNotFoundError:
@@ -361,20 +353,44 @@ class XServer:
         self._log.close()
 
 
+class LateXServer(XServer):
+    """Xvfb that comes up on a free display number only after a delay, for a game that
+    begins to look for its display before there is one."""
+
+    def __init__(self, log_path, delay):
+        self._log = open(log_path, "wb")
+        self.display = f":{free_display_number()}"
+        self.process = subprocess.Popen(
+            ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
+            + XVFB_OPTIONS,
+            stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
+            preexec_fn=_die_with_parent)
+
+
 class Game:
     """The real zandorel binary, run in a data set's folder on an X display."""
 
-    def __init__(self, data, xserver, user=None):
+    def __init__(self, data, xserver, user=None, env=None):
         if not BINARY or not os.access(BINARY, os.X_OK):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
         self.xserver = xserver
         self.display = xserver.display
-        # The compatibility layer draws through OpenGL, whose software driver keeps a shader
-        # cache: each game gets its own, so that no test writes outside its folder and no
-        # two games share a cache file.
+        # Asked to present through OpenGL, the compatibility layer's software driver keeps a
+        # shader cache: each game gets its own, so that no test writes outside its folder and
+        # no two games share a cache file.
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
+        if UNDER_WINE:
+            # SDL picks its Windows video driver as it would on a player's machine.
+            del self.env["SDL_VIDEODRIVER"]
+            self.env.update(WINE_ENV)
+        # None removes a variable: a player's desktop, say, names no video driver.
+        for name, value in (env or {}).items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
         # In the sanitizer build, what X and the media library keep until exit is theirs.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(
@@ -415,15 +431,12 @@ class Game:
                                  "ZANDOREL_E2E_WINEPREFIX; the cross build's tests set both")
         if user is not None:
             raise AssertionError("under Wine the game runs as the user running the tests")
-        # SDL picks its Windows video driver as it would on a player's machine.
-        self.env.pop("SDL_VIDEODRIVER", None)
-        self.env.update(WINE_ENV)
         # Beside the pictures and levels, as a player unpacks it: SDL's start-up module writes
         # stdout.txt and stderr.txt beside the executable, so they land in the test's folder.
         self.binary = shutil.copy2(BINARY, self.data.folder)
         # Whatever ran before in the prefix, the game gets a Wine server of its own display.
         stop_wine_server()
-        for attempt in range(1, X_ATTEMPTS + 1):
+        for attempt in range(1, CONNECT_TRIES + 1):
             self.process = subprocess.Popen(RUNNER + [self.binary], cwd=self.data.folder,
                                             env=self.env, stdin=subprocess.DEVNULL,
                                             stdout=self._out, stderr=subprocess.STDOUT,
@@ -437,7 +450,7 @@ class Game:
                 # window and says so. Any other failure, or this one every time, is the test's.
                 refused = (self.process.poll() == 1
                            and "cannot open a 256x240 window" in self.output())
-                if not refused or attempt == X_ATTEMPTS:
+                if not refused or attempt == CONNECT_TRIES:
                     self.stop()
                     raise
                 self._end()
@@ -558,11 +571,18 @@ class Game:
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        try:
-            result = run_x_client(["xdotool"] + args, self.env)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
-                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
+        # A busy X server now and then refuses a connection outright; a few tries get through.
+        for attempt in range(CONNECT_TRIES):
+            try:
+                result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
+                                        timeout=COMMAND_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                     f"within {COMMAND_TIMEOUT:.0f} s\n"
+                                     + self.diagnose()) from None
+            if b"Can't open display" not in result.stderr:
+                break
+            time.sleep(0.1 * (attempt + 1))
         if check and result.returncode != 0:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
@@ -784,13 +804,13 @@ def close_window(display_name, window):
                                ctypes.POINTER(_XEvent)]
     x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
     x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    for attempt in range(1, X_ATTEMPTS + 1):
+    for attempt in range(CONNECT_TRIES):
         display = x11.XOpenDisplay(display_name.encode())
         if display:
             break
-        time.sleep(0.1 * attempt)
+        time.sleep(0.1 * (attempt + 1))
     else:
-        raise AssertionError(f"cannot open display {display_name} in {X_ATTEMPTS} tries")
+        raise AssertionError(f"cannot open display {display_name}")
     try:
         event = _XEvent()
         event.xclient.type = 33  # ClientMessage
