@@ -54,13 +54,11 @@ void setEnvironment(const char* name, const char* value) {
 #endif
 }
 
+#ifndef _WIN32
 void unsetEnvironment(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
     unsetenv(name);
-#endif
 }
+#endif
 
 std::string videoDriver() {
     char name[64];
@@ -114,6 +112,14 @@ bool GraphicsSystem::openDisplay() {
     if (showsWindow(driver)) {
         return true;
     }
+#ifdef _WIN32
+    // Windows names no display, and its desktop is there from the start: waiting brings no
+    // driver that did not start at once.
+    const std::string named = environment("SDL_VIDEODRIVER");
+    const std::string reason =
+        named.empty() ? "none of SDL's Windows drivers started" : "SDL_VIDEODRIVER is " + named;
+    const char* const advice = "check SDL_VIDEODRIVER if it is set";
+#else
     const std::string display = environment("DISPLAY");
     const std::string wayland = environment("WAYLAND_DISPLAY");
     const std::string named = environment("SDL_VIDEODRIVER");
@@ -146,13 +152,6 @@ bool GraphicsSystem::openDisplay() {
     std::string reason;
     if (!displayDriverAllowed) {
         reason = "SDL_VIDEODRIVER is " + named;
-#ifdef _WIN32
-    } else {
-        // Windows names no display: the desktop is always there, for SDL's own drivers.
-        reason = whyNoWindow(driver);
-    }
-    const char* const advice = "check SDL_VIDEODRIVER if it is set";
-#else
     } else if (!displayConfigured) {
         reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
     } else {

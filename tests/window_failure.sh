@@ -68,13 +68,11 @@ if [ -z "$runner" ]; then
     check "no display configured" -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER
     check "a display with no server" -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=":$free"
 else
-    # Windows always has a display: only a video driver named that does not exist leaves
-    # none. Wine with no X server to draw on starts the game's own driver, and the window
-    # itself cannot be made.
-    said="^zandorel: there is no display to open a window on (SDL_VIDEODRIVER is no-such-driver)"
+    # Windows names no display, so the advice leaves DISPLAY out. Wine with no X server to
+    # draw on is a Windows whose own video drivers cannot start.
+    said="^zandorel: there is no display to open a window on (SDL_VIDEODRIVER is no-such-driver): check SDL_VIDEODRIVER"
     check "a video driver that does not exist" SDL_VIDEODRIVER=no-such-driver
-    said="^zandorel: cannot open a 256x240 window: "
-    logged="^GraphicsSystem::GraphicsSystem(...) - Screen Not Created: "
+    said="^zandorel: there is no display to open a window on (none of SDL's Windows drivers started): check SDL_VIDEODRIVER"
     check "Wine with no X server" -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=":$free"
 fi
 [ "$failures" -eq 0 ]

@@ -446,10 +446,11 @@ class Game:
                 self._check_library()
                 return
             except AssertionError:
-                # Wine opens its display once per process; refused, the game cannot open its
-                # window and says so. Any other failure, or this one every time, is the test's.
+                # Wine opens its display once per process; refused, SDL's Windows drivers cannot
+                # start and the game says so. Any other failure, or this one every time, is the
+                # test's.
                 refused = (self.process.poll() == 1
-                           and "cannot open a 256x240 window" in self.output())
+                           and "none of SDL's Windows drivers started" in self.output())
                 if not refused or attempt == CONNECT_TRIES:
                     self.stop()
                     raise
