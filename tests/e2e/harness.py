@@ -43,6 +43,8 @@ WINE_PREFIX = os.environ.get("ZANDOREL_E2E_WINEPREFIX", "")
 # into the home folder, and none of Wine's own chatter in the game's output.
 WINE_ENV = {"WINEPREFIX": WINE_PREFIX, "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
+# The zip a Windows build is shipped in, when the run has one.
+PACKAGE = os.environ.get("ZANDOREL_E2E_PACKAGE", "")
 # See Game._at: the pause Wine needs between a pointer motion and a button.
 WINE_INPUT_PAUSE = 0.1
 
@@ -161,14 +163,16 @@ def level_text(rows, cols, kinds, start, solution):
 
 
 class DataSet:
-    """A fresh working folder with graphics/ and data/."""
+    """A fresh working folder with graphics/ and data/; the test pictures unless told not to
+    (a folder that holds the shipped ones already)."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, pictures=True):
         self.folder = folder
         os.makedirs(os.path.join(folder, "graphics"), exist_ok=True)
         os.makedirs(os.path.join(folder, "data"), exist_ok=True)
-        for name, content in standard_pictures().items():
-            self.write(os.path.join("graphics", name), content)
+        if pictures:
+            for name, content in standard_pictures().items():
+                self.write(os.path.join("graphics", name), content)
 
     def path(self, relative):
         return os.path.join(self.folder, relative)
@@ -433,7 +437,10 @@ class Game:
             raise AssertionError("under Wine the game runs as the user running the tests")
         # Beside the pictures and levels, as a player unpacks it: SDL's start-up module writes
         # stdout.txt and stderr.txt beside the executable, so they land in the test's folder.
-        self.binary = shutil.copy2(BINARY, self.data.folder)
+        # An unpacked zip brings its own.
+        self.binary = self.data.path(os.path.basename(BINARY))
+        if not os.path.exists(self.binary):
+            shutil.copy2(BINARY, self.binary)
         # Whatever ran before in the prefix, the game gets a Wine server of its own display.
         stop_wine_server()
         for attempt in range(1, CONNECT_TRIES + 1):
