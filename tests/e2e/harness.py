@@ -27,6 +27,8 @@ EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
 # Upper bound of every wait for something the game should show or do.
 WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
+# How often an X client is started again when the X server refuses its connection.
+X_CONNECT_TRIES = 5
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -142,15 +144,11 @@ def level_text(rows, cols, kinds, start, solution):
     return f"{rows} {cols} {kinds}\n\n{grid(start)}\n\n{grid(solution)}\n"
 
 
-class DataSet:
-    """A fresh working folder with graphics/ and data/."""
+class Folder:
+    """A folder whose files a test writes and reads back."""
 
     def __init__(self, folder):
         self.folder = folder
-        os.makedirs(os.path.join(folder, "graphics"), exist_ok=True)
-        os.makedirs(os.path.join(folder, "data"), exist_ok=True)
-        for name, content in standard_pictures().items():
-            self.write(os.path.join("graphics", name), content)
 
     def path(self, relative):
         return os.path.join(self.folder, relative)
@@ -179,6 +177,17 @@ class DataSet:
     def read(self, relative):
         with open(self.path(relative), "rb") as file:
             return file.read().decode()
+
+
+class DataSet(Folder):
+    """A fresh working folder with graphics/ and data/."""
+
+    def __init__(self, folder):
+        super().__init__(folder)
+        os.makedirs(os.path.join(folder, "graphics"), exist_ok=True)
+        os.makedirs(os.path.join(folder, "data"), exist_ok=True)
+        for name, content in standard_pictures().items():
+            self.write(os.path.join("graphics", name), content)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -322,18 +331,23 @@ class XServer:
 
 
 class Game:
-    """The real zandorel binary, run in a data set's folder on an X display."""
+    """The real zandorel binary, run in a data set's folder on an X display.
 
-    def __init__(self, data, xserver, user=None):
-        if not BINARY or not os.access(BINARY, os.X_OK):
+    An installed game is started through its launcher instead (command), with its own
+    environment (env), and runs in the player's folder (workdir) that the launcher makes."""
+
+    def __init__(self, data, xserver, user=None, command=None, env=None, workdir=None):
+        if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
+        self.workdir = workdir or data.folder
         self.xserver = xserver
         self.display = xserver.display
         # The compatibility layer draws through OpenGL, whose software driver keeps a shader
         # cache: each game gets its own, so that no test writes outside its folder and no
         # two games share a cache file.
-        self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
+        self.env = dict(os.environ if env is None else env, DISPLAY=self.display,
+                        SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
         # In the sanitizer build, what X and the media library keep until exit is theirs.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
@@ -342,12 +356,12 @@ class Game:
         self._out = open(data.path("game.out"), "wb")
         # Run as another user, the player's files can be made read-only for the game even
         # when these tests run as root.
-        binary = BINARY
+        command = command or [BINARY]
         as_user = {}
         if user is not None:
             as_user = {"user": user, "group": user, "extra_groups": []}
-            binary = self._stage_runtime(suppressions)
-        self.process = subprocess.Popen([binary], cwd=data.folder, env=self.env,
+            command = [self._stage_runtime(suppressions)]
+        self.process = subprocess.Popen(command, cwd=data.folder, env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self._out,
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
                                         **as_user)
@@ -454,19 +468,26 @@ class Game:
 
     def log(self):
         try:
-            return self.data.read("debug.txt").splitlines()
+            with open(os.path.join(self.workdir, "debug.txt"), "rb") as file:
+                return file.read().decode().splitlines()
         except FileNotFoundError:
             return []
 
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        try:
-            result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
-                                    timeout=COMMAND_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
-                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
+        # Now and then the X server refuses a connection; nothing was sent, so try again.
+        for attempt in range(X_CONNECT_TRIES):
+            try:
+                result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
+                                        timeout=COMMAND_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                     f"within {COMMAND_TIMEOUT:.0f} s\n"
+                                     + self.diagnose()) from None
+            if result.returncode == 0 or b"open display" not in result.stderr:
+                break
+            time.sleep(0.1 * (attempt + 1))
         if check and result.returncode != 0:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
