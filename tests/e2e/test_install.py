@@ -221,12 +221,27 @@ class InstallTest(InstalledGameTest):
         # A player's scores from the build folder are never shipped; the table that is, is empty.
         with open(os.path.join(self.share, "data", "highscores.txt")) as file:
             self.assertEqual(file.read(), "0\n" * 5)
-        for size in (32, 64, 128):
-            with open(os.path.join(self.prefix, f"share/icons/hicolor/{size}x{size}/apps/"
-                                   "zandorel.png"), "rb") as file:
+        # Every icon is the smallest one with each pixel a sharp square, transparent around
+        # the rounded corners.
+        icons = {}
+        for size in (32, 64, 128, 256):
+            path = os.path.join(self.prefix, f"share/icons/hicolor/{size}x{size}/apps/zandorel.png")
+            with open(path, "rb") as file:
                 head = file.read(24)
             self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
             self.assertEqual(struct.unpack(">II", head[16:24]), (size, size))
+            icons[size] = subprocess.run(["convert", path, "rgba:-"], capture_output=True,
+                                         check=True).stdout
+        small = icons[32]
+        self.assertEqual(small[3], 0, "the corner is not transparent")
+        self.assertEqual(small[(16 * 32 + 16) * 4 + 3], 255, "the middle is not opaque")
+        for size, pixels in icons.items():
+            scale = size // 32
+            for y in range(size):
+                for x in range(size):
+                    at, source = (y * size + x) * 4, ((y // scale) * 32 + x // scale) * 4
+                    if pixels[at:at + 4] != small[source:source + 4]:
+                        self.fail(f"the {size} px icon differs from the 32 px one at ({x}, {y})")
         checked(["desktop-file-validate",
                  os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")])
         checked(["appstreamcli", "validate", "--no-net",
