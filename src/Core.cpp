@@ -139,7 +139,8 @@ void Core::onEvent(Event& event) {
             stateManager->changeState(event.nextState);
         }
     }
-    if (event.type == EVENT_KEY_PRESSED && event.data[0].getLongVal() == SDLK_ESCAPE) {
+    if (event.type == EVENT_KEY_PRESSED && !event.data.empty() &&
+        event.data[0].getLongVal() == SDLK_ESCAPE) {
         running = false;
     }
     if (event.type == EVENT_QUIT) {

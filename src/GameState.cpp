@@ -2,14 +2,107 @@
 
 #include "Core.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const char* const highScoreFile = "./data/highscores.txt";
-const char* const highScoreScratch = "./data/highscores.txt.new";
 constexpr int tableSize = 5;
+
+// The file a write to path really changes: a symbolic link is followed, so that the table it
+// points to is updated and the link stays a link. Empty when that file cannot be named (a
+// dangling link, say): only a write through the path itself will do.
+std::string resolvedTarget(const std::string& path) {
+    struct stat link;
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return path;
+    }
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::string();
+    }
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+bool writeWhole(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+enum class Replace { done, failed, impossible };
+
+// Writes text to a new file with a unique name beside target, with target's mode and owner,
+// and renames it over target, so that a crash or a full disk never leaves the table empty or
+// half-written. "impossible" when no such file can be made (a folder the player may not
+// create files in, an owner that cannot be kept): the caller then writes in place.
+Replace replaceAtomically(const std::string& target, const std::string& text) {
+    struct stat old;
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return Replace::impossible;
+    }
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+    std::string scratch = folder + "/.highscores.txt.XXXXXX";
+    const int fd = mkstemp(&scratch[0]);
+    if (fd < 0) {
+        return Replace::impossible;
+    }
+    mode_t mode = 0;
+    if (exists) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool kept = fchmod(fd, mode) == 0;
+    if (exists && (old.st_uid != geteuid() || old.st_gid != getegid())) {
+        kept = kept && fchown(fd, old.st_uid, old.st_gid) == 0;
+    }
+    if (!kept) {
+        close(fd);
+        unlink(scratch.c_str());
+        return Replace::impossible;
+    }
+    const bool written = writeWhole(fd, text) && fsync(fd) == 0;
+    if (close(fd) != 0 || !written) {
+        unlink(scratch.c_str());
+        return Replace::failed;
+    }
+    if (std::rename(scratch.c_str(), target.c_str()) != 0) {
+        unlink(scratch.c_str());
+        return Replace::impossible;
+    }
+    return Replace::done;
+}
+
+// The plain way: truncate and write. Used only where no new file can be put beside the table.
+bool writeInPlace(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::trunc | std::ios::binary);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
 
 } // namespace
 
@@ -39,22 +132,21 @@ bool GameState::updateHighScores(int score) {
         }
     }
 
-    // Written beside the old file and then renamed over it, so a crash or a full disk can
-    // never leave the table empty or half-written. A rename would also replace a table the
-    // player made read-only, so an existing file must first prove writable in place (append
-    // mode, which changes nothing).
-    const bool exists = std::ifstream(highScoreFile).is_open();
-    bool written = !exists || std::ofstream(highScoreFile, std::ios::app).is_open();
-    if (written) {
-        std::ofstream out(highScoreScratch, std::ios::trunc);
-        for (int i = 0; i < tableSize && out; ++i) {
-            out << table[i] << '\n';
-        }
-        out.close();
-        written = static_cast<bool>(out);
+    std::string text;
+    for (int i = 0; i < tableSize; ++i) {
+        text += std::to_string(table[i]) + '\n';
     }
-    if (!written || std::rename(highScoreScratch, highScoreFile) != 0) {
-        std::remove(highScoreScratch);
+    // A table the player made read-only stays as it is: a rename would replace it anyway.
+    const bool exists = std::ifstream(highScoreFile).is_open();
+    bool written = false;
+    if (!exists || std::ofstream(highScoreFile, std::ios::app).is_open()) {
+        const std::string target = resolvedTarget(highScoreFile);
+        const Replace replaced =
+            target.empty() ? Replace::impossible : replaceAtomically(target, text);
+        written = replaced == Replace::done ||
+                  (replaced == Replace::impossible && writeInPlace(highScoreFile, text));
+    }
+    if (!written) {
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Write ") +
                   highScoreFile);
     }

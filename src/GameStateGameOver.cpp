@@ -54,7 +54,8 @@ GameStateGameOver::~GameStateGameOver() {
 }
 
 void GameStateGameOver::onEvent(Event& event) {
-    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data.empty() ||
+        event.data[0].getLongVal() != continueId) {
         return;
     }
     Event change(EVENT_CHANGE_STATE);

@@ -60,7 +60,8 @@ GameStateHighScores::~GameStateHighScores() {
 }
 
 void GameStateHighScores::onEvent(Event& event) {
-    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data.empty() ||
+        event.data[0].getLongVal() != continueId) {
         return;
     }
     Event change(EVENT_CHANGE_STATE);

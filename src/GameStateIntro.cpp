@@ -59,7 +59,7 @@ GameStateIntro::~GameStateIntro() {
 }
 
 void GameStateIntro::onEvent(Event& event) {
-    if (event.type != EVENT_BUTTON_CLICKED) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data.empty()) {
         return;
     }
     const long id = event.data[0].getLongVal();

@@ -107,7 +107,8 @@ GameStateLevelTransition::~GameStateLevelTransition() {
 // The level's existence is checked again here: the files may have changed while the player
 // read the screen.
 void GameStateLevelTransition::onEvent(Event& event) {
-    if (event.type != EVENT_BUTTON_CLICKED || event.data[0].getLongVal() != continueId) {
+    if (event.type != EVENT_BUTTON_CLICKED || event.data.empty() ||
+        event.data[0].getLongVal() != continueId) {
         return;
     }
     Event change(EVENT_CHANGE_STATE);

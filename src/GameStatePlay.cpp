@@ -136,6 +136,9 @@ void GameStatePlay::onEvent(Event& event) {
         break;
     }
     case EVENT_TIMER: {
+        if (event.data.empty()) {
+            return;
+        }
         const long id = event.data[0].getLongVal();
         if (id == TIMER_PREVIEW) {
             tileMatrix->setShowSolution(false);
@@ -170,11 +173,12 @@ void GameStatePlay::showPopup() {
     const Popup& popup = popups[std::rand() % 4];
     popupImage = new StaticImage(core->getGraphicsSystem(), popup.picture, 145, 5);
     TimerManager* timers = core->getTimerManager();
-    // A clock extends a running countdown only: before the preview ends there is none, and an
-    // untimed level (a count of 0) must not turn into one that can be lost.
-    const int left = timers->getNumFires(TIMER_COUNTDOWN);
-    if (popup.extraSeconds > 0 && left > 0) {
-        timers->setNumFires(TIMER_COUNTDOWN, addCapped(left, popup.extraSeconds));
+    // An untimed level must not turn into one that can be lost. Any other level gets its
+    // seconds even when the last one has just gone in this same pass: the spent countdown
+    // fires again. Before the preview ends there is no countdown, and nothing changes.
+    if (popup.extraSeconds > 0 && timeLimit != 0) {
+        timers->setNumFires(TIMER_COUNTDOWN,
+                            addCapped(timers->getNumFires(TIMER_COUNTDOWN), popup.extraSeconds));
     }
     // An empty grid has nowhere to scatter tiles; a grid without tile kinds has nothing to draw.
     const int kinds = tileMatrix->getNumTiles();

@@ -12,7 +12,7 @@ Timer::Timer(int id, long rate, int numFires)
 // A late timer fires once and measures its next period from this tick: missed periods are
 // never made up, so a stalled frame cannot release a burst of countdown seconds.
 void Timer::onEvent(Event& event) {
-    if (event.type != EVENT_TICK || numFires == 0) {
+    if (event.type != EVENT_TICK || numFires == 0 || event.data.empty()) {
         return;
     }
     const auto now = static_cast<std::int32_t>(event.data[0].getLongVal());

@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <set>
 
 namespace {
 
@@ -157,6 +159,31 @@ TEST_F(GameStatesTest, TitleButtonsLeadToTheirScreensOrQuit) {
     EXPECT_NE(current<GameStateIntro>(), nullptr);
 }
 
+// The game never posts these, but a listener must not read a payload item that is not there.
+TEST_F(GameStatesTest, EventsWithoutTheirPayloadChangeNothingOnAnyScreen) {
+    writeLevel(1, "30");
+    const std::function<GameState*()> screens[] = {
+        [&] { return new GameStateIntro(core); },
+        [&] { return new GameStateLevelTransition(core, 1, 0); },
+        [&] { return new GameStatePlay(core, 1, 0); },
+        [&] { return new GameStateGameOver(core, 0); },
+        [&] { return new GameStateHighScores(core); },
+    };
+    for (const auto& make : screens) {
+        GameState* screen = make();
+        install(screen);
+        // Every type that carries a payload, posted with none.
+        for (int type : {EVENT_KEY_DOWN, EVENT_KEY_UP, EVENT_KEY_PRESSED, EVENT_MOUSE_DOWN,
+                         EVENT_MOUSE_CLICKED, EVENT_MOUSE_UP, EVENT_MOUSE_MOTION, EVENT_TIMER,
+                         EVENT_TICK, EVENT_BUTTON_CLICKED, EVENT_TILE_CHANGED}) {
+            postEvent(type);
+        }
+        deliver();
+        EXPECT_EQ(core->getCurrentState(), screen) << "screen " << (&make - screens);
+        EXPECT_TRUE(core->isRunning());
+    }
+}
+
 TEST_F(GameStatesTest, ScreenChangeDeletesTheOldScreenWithinTheSamePass) {
     frame();
     EXPECT_EQ(pixel(5, 5), asShown(titleColour));
@@ -254,7 +281,11 @@ TEST_F(GameStatesTest, SolveAndTimeOutOnTheSameTickHandOverOnce) {
     tick(1000); // solved, and the only second runs out
     ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
     EXPECT_EQ(lastLoggedScore(), "5");
-    EXPECT_FALSE(std::filesystem::exists("data/highscores.txt.new"));
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator("data")) {
+        files.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, (std::set<std::string>{"highscores.txt", "level1.tim", "level1.txt"}));
     // The win path wrote the table once; no game-over screen followed.
     EXPECT_EQ(readFile("data/highscores.txt"), "5\n0\n0\n0\n0\n");
 }
@@ -368,29 +399,47 @@ TEST_F(GameStatesTest, ClockBeforeTheCountdownAddsNothing) {
     EXPECT_EQ(timeText(), "30");
 }
 
-TEST_F(GameStatesTest, ClockOnAnUntimedLevelKeepsItUntimed) {
-    writeLevel(2, "0");
-    int kind = -1;
-    for (unsigned seed = 1; seed < 100 && kind != 0 && kind != 1; ++seed) {
-        install(new GameStatePlay(core, 2, 0));
+// A click and the countdown's last fire can fall in the same pass, the click's tile change
+// queued ahead of the timer's event: a clock then still saves a timed level, while an untimed
+// level (no usable time file) never becomes one that can be lost.
+TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
+    // A seed whose first two draws bring up a clock on the next tile change.
+    unsigned seed = 1;
+    for (;; ++seed) {
         std::srand(seed);
+        if (std::rand() % 100 < 3 && std::rand() % 4 < 2) {
+            break;
+        }
+    }
+    struct Case {
+        const char* timeFile; // nullptr: no time file at all
+        bool timed;
+    };
+    for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{nullptr, false},
+                          Case{"none", false}}) {
+        SCOPED_TRACE(c.timeFile == nullptr ? "no time file" : c.timeFile);
+        writeLevel(2, c.timeFile == nullptr ? "" : c.timeFile);
+        if (c.timeFile == nullptr) {
+            std::filesystem::remove("data/level2.tim");
+        }
+        install(new GameStatePlay(core, 2, 0));
         endPreview();
-        kind = -1;
-        for (int clicks = 0; clicks < 2000 && kind < 0; ++clicks) {
-            postEvent(EVENT_TILE_CHANGED, {0, 0});
-            deliver();
-            kind = popupShown();
+        now += 1000;
+        postTick(now);
+        postEvent(EVENT_TILE_CHANGED, {0, 0});
+        std::srand(seed);
+        deliver();
+        ASSERT_NE(current<GameStatePlay>(), nullptr) << "the clock came too late";
+        const int kind = popupShown();
+        ASSERT_TRUE(kind == 0 || kind == 1);
+        tick(1);
+        EXPECT_EQ(timeText(), c.timed ? (kind == 0 ? "05" : "10") : "");
+        for (int second = 0; second < 15; ++second) {
+            tick(1000);
         }
-        if (kind != 0 && kind != 1) {
-            install(new GameStateIntro(core));
-        }
+        EXPECT_EQ(current<GameStateGameOver>() != nullptr, c.timed);
+        install(new GameStateIntro(core));
     }
-    ASSERT_TRUE(kind == 0 || kind == 1) << "no clock came up";
-    for (int second = 0; second < 15; ++second) {
-        tick(1000);
-    }
-    EXPECT_NE(current<GameStatePlay>(), nullptr);
-    EXPECT_EQ(timeText(), "");
 }
 
 TEST_F(GameStatesTest, TransitionShowsTheTutorialsFirstLineOrTheGreeting) {
