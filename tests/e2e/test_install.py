@@ -35,6 +35,7 @@ LAYOUT = {
     "share/icons/hicolor/32x32/apps/zandorel.png": "-rw-r--r--",
     "share/icons/hicolor/64x64/apps/zandorel.png": "-rw-r--r--",
     "share/icons/hicolor/128x128/apps/zandorel.png": "-rw-r--r--",
+    "share/icons/hicolor/256x256/apps/zandorel.png": "-rw-r--r--",
     "share/man/man6/zandorel.6.gz": "-rw-r--r--",
     "share/doc/zandorel/copyright": "-rw-r--r--",
     "share/doc/zandorel/changelog.gz": "-rw-r--r--",
