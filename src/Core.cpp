@@ -49,6 +49,7 @@ void Core::log(const std::string& message) {
 
 Core::Core() {
     { std::ofstream truncate(logFile, std::ios::trunc); }
+    GraphicsSystem::chooseVideoDefaults();
     SDL_Init(SDL_INIT_VIDEO);
     log("Core::Core() - SDL Initialized");
     graphicsSystem = new GraphicsSystem(256, 240, 16, false);

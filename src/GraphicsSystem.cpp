@@ -4,10 +4,168 @@
 
 #include "SDL.h"
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+// Video drivers that run without showing anything to a person: text-mode pictures in the
+// terminal, or frames drawn to memory. A player who did not ask for one by name would get a
+// game running with no window, so they are accepted only when named in SDL_VIDEODRIVER.
+const char* const invisibleDrivers[] = {"caca", "aalib", "dummy", "offscreen", "evdev"};
+
+// How long a display that refuses the connection (a busy X server, say) is given to accept.
+constexpr int displayPatienceMs = 2000;
+constexpr int retryPauseMs = 200;
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// SDL_VIDEODRIVER may hold one name or, for the layer over SDL2, a comma-separated list.
+bool namedByUser(const std::string& driver) {
+    std::istringstream names(lowered(environment("SDL_VIDEODRIVER")));
+    std::string name;
+    while (std::getline(names, name, ',')) {
+        if (name == lowered(driver)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+void unsetEnvironment(const char* name) {
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+std::string videoDriver() {
+    char name[64];
+    return SDL_VideoDriverName(name, sizeof name) != nullptr ? name : "";
+}
+
+bool showsWindow(const std::string& driver) {
+    if (driver.empty()) {
+        return false;
+    }
+    const std::string name = lowered(driver);
+    for (const char* invisible : invisibleDrivers) {
+        if (name == invisible) {
+            return namedByUser(driver);
+        }
+    }
+    return true;
+}
+
+// Why the driver that started (if any) is no good, in words for a player.
+std::string whyNoWindow(const std::string& driver) {
+    if (driver.empty()) {
+        return std::string("no video driver started: ") + SDL_GetError();
+    }
+    return "only the " + driver + " video driver started, which shows no window";
+}
+
+} // namespace
+
+void GraphicsSystem::chooseVideoDefaults() {
+    // The layer over SDL2 presents frames through OpenGL by default; on a machine without a
+    // graphics card that loads a software renderer eight times the size of the game, for a
+    // window that is never scaled. Classic SDL 1.2 ignores both. The player's values stand.
+    for (const auto& hint : {std::make_pair("SDL_FRAMEBUFFER_ACCELERATION", "0"),
+                             std::make_pair("SDL_RENDER_DRIVER", "software")}) {
+        if (std::getenv(hint.first) == nullptr) {
+            setEnvironment(hint.first, hint.second);
+        }
+    }
+    // Classic SDL falls back to its text-mode driver when no display answers; that driver
+    // would paint the terminal before the game can turn it down. Silenced unless asked for.
+    if (!namedByUser("caca")) {
+        setEnvironment("CACA_DRIVER", "null");
+    }
+}
+
+// One refused connection must not cost a start: a display that is configured gets a couple
+// of seconds to accept. With none configured, waiting would change nothing.
+bool GraphicsSystem::openDisplay() {
+    std::string driver = videoDriver();
+    if (showsWindow(driver)) {
+        return true;
+    }
+    const std::string display = environment("DISPLAY");
+    const std::string wayland = environment("WAYLAND_DISPLAY");
+    const std::string named = environment("SDL_VIDEODRIVER");
+    const bool displayConfigured = !display.empty() || !wayland.empty();
+    const bool displayDriverAllowed = named.empty() || namedByUser("x11") || namedByUser("wayland");
+    if (displayConfigured && displayDriverAllowed) {
+        // Later tries name the display's own driver, so that the library does not probe the
+        // others again (the Wayland client library complains on every probe) and its error
+        // is the display's. The player's environment is put back as it was.
+        if (named.empty()) {
+            setEnvironment("SDL_VIDEODRIVER", display.empty() ? "wayland" : "x11");
+        }
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(displayPatienceMs);
+        while (!showsWindow(driver) && std::chrono::steady_clock::now() < deadline) {
+            Core::log("GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: " +
+                      whyNoWindow(driver));
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs));
+            SDL_InitSubSystem(SDL_INIT_VIDEO);
+            driver = videoDriver();
+        }
+        if (named.empty()) {
+            unsetEnvironment("SDL_VIDEODRIVER");
+        }
+        if (showsWindow(driver)) {
+            return true;
+        }
+    }
+    std::string reason;
+    if (!displayDriverAllowed) {
+        reason = "SDL_VIDEODRIVER is " + named;
+    } else if (!displayConfigured) {
+        reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    } else {
+        reason = (display.empty() ? "the Wayland display " + wayland : "the X display " + display) +
+                 " did not accept a connection";
+    }
+    Core::log("GraphicsSystem::GraphicsSystem(...) - No Display: " + reason + "; " +
+              whyNoWindow(driver));
+    // Whatever did start is shut down, so no invisible driver goes on drawing.
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    std::cerr << "zandorel: there is no display to open a window on (" << reason
+              << "): check DISPLAY, and SDL_VIDEODRIVER if it is set.\n";
+    return false;
+}
 
 GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     : resX(resX), resY(resY) {
+    if (!openDisplay()) {
+        return;
+    }
     const Uint32 flags =
         fullScreen ? (SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_ANYFORMAT) : SDL_ANYFORMAT;
     screen = SDL_SetVideoMode(resX, resY, bpp, flags);

@@ -4,12 +4,7 @@
 
 #include "SDL.h"
 
-#include <cstdlib>
-
 int main(int, char**) {
-    // Where the media library's start-up module does not register it, nothing else would
-    // restore the display at exit.
-    std::atexit(SDL_Quit);
     Core* core = new Core();
     // Without a window there is nothing to play; the reason is already on standard error.
     const bool windowOpen = core->getGraphicsSystem()->isOpen();
@@ -17,5 +12,9 @@ int main(int, char**) {
         core->run();
     }
     delete core;
+    // Here and not in an exit handler: when the display goes away, the X library ends the
+    // process through exit(), and a shutdown run from there would wait on the dead
+    // connection for ever instead of letting the game end.
+    SDL_Quit();
     return windowOpen ? 0 : 1;
 }

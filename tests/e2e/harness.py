@@ -27,8 +27,8 @@ EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
 # Upper bound of every wait for something the game should show or do.
 WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
-# How often an X client is started again when the X server refuses its connection.
-X_CONNECT_TRIES = 5
+# How often an X client of the tests tries to connect before a refusal fails the test.
+CONNECT_TRIES = 6
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -280,6 +280,17 @@ def _stop(process, grace=5.0):
         process.wait(timeout=grace)
 
 
+XVFB_OPTIONS = ["-screen", "0", "320x256x24", "-nolisten", "tcp", "-noreset"]
+
+
+def free_display_number():
+    """A display number that no X server uses now."""
+    number = 60
+    while os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    return number
+
+
 class XServer:
     """Xvfb on a free display number, 24 bits per pixel."""
 
@@ -288,8 +299,7 @@ class XServer:
         self._log = open(log_path, "wb")
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(writer), "-screen", "0", "320x256x24",
-                 "-nolisten", "tcp", "-noreset"],
+                ["Xvfb", "-displayfd", str(writer)] + XVFB_OPTIONS,
                 pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         except FileNotFoundError:
@@ -330,25 +340,44 @@ class XServer:
         self._log.close()
 
 
+class LateXServer(XServer):
+    """Xvfb that comes up on a free display number only after a delay, for a game that
+    begins to look for its display before there is one."""
+
+    def __init__(self, log_path, delay):
+        self._log = open(log_path, "wb")
+        self.display = f":{free_display_number()}"
+        self.process = subprocess.Popen(
+            ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
+            + XVFB_OPTIONS,
+            stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
+            preexec_fn=_die_with_parent)
+
+
 class Game:
     """The real zandorel binary, run in a data set's folder on an X display.
 
-    An installed game is started through its launcher instead (command), with its own
-    environment (env), and runs in the player's folder (workdir) that the launcher makes."""
+    An installed game is started through its launcher instead (command), and runs in the
+    player's folder (workdir) that the launcher makes."""
 
-    def __init__(self, data, xserver, user=None, command=None, env=None, workdir=None):
+    def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None):
         if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
         self.workdir = workdir or data.folder
         self.xserver = xserver
         self.display = xserver.display
-        # The compatibility layer draws through OpenGL, whose software driver keeps a shader
-        # cache: each game gets its own, so that no test writes outside its folder and no
-        # two games share a cache file.
-        self.env = dict(os.environ if env is None else env, DISPLAY=self.display,
-                        SDL_VIDEODRIVER="x11",
+        # Asked to present through OpenGL, the compatibility layer's software driver keeps a
+        # shader cache: each game gets its own, so that no test writes outside its folder and
+        # no two games share a cache file.
+        self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
+        # None removes a variable: a player's desktop, say, names no video driver.
+        for name, value in (env or {}).items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
         # In the sanitizer build, what X and the media library keep until exit is theirs.
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(
@@ -476,8 +505,8 @@ class Game:
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        # Now and then the X server refuses a connection; nothing was sent, so try again.
-        for attempt in range(X_CONNECT_TRIES):
+        # A busy X server now and then refuses a connection outright; a few tries get through.
+        for attempt in range(CONNECT_TRIES):
             try:
                 result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
                                         timeout=COMMAND_TIMEOUT)
@@ -485,7 +514,7 @@ class Game:
                 raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
                                      f"within {COMMAND_TIMEOUT:.0f} s\n"
                                      + self.diagnose()) from None
-            if result.returncode == 0 or b"open display" not in result.stderr:
+            if b"Can't open display" not in result.stderr:
                 break
             time.sleep(0.1 * (attempt + 1))
         if check and result.returncode != 0:
@@ -650,8 +679,12 @@ def close_window(display_name, window):
                                ctypes.POINTER(_XEvent)]
     x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
     x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(display_name.encode())
-    if not display:
+    for attempt in range(CONNECT_TRIES):
+        display = x11.XOpenDisplay(display_name.encode())
+        if display:
+            break
+        time.sleep(0.1 * (attempt + 1))
+    else:
         raise AssertionError(f"cannot open display {display_name}")
     try:
         event = _XEvent()

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The real game's start-up on a display: time from start to its first visible window, and
+# resident memory once the title shows, medians of several starts on one Xvfb, on classic
+# SDL 1.2 and on the compatibility layer over SDL2.
+#
+#   tools/window-bench.sh [STARTS] [REVISION]
+#
+# With a revision, the game as built from it runs beside today's, in the same run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash tools/setup.sh
+starts=${1:-15}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target zandorel zandorel_data >/dev/null
+compat=$(bash tools/sdl12-compat.sh build/sdl12-compat)
+
+scratch=$(mktemp -d)
+trap 'git -C "$root" worktree remove --force "$scratch/source" 2>/dev/null || true; rm -rf "$scratch"' EXIT
+binaries=("now=$root/build/zandorel")
+if [ -n "${2:-}" ]; then
+    git worktree add -q --detach "$scratch/source" "$2"
+    cmake -S "$scratch/source" -B "$scratch/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$scratch/build" -j2 --target zandorel >/dev/null
+    binaries=("$2=$scratch/build/zandorel" "${binaries[@]}")
+fi
+
+# The game writes debug.txt where it runs: a folder of its own, with the data set linked in.
+mkdir "$scratch/run"
+ln -s "$root/build/graphics" "$root/build/data" "$scratch/run/"
+runs=()
+for entry in "${binaries[@]}"; do
+    runs+=("classic, ${entry%%=*}=${entry#*=}")
+    runs+=("compat, ${entry%%=*}=env LD_LIBRARY_PATH=$compat ${entry#*=}")
+done
+cd "$scratch/run"
+python3 "$root/bench/window_startup.py" "$starts" "${runs[@]}"
