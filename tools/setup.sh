@@ -13,6 +13,10 @@ packages=(
     python3 gdb libx11-6 libsdl2-2.0-0
     # Instruction counts for the benchmarks (tools/bench.sh callgrind).
     valgrind
+    # The desktop icons (PNG), and what the install tests check the install and the Debian
+    # package with: CPack's DEB generator reads dependencies with dpkg-shlibdeps and finds
+    # binaries with file.
+    libpng-dev desktop-file-utils appstream man-db dpkg-dev file lintian
 )
 
 missing=()
