@@ -1,7 +1,12 @@
 // picmake turns a picture source written as text (graphics/*.pic) into a 24-bit Windows BMP file,
-// so that every picture of the game can be reviewed and changed as text.
+// so that every picture of the game can be reviewed and changed as text. It also writes the
+// desktop icons as PNG files, enlarged without smoothing so that the pixel art stays crisp.
 //
 // Usage: picmake SOURCE.pic OUTPUT.bmp
+//        picmake SOURCE.pic OUTPUT.png [SCALE]
+//
+// A PNG output is RGBA: the transparent magenta becomes fully transparent, every other pixel
+// opaque, and each pixel a SCALE x SCALE square (default 1).
 //
 // A source is a list of drawing commands, one a line; "#" starts a comment. Coordinates are pixels
 // from the top-left corner, shifted by the current origin. The canvas starts transparent, that is
@@ -40,6 +45,7 @@
 // H rows of W characters, "#" for ink and "." for empty.
 
 #include <algorithm>
+#include <csetjmp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -51,6 +57,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <png.h>
 
 namespace {
 
@@ -656,20 +664,97 @@ std::vector<uint8_t> encodeBmp(const Canvas& canvas) {
     return out;
 }
 
+bool endsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+void pngWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void pngFlush(png_structp) {}
+
+// libpng reports an error (on standard error) and then jumps back to the setjmp here, so this
+// frame holds nothing that needs a destructor.
+bool writePng(png_structp png, png_infop info, std::vector<uint8_t>* out, png_uint_32 width,
+              png_uint_32 height, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_write_fn(png, out, pngWrite, pngFlush);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+std::vector<uint8_t> encodePng(const Canvas& canvas, int scale) {
+    const int width = canvas.width * scale;
+    const int height = canvas.height * scale;
+    std::vector<std::vector<png_byte>> rows(static_cast<size_t>(height),
+                                            std::vector<png_byte>(static_cast<size_t>(width) * 4));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Color& c =
+                canvas.pixels[static_cast<size_t>(y / scale) * canvas.width + x / scale];
+            const bool clear = c.r == 255 && c.g == 0 && c.b == 255;
+            png_byte* p = &rows[static_cast<size_t>(y)][static_cast<size_t>(x) * 4];
+            p[0] = clear ? 0 : static_cast<png_byte>(c.r);
+            p[1] = clear ? 0 : static_cast<png_byte>(c.g);
+            p[2] = clear ? 0 : static_cast<png_byte>(c.b);
+            p[3] = clear ? 0 : 255;
+        }
+    }
+    std::vector<png_bytep> rowPointers;
+    for (auto& row : rows) {
+        rowPointers.push_back(row.data());
+    }
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    const bool written =
+        info != nullptr && writePng(png, info, &out, static_cast<png_uint_32>(width),
+                                    static_cast<png_uint_32>(height), rowPointers.data());
+    png_destroy_write_struct(&png, &info);
+    if (!written) {
+        throw Error("libpng could not write the picture");
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: picmake SOURCE.pic OUTPUT.bmp\n";
+    const bool png = argc >= 3 && endsWith(argv[2], ".png");
+    if (argc != 3 && !(png && argc == 4)) {
+        std::cerr << "usage: picmake SOURCE.pic OUTPUT.bmp\n"
+                     "       picmake SOURCE.pic OUTPUT.png [SCALE]\n";
         return 2;
     }
     try {
+        int scale = 1;
+        if (argc == 4) {
+            size_t used = 0;
+            try {
+                scale = std::stoi(argv[3], &used);
+            } catch (const std::exception&) {
+                used = 0;
+            }
+            if (used == 0 || argv[3][used] != '\0' || scale < 1 || scale > 64) {
+                throw Error(std::string("scale must be a whole number from 1 to 64: ") + argv[3]);
+            }
+        }
         Painter painter;
         painter.run(argv[1]);
         if (painter.canvas().width == 0) {
             throw Error(std::string(argv[1]) + ": no 'size' or 'fontstrip'");
         }
-        std::vector<uint8_t> bytes = encodeBmp(painter.canvas());
+        std::vector<uint8_t> bytes =
+            png ? encodePng(painter.canvas(), scale) : encodeBmp(painter.canvas());
         std::string tmp = std::string(argv[2]) + ".tmp";
         {
             std::ofstream out(tmp, std::ios::binary | std::ios::trunc);

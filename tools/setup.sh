@@ -13,9 +13,14 @@ packages=(
     python3 gdb libx11-6 libsdl2-2.0-0
     # Instruction counts for the benchmarks (tools/bench.sh callgrind).
     valgrind
-    # The Windows build: the cross compiler, SDL 1.2's source package unpacked with its
-    # patches (tools/sdl-windows.sh), and Wine to play the result in the end-to-end tests.
-    g++-mingw-w64-x86-64 dpkg-dev wine64
+    # The desktop icons (PNG), and what the install tests check the install and the Debian
+    # package with: CPack's DEB generator reads dependencies with dpkg-shlibdeps and finds
+    # binaries with file.
+    libpng-dev desktop-file-utils appstream man-db dpkg-dev file lintian
+    # The Windows build: the cross compiler, SDL 1.2's source package (unpacked with its
+    # patches by dpkg-dev, above; tools/sdl-windows.sh), and Wine to play the result in the
+    # end-to-end tests.
+    g++-mingw-w64-x86-64 wine64
 )
 
 missing=()

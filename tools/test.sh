@@ -2,7 +2,9 @@
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine. Unit tests run headless; the
-# end-to-end tests (label e2e) run the real game under a virtual X server of their own.
+# end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
+# install tests (label install) run in the plain build only: they check what is installed and
+# packaged, which the library underneath and the sanitizers do not change.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -13,6 +15,7 @@ if [ "$jobs" -gt 2 ]; then
 fi
 export SDL_VIDEODRIVER=dummy
 
+# Usage: run_suite FOLDER [CMAKE OPTIONS...]; CTEST_OPTIONS holds extra options for ctest.
 run_suite() {
     local folder=$1
     shift
@@ -20,7 +23,8 @@ run_suite() {
     cmake -S . -B "$folder" "$@" >/dev/null
     cmake --build "$folder" -j"$jobs"
     echo "== $folder: tests"
-    ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120
+    # shellcheck disable=SC2086
+    ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120 ${CTEST_OPTIONS:-}
 }
 
 # Current distributions ship SDL 1.2 as a layer over SDL2, which differs from the classic
@@ -46,7 +50,7 @@ run_on_compat_layer() {
         esac
     done
     LD_LIBRARY_PATH="$libdir" ZANDOREL_E2E_SDL=compat \
-        ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120
+        ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120 -LE install
 }
 
 # The Windows build, packed as it ships: the binary in the zip is the one played, under Wine,
@@ -63,6 +67,6 @@ run_windows() {
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_on_compat_layer build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZANDOREL_SANITIZE=ON
+    CTEST_OPTIONS="-LE install" run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZANDOREL_SANITIZE=ON
 run_windows build-windows
 echo "== all tests passed"

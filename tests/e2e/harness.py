@@ -162,17 +162,11 @@ def level_text(rows, cols, kinds, start, solution):
     return f"{rows} {cols} {kinds}\n\n{grid(start)}\n\n{grid(solution)}\n"
 
 
-class DataSet:
-    """A fresh working folder with graphics/ and data/; the test pictures unless told not to
-    (a folder that holds the shipped ones already)."""
+class Folder:
+    """A folder whose files a test writes and reads back."""
 
-    def __init__(self, folder, pictures=True):
+    def __init__(self, folder):
         self.folder = folder
-        os.makedirs(os.path.join(folder, "graphics"), exist_ok=True)
-        os.makedirs(os.path.join(folder, "data"), exist_ok=True)
-        if pictures:
-            for name, content in standard_pictures().items():
-                self.write(os.path.join("graphics", name), content)
 
     def path(self, relative):
         return os.path.join(self.folder, relative)
@@ -202,6 +196,17 @@ class DataSet:
     def read(self, relative):
         with open(self.path(relative), "rb") as file:
             return file.read().decode()
+
+
+class DataSet(Folder):
+    """A fresh working folder with graphics/ and data/."""
+
+    def __init__(self, folder):
+        super().__init__(folder)
+        os.makedirs(os.path.join(folder, "graphics"), exist_ok=True)
+        os.makedirs(os.path.join(folder, "data"), exist_ok=True)
+        for name, content in standard_pictures().items():
+            self.write(os.path.join("graphics", name), content)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -372,12 +377,16 @@ class LateXServer(XServer):
 
 
 class Game:
-    """The real zandorel binary, run in a data set's folder on an X display."""
+    """The real zandorel binary, run in a data set's folder on an X display.
 
-    def __init__(self, data, xserver, user=None, env=None):
-        if not BINARY or not os.access(BINARY, os.X_OK):
+    An installed game is started through its launcher instead (command), and runs in the
+    player's folder (workdir) that the launcher makes."""
+
+    def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None):
+        if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
+        self.workdir = workdir or data.folder
         self.xserver = xserver
         self.display = xserver.display
         # Asked to present through OpenGL, the compatibility layer's software driver keeps a
@@ -410,13 +419,12 @@ class Game:
             return
         # Run as another user, the player's files can be made read-only for the game even
         # when these tests run as root.
-        binary = BINARY
+        command = command or [BINARY]
         as_user = {}
         if user is not None:
             as_user = {"user": user, "group": user, "extra_groups": []}
-            binary = self._stage_runtime(suppressions)
-        self.binary = binary
-        self.process = subprocess.Popen([binary], cwd=data.folder, env=self.env,
+            command = [self._stage_runtime(suppressions)]
+        self.process = subprocess.Popen(command, cwd=data.folder, env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self._out,
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
                                         **as_user)
@@ -516,9 +524,10 @@ class Game:
             wine = {p for p in mapped if os.path.basename(p) in ("ntdll.so", "ntdll.dll")}
             exe = os.path.realpath(self.binary)
             if exe not in mapped or not wine or paths:
-                raise AssertionError(f"expected Wine running {exe} with SDL linked in, but "
-                                     f"the process maps {sorted(p for p in mapped if 'wine' in p or p.endswith('.exe'))} "
-                                     f"and {sorted(paths)}")
+                seen = sorted(p for p in mapped if "wine" in p or p.endswith(".exe"))
+                seen += sorted(paths)
+                raise AssertionError(f"expected Wine running {exe} with SDL linked in, but the "
+                                     f"process maps {seen}")
             return
         compat = any("sdl12-compat" in p for p in paths) or any("libSDL2" in p for p in paths)
         if (EXPECTED_SDL == "compat") != compat:
@@ -572,7 +581,8 @@ class Game:
 
     def log(self):
         try:
-            return self.data.read("debug.txt").splitlines()
+            with open(os.path.join(self.workdir, "debug.txt"), "rb") as file:
+                return file.read().decode().splitlines()
         except FileNotFoundError:
             return []
 

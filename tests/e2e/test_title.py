@@ -9,7 +9,7 @@ import tempfile
 import unittest
 import zipfile
 
-from harness import CONTINUE, EXIT, HIGH_SCORES, PACKAGE, START, DataSet, GameTest
+from harness import CONTINUE, EXIT, HIGH_SCORES, PACKAGE, START, Folder, GameTest
 
 SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
@@ -113,7 +113,7 @@ class TitleScreenTest(GameTest):
 
 
 @unittest.skipUnless(PACKAGE, "only a Windows build is shipped as a zip")
-class PackageTest(GameTest):
+class WindowsZipTest(GameTest):
 
     def test_the_unpacked_zip_holds_the_game_and_starts_at_its_title_screen(self):
         name = os.path.basename(PACKAGE)[:-len(".zip")]
@@ -139,7 +139,7 @@ class PackageTest(GameTest):
         self.assertIn(b"stderr.txt", text)
         self.assertNotIn(b"@", text, "a placeholder was left in README.txt")
 
-        game = self.start(DataSet(top, pictures=False))
+        game = self.start(Folder(top))
         game.wait_for("the shipped title screen, not a black one",
                       lambda s: sum(s.pixel(x, y) != (0, 0, 0)
                                     for x in range(8, 256, 16) for y in range(8, 240, 16)) > 100)

@@ -1,0 +1,443 @@
+"""The game as a player gets it: installed into a prefix with cmake --install, and as a Debian
+package unpacked into a folder; started through its launcher from a fresh home, on the real
+pictures and levels it ships."""
+
+import glob
+import hashlib
+import os
+import re
+import shutil
+import stat
+import struct
+import subprocess
+import tempfile
+import unittest
+
+from harness import CONTINUE, START, WAIT, Folder, Game, GameTest, XServer, logged_scores
+
+BUILD_DIR = os.environ.get("ZANDOREL_BUILD_DIR", "")
+CMAKE = os.environ.get("ZANDOREL_CMAKE", "cmake")
+CPACK = os.environ.get("ZANDOREL_CPACK", "cpack")
+APP_ID = "io.github.zandorel.Zandorel"
+SHARE = "share/games/zandorel"
+
+# What the install lays out, relative to the prefix, and the mode of each.
+LAYOUT = {
+    "games/zandorel": "-rwxr-xr-x",
+    "lib/games/zandorel/zandorel": "-rwxr-xr-x",
+    f"{SHARE}/graphics/title.bmp": "-rw-r--r--",
+    f"{SHARE}/graphics/tiles.bmp": "-rw-r--r--",
+    f"{SHARE}/data/level1.txt": "-rw-r--r--",
+    f"{SHARE}/data/level12.tut": "-rw-r--r--",
+    f"{SHARE}/data/highscores.txt": "-rw-r--r--",
+    f"share/applications/{APP_ID}.desktop": "-rw-r--r--",
+    f"share/metainfo/{APP_ID}.metainfo.xml": "-rw-r--r--",
+    "share/icons/hicolor/32x32/apps/zandorel.png": "-rw-r--r--",
+    "share/icons/hicolor/64x64/apps/zandorel.png": "-rw-r--r--",
+    "share/icons/hicolor/128x128/apps/zandorel.png": "-rw-r--r--",
+    "share/icons/hicolor/256x256/apps/zandorel.png": "-rw-r--r--",
+    "share/man/man6/zandorel.6.gz": "-rw-r--r--",
+    "share/doc/zandorel/copyright": "-rw-r--r--",
+    "share/doc/zandorel/changelog.gz": "-rw-r--r--",
+}
+
+
+def run(command, **options):
+    return subprocess.run(command, capture_output=True, text=True, timeout=180, **options)
+
+
+def checked(command, **options):
+    result = run(command, **options)
+    if result.returncode != 0:
+        raise AssertionError(f"{' '.join(command)} exited with {result.returncode}:\n"
+                             f"{result.stdout[-3000:]}\n{result.stderr[-3000:]}")
+    return result
+
+
+def tree(root):
+    """Every entry under root: its mode, and a file's checksum or a link's target."""
+    entries = {}
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            path = os.path.join(folder, name)
+            info = os.lstat(path)
+            if stat.S_ISLNK(info.st_mode):
+                content = os.readlink(path)
+            elif stat.S_ISREG(info.st_mode):
+                with open(path, "rb") as file:
+                    content = hashlib.sha256(file.read()).hexdigest()
+            else:
+                content = ""
+            entries[os.path.relpath(path, root)] = (stat.filemode(info.st_mode), content)
+    return entries
+
+
+def player_env(home):
+    """The environment of a player whose home is home, with no data folder of their own set."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "ZANDOREL_"))}
+    env["HOME"] = home
+    return env
+
+
+def launch_without_window(launcher, env, **options):
+    """Runs the launcher where the game cannot open a window: the launcher does all its work,
+    then the game says so on standard error and exits with status 1."""
+    return run([launcher], env=dict(env, SDL_VIDEODRIVER="no-such-driver"), **options)
+
+
+# ---------------------------------------------------------------------------------------------
+# The real pictures, read back from the screen
+
+
+class Picture:
+    """A 24-bit BMP as the build draws it."""
+
+    def __init__(self, path):
+        with open(path, "rb") as file:
+            self._data = file.read()
+        offset, = struct.unpack_from("<I", self._data, 10)
+        width, height, _planes, bits = struct.unpack_from("<iiHH", self._data, 18)
+        if bits != 24:
+            raise AssertionError(f"{path}: {bits} bits per pixel, not 24")
+        self.width, self.height = width, abs(height)
+        self._offset, self._bottom_up = offset, height > 0
+        self._row = (width * 3 + 3) & ~3
+
+    def pixel(self, x, y):
+        row = self.height - 1 - y if self._bottom_up else y
+        at = self._offset + row * self._row + x * 3
+        blue, green, red = self._data[at:at + 3]
+        return red, green, blue
+
+
+# A 16-bit screen moves each channel by up to 7.
+TOLERANCE = 10
+
+
+def shows(screen, picture, x, y, width, height, at=None, step=3):
+    """Whether the screen shows the picture's area (x, y, width, height) at `at` (by default
+    where it lies in the picture), transparent magenta aside."""
+    ax, ay = at or (x, y)
+    for dy in range(0, height, step):
+        for dx in range(0, width, step):
+            want = picture.pixel(x + dx, y + dy)
+            if want == (255, 0, 255):
+                continue
+            got = screen.pixel(ax + dx, ay + dy)
+            if any(abs(a - b) > TOLERANCE for a, b in zip(want, got)):
+                return False
+    return True
+
+
+def read_level(path):
+    """(kinds, start grid, goal grid) of a level file."""
+    with open(path) as file:
+        numbers = [int(word) for word in file.read().split()]
+    rows, cols, kinds = numbers[:3]
+    cells = numbers[3:]
+    grid = lambda first: [cells[first + r * cols:first + (r + 1) * cols] for r in range(rows)]
+    return kinds, grid(0), grid(rows * cols)
+
+
+class RealScreens:
+    """Recognises the screens of the installed game from its own pictures."""
+
+    def __init__(self, share):
+        self.title = Picture(os.path.join(share, "graphics", "title.bmp"))
+        self.mermaid = Picture(os.path.join(share, "graphics", "mermaid.bmp"))
+        self.tiles = Picture(os.path.join(share, "graphics", "tiles.bmp"))
+
+    def is_title(self, screen):
+        # The top half: the buttons lie below it.
+        return shows(screen, self.title, 0, 0, 256, 120)
+
+    def is_message(self, screen):
+        # Transition and game-over screens: the mermaid's side, left of the text and buttons.
+        return shows(screen, self.mermaid, 0, 0, 120, 240)
+
+    def grid(self, screen, rows, cols):
+        """The tiles on the play screen, None where no single tile picture shows."""
+        values = []
+        for r in range(rows):
+            row = []
+            for c in range(cols):
+                at = (10 + 23 * c, 29 + 23 * r)
+                kinds = [k for k in range(5) if shows(screen, self.tiles, 20 * k, 0, 20, 20, at)]
+                row.append(kinds[0] if len(kinds) == 1 else None)
+            values.append(row)
+        return values
+
+
+class InstalledGameTest(GameTest):
+    """Starting an installed game through its launcher, on a private X server."""
+
+    def make_folder(self, mode=0o755):
+        folder = tempfile.mkdtemp(prefix="zandorel-install-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        # Another user must reach what lies inside, for the read-only home case.
+        os.chmod(folder, mode)
+        return folder
+
+    def launch(self, launcher, home):
+        outside = Folder(self.make_folder())
+        xserver = XServer(outside.path("xvfb.log"))
+        self.addCleanup(xserver.stop)
+        game = Game(outside, xserver, command=[launcher],
+                    env={"HOME": home, "XDG_DATA_HOME": None},
+                    workdir=os.path.join(home, ".local", "share", "zandorel"))
+        self.addCleanup(game.stop)
+        return game
+
+    def wait_for_real_title(self, game, screens):
+        return game.wait_for("the title screen", screens.is_title)
+
+
+def install_prefix():
+    if not os.path.isdir(BUILD_DIR):
+        raise AssertionError(f"ZANDOREL_BUILD_DIR does not name the build folder: {BUILD_DIR!r}")
+    root = tempfile.mkdtemp(prefix="zandorel-prefix-")
+    os.chmod(root, 0o755)
+    prefix = os.path.join(root, "usr")
+    checked([CMAKE, "--install", BUILD_DIR, "--prefix", prefix])
+    return root, prefix
+
+
+class InstallTest(InstalledGameTest):
+    """cmake --install into a fresh prefix, then everything a player and a desktop see."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root, cls.prefix = install_prefix()
+        cls.launcher = os.path.join(cls.prefix, "games", "zandorel")
+        cls.share = os.path.join(cls.prefix, SHARE)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, True)
+
+    def test_layout_and_what_desktops_and_man_read_of_it(self):
+        listing = tree(self.prefix)
+        for path, mode in LAYOUT.items():
+            self.assertIn(path, listing)
+            self.assertEqual(listing[path][0], mode, path)
+        # A player's scores from the build folder are never shipped; the table that is, is empty.
+        with open(os.path.join(self.share, "data", "highscores.txt")) as file:
+            self.assertEqual(file.read(), "0\n" * 5)
+        # Every icon is the smallest one with each pixel a sharp square, transparent around
+        # the rounded corners.
+        icons = {}
+        for size in (32, 64, 128, 256):
+            path = os.path.join(self.prefix, f"share/icons/hicolor/{size}x{size}/apps/zandorel.png")
+            with open(path, "rb") as file:
+                head = file.read(24)
+            self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(struct.unpack(">II", head[16:24]), (size, size))
+            icons[size] = subprocess.run(["convert", path, "rgba:-"], capture_output=True,
+                                         check=True).stdout
+        small = icons[32]
+        self.assertEqual(small[3], 0, "the corner is not transparent")
+        self.assertEqual(small[(16 * 32 + 16) * 4 + 3], 255, "the middle is not opaque")
+        for size, pixels in icons.items():
+            scale = size // 32
+            for y in range(size):
+                for x in range(size):
+                    at, source = (y * size + x) * 4, ((y // scale) * 32 + x // scale) * 4
+                    if pixels[at:at + 4] != small[source:source + 4]:
+                        self.fail(f"the {size} px icon differs from the 32 px one at ({x}, {y})")
+        checked(["desktop-file-validate",
+                 os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")])
+        checked(["appstreamcli", "validate", "--no-net",
+                 os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")])
+        page = checked(["man", "--warnings", "-l",
+                        os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
+                       env=dict(os.environ, MANWIDTH="80"))
+        self.assertEqual(page.stderr, "")
+        text = re.sub(".\b", "", page.stdout)  # bold and underline are overstruck
+        self.assertIn("XDG_DATA_HOME", text)
+        self.assertNotIn("@", text, "a placeholder was left in the page")
+
+    def test_launcher_refuses_what_it_cannot_do_and_leaves_nothing_behind(self):
+        before = tree(self.prefix)
+        home = self.make_folder()
+        result = run([self.launcher, "--help"], env=player_env(home))
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertIn("takes no arguments", result.stderr)
+        self.assertEqual(os.listdir(home), [])
+
+        # No HOME and no XDG_DATA_HOME: nowhere to keep the scores.
+        env = player_env(home)
+        del env["HOME"]
+        result = launch_without_window(self.launcher, env, cwd=home)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("HOME is not set", result.stderr)
+        self.assertEqual(os.listdir(home), [])
+
+        # A home the player cannot write in: as root, the launcher runs as another user.
+        as_user = {}
+        if os.geteuid() == 0:
+            as_user = {"user": "nobody", "group": "nogroup", "extra_groups": []}
+        else:
+            os.chmod(home, 0o555)
+        result = launch_without_window(self.launcher, player_env(home), **as_user)
+        os.chmod(home, 0o755)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("zandorel: cannot create", result.stderr)
+        self.assertNotIn("window", result.stderr, "the game was started all the same")
+        self.assertEqual(os.listdir(home), [])
+        self.assertEqual(tree(self.prefix), before)
+
+    def test_a_new_version_reaches_the_player_who_keeps_their_scores(self):
+        home = self.make_folder()
+        folder = os.path.join(home, ".local", "share", "zandorel")
+        result = launch_without_window(self.launcher, player_env(home))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("there is no display to open a window on", result.stderr)
+        self.assertTrue(os.path.isfile(os.path.join(folder, "debug.txt")),
+                        "the game did not run in the player's folder")
+        self.assertEqual(os.path.realpath(os.path.join(folder, "graphics")),
+                         os.path.realpath(os.path.join(self.share, "graphics")))
+        with open(os.path.join(folder, "data", "highscores.txt")) as file:
+            self.assertEqual(file.read(), "0\n" * 5)
+        player = Folder(folder)
+        player.high_scores(70, 60, 50, 40, 30)
+        # A level of the player's own, put in place of an installed one.
+        player.remove("data/level2.txt")
+        player.level(2, [[0]], [[1]], kinds=2)
+
+        # The next version, installed somewhere else: level 1 changed, level 12 gone, and a
+        # different table shipped.
+        root = self.make_folder()
+        prefix = os.path.join(root, "opt")
+        shutil.copytree(self.prefix, prefix, symlinks=True)
+        share = Folder(os.path.join(prefix, SHARE))
+        share.write("data/level1.tim", "33\n")
+        for name in glob.glob(share.path("data/level12.*")):
+            os.remove(name)
+        share.high_scores(99, 99, 99, 99, 99)
+        result = launch_without_window(os.path.join(prefix, "games", "zandorel"),
+                                       player_env(home))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("there is no display to open a window on", result.stderr)
+
+        self.assertEqual(player.read("data/level1.tim"), "33\n")
+        self.assertEqual(os.path.realpath(player.path("data/level1.tim")),
+                         os.path.realpath(share.path("data/level1.tim")))
+        self.assertEqual(os.path.realpath(player.path("graphics")),
+                         os.path.realpath(share.path("graphics")))
+        self.assertEqual(glob.glob(player.path("data/level12.*")), [])
+        self.assertEqual(player.read("data/highscores.txt"), "70\n60\n50\n40\n30\n")
+        self.assertFalse(os.path.islink(player.path("data/level2.txt")))
+        # Nothing half-made is left beside the folder or in it.
+        self.assertEqual(os.listdir(os.path.dirname(folder)), ["zandorel"])
+        self.assertEqual([n for n in os.listdir(player.path("data")) if ".new" in n], [])
+
+    def test_a_game_from_a_fresh_home_lands_in_that_homes_table(self):
+        before = tree(self.prefix)
+        screens = RealScreens(self.share)
+        home = self.make_folder()
+        game = self.launch(self.launcher, home)
+        self.wait_for_real_title(game, screens)
+        game.click(*START)
+        game.wait_for("the first level's tutorial", screens.is_message)
+        game.click(*CONTINUE)
+
+        # Level 1, solved by clicks once its goal has been shown.
+        kinds, start, goal = read_level(os.path.join(self.share, "data", "level1.txt"))
+        rows, cols = len(start), len(start[0])
+        game.wait_for(f"level 1 to start from {start}",
+                      lambda s: screens.grid(s, rows, cols) == start)
+        shown = start
+        for _ in range(rows * cols * kinds):
+            wrong = [(r, c) for r in range(rows) for c in range(cols)
+                     if shown[r][c] != goal[r][c]]
+            if not wrong:
+                break
+            r, c = wrong[0]
+            game.click(10 + 23 * c + 10, 29 + 23 * r + 10)
+            before_click = shown[r][c]
+            screen = game.wait_for(f"tile ({r}, {c}) to change or the level to end",
+                                   lambda s: screens.is_message(s)
+                                   or screens.grid(s, rows, cols)[r][c] not in (None, before_click))
+            if screens.is_message(screen):
+                break
+            shown = screens.grid(screen, rows, cols)
+        game.wait_for("the transition to level 2", screens.is_message)
+        score = logged_scores(game)[-1]
+        with open(os.path.join(self.share, "data", "level1.tim")) as file:
+            seconds = int(file.read())
+        self.assertTrue(0 < score <= seconds, f"score {score}")
+
+        # Level 2 runs out of time.
+        game.click(*CONTINUE)
+        _, start, _ = read_level(os.path.join(self.share, "data", "level2.txt"))
+        game.wait_for("level 2 to start",
+                      lambda s: screens.grid(s, len(start), len(start[0])) == start)
+        game.wait_for("the game-over screen", screens.is_message, timeout=WAIT + 30)
+        table = os.path.join(home, ".local", "share", "zandorel", "data", "highscores.txt")
+        with open(table) as file:
+            self.assertEqual(file.read(), f"{score}\n0\n0\n0\n0\n")
+        game.key("Escape")
+        self.assert_clean_exit(game)
+        self.assertEqual(tree(self.prefix), before, "playing changed the installed game")
+
+
+class PackageTest(InstalledGameTest):
+    """The Debian package that CPack builds from the same install."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root = tempfile.mkdtemp(prefix="zandorel-package-")
+        os.chmod(cls.root, 0o755)
+        checked([CPACK, "-G", "DEB", "-B", cls.root], cwd=BUILD_DIR)
+        packages = glob.glob(os.path.join(cls.root, "zandorel_*.deb"))
+        if len(packages) != 1:
+            raise AssertionError(f"cpack made {packages}, not one package")
+        cls.package = packages[0]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, True)
+
+    def test_lintian_finds_no_error_and_no_warning(self):
+        result = run(["lintian", "--fail-on", "error,warning", self.package])
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+    def test_control_fields_and_layout(self):
+        fields = checked(["dpkg-deb", "-f", self.package]).stdout
+        self.assertIn("Section: games", fields)
+        self.assertIn("Priority: optional", fields)
+        # Filled in from the libraries the game links, not written by hand.
+        depends = checked(["dpkg-deb", "-f", self.package, "Depends"]).stdout
+        self.assertRegex(depends, r"libsdl1\.2debian \(>= [0-9.]+\)")
+        self.assertRegex(depends, r"libc6 \(>= [0-9.]+\)")
+
+        contents = {}
+        for line in checked(["dpkg-deb", "-c", self.package]).stdout.splitlines():
+            mode, owner, _size, _date, _time, path = line.split(None, 5)
+            contents[path.split(" -> ")[0]] = (mode, owner)
+        for path, mode in LAYOUT.items():
+            self.assertEqual(contents.get(f"./usr/{path}"), (mode, "root/root"), path)
+        self.assertEqual({owner for _, owner in contents.values()}, {"root/root"})
+        # Stripped: the debugging information of the build stays out of the package.
+        root = self.make_folder()
+        checked(["dpkg", "-x", self.package, root])
+        described = checked(["file", "-b", os.path.join(root, "usr/lib/games/zandorel/zandorel")])
+        self.assertIn("stripped", described.stdout)
+        self.assertNotIn("not stripped", described.stdout)
+
+    def test_unpacked_anywhere_the_launcher_starts_the_game(self):
+        root = self.make_folder()
+        checked(["dpkg", "-x", self.package, root])
+        screens = RealScreens(os.path.join(root, "usr", SHARE))
+        home = self.make_folder()
+        game = self.launch(os.path.join(root, "usr", "games", "zandorel"), home)
+        self.wait_for_real_title(game, screens)
+        game.key("Escape")
+        self.assert_clean_exit(game)
+        table = os.path.join(home, ".local", "share", "zandorel", "data", "highscores.txt")
+        with open(table) as file:
+            self.assertEqual(file.read(), "0\n" * 5)
+
+
+if __name__ == "__main__":
+    unittest.main()
