@@ -59,9 +59,9 @@ bool writeWhole(int fd, const std::string& text) {
 }
 
 // std::rename will not replace a file that exists on Windows. ReplaceFile does, and gives the
-// new file the old one's attributes and permissions, which stand for the mode and owner kept
-// on other systems; MoveFileEx puts a first table in place, or finishes a replacement that
-// took the old file away but could not move the new one in.
+// new file the old one's permissions (its access list, which stands for the mode and owner
+// kept on other systems); MoveFileEx puts a first table in place, or finishes a replacement
+// that took the old file away but could not move the new one in.
 bool moveOver(const std::string& from, const std::string& to) {
 #ifdef _WIN32
     return ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
