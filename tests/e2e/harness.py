@@ -612,8 +612,9 @@ class Game:
             # Wine lets a button sent right behind a pointer motion reach the game ahead of
             # that motion (a click sent with the move onto the start button pressed where the
             # pointer had been before), and the game puts a press or release where it last saw
-            # the pointer move. A pause after the motion lets Wine pass it on first; without
-            # one the press lands on the old spot every time, with 20 ms it never did here.
+            # the pointer move. A pause after the motion lets Wine pass it on first: without
+            # one the press landed on the old spot every time here, after 20 ms never; 0.1 s
+            # leaves room for a busy machine.
             args += ["sleep", str(WINE_INPUT_PAUSE)]
         self._xdotool(args + list(actions))
 
