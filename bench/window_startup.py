@@ -3,7 +3,8 @@ reads its resident memory once the title shows, for one or more ways of running 
 
 Usage: window_startup.py STARTS LABEL=COMMAND [LABEL=COMMAND ...]
 COMMAND is a shell command that starts the game in the current folder (a binary, or a binary
-with environment in front of it). Run from a folder holding graphics/ and data/.
+with environment in front of it). It may begin with another shell command and " ;; ", which
+runs before each start and is not timed. Run from a folder holding graphics/ and data/.
 """
 
 import os
@@ -32,6 +33,9 @@ def xdotool(display, *args):
 def one_start(display, command):
     env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy")
     env.pop("SDL_VIDEODRIVER", None)
+    before, _, command = command.rpartition(" ;; ")
+    if before:
+        subprocess.run(["sh", "-c", before], env=env, check=True, timeout=60)
     started = time.monotonic()
     game = subprocess.Popen(["sh", "-c", "exec " + command], env=env,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,

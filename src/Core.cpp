@@ -77,10 +77,16 @@ void Core::warnIfNoPictures() const {
         return;
     }
     const auto here = std::filesystem::current_path(error);
-    const std::string looked = (here / "graphics").string() + "/";
+    // Ends in the system's own separator: a backslash on Windows.
+    const std::string looked = (here / "graphics" / "").string();
     std::cerr << "zandorel: no pictures: the folder " << looked << " does not exist.\n"
+#ifdef _WIN32
+              << "zandorel: start zandorel.exe in the folder that holds graphics and data;"
+              << " a shortcut must name that folder under \"Start in\"\n";
+#else
               << "zandorel: start the game from the folder that holds graphics/ and data/;"
               << " after a build that is the build folder: cd build && ./zandorel\n";
+#endif
     log("Core::Core() - No Picture Folder: " + looked);
 }
 

@@ -11,6 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 const char* const highScoreFile = "./data/highscores.txt";
@@ -20,6 +25,10 @@ constexpr int tableSize = 5;
 // points to is updated and the link stays a link. Empty when that file cannot be named (a
 // dangling link, say): only a write through the path itself will do.
 std::string resolvedTarget(const std::string& path) {
+#ifdef _WIN32
+    // Links there are rare and take special rights to make: the table is its own path.
+    return path;
+#else
     struct stat link;
     if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
         return path;
@@ -31,6 +40,7 @@ std::string resolvedTarget(const std::string& path) {
     std::string target = real;
     std::free(real);
     return target;
+#endif
 }
 
 bool writeWhole(int fd, const std::string& text) {
@@ -46,6 +56,21 @@ bool writeWhole(int fd, const std::string& text) {
         done += static_cast<std::size_t>(written);
     }
     return true;
+}
+
+// std::rename will not replace a file that exists on Windows. ReplaceFile does, and gives the
+// new file the old one's permissions (its access list, which stands for the mode and owner
+// kept on other systems); MoveFileEx puts a first table in place, or finishes a replacement
+// that took the old file away but could not move the new one in.
+bool moveOver(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) ||
+           MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 enum class Replace { done, failed, impossible };
@@ -67,6 +92,7 @@ Replace replaceAtomically(const std::string& target, const std::string& text) {
     if (fd < 0) {
         return Replace::impossible;
     }
+#ifndef _WIN32
     mode_t mode = 0;
     if (exists) {
         mode = old.st_mode & 07777;
@@ -85,11 +111,14 @@ Replace replaceAtomically(const std::string& target, const std::string& text) {
         return Replace::impossible;
     }
     const bool written = writeWhole(fd, text) && fsync(fd) == 0;
+#else
+    const bool written = writeWhole(fd, text) && _commit(fd) == 0;
+#endif
     if (close(fd) != 0 || !written) {
         unlink(scratch.c_str());
         return Replace::failed;
     }
-    if (std::rename(scratch.c_str(), target.c_str()) != 0) {
+    if (!moveOver(scratch, target)) {
         unlink(scratch.c_str());
         return Replace::impossible;
     }
@@ -114,7 +143,9 @@ const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?123456
 bool GameState::updateHighScores(int score) {
     std::vector<int> table(tableSize, 0);
     {
-        std::ifstream in(highScoreFile);
+        // Read in binary, as it is written: a carriage return before a line end is white
+        // space to >> anyway.
+        std::ifstream in(highScoreFile, std::ios::binary);
         for (int& entry : table) {
             int value = 0;
             if (!(in >> value)) {
@@ -155,7 +186,9 @@ bool GameState::updateHighScores(int score) {
 
 std::vector<std::string> GameState::readHighScores() {
     std::vector<std::string> entries(tableSize);
-    std::ifstream in(highScoreFile);
+    // Binary: in Windows' text mode a Ctrl-Z would end the file, and the tokens after it
+    // would not be shown as stored.
+    std::ifstream in(highScoreFile, std::ios::binary);
     for (std::string& entry : entries) {
         if (!(in >> entry)) {
             entry.clear();

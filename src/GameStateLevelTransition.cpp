@@ -30,12 +30,13 @@ bool levelExists(int level) {
 }
 
 // Only the first line counts; a carriage return before the line end is part of the line end.
+// Binary: in Windows' text mode a Ctrl-Z would end the line.
 std::string screenText(int level, int score) {
     if (!levelExists(level)) {
         return GameState::updateHighScores(score) ? "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!"
                                                   : "WOW! YOU WIN!";
     }
-    std::ifstream tutorial(levelBase(level) + ".tut");
+    std::ifstream tutorial(levelBase(level) + ".tut", std::ios::binary);
     if (!tutorial.is_open()) {
         return "WOW! YOU MADE IT TO LEVEL " + std::to_string(level) + "!";
     }

@@ -54,13 +54,11 @@ void setEnvironment(const char* name, const char* value) {
 #endif
 }
 
+#ifndef _WIN32
 void unsetEnvironment(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
     unsetenv(name);
-#endif
 }
+#endif
 
 std::string videoDriver() {
     char name[64];
@@ -114,6 +112,14 @@ bool GraphicsSystem::openDisplay() {
     if (showsWindow(driver)) {
         return true;
     }
+#ifdef _WIN32
+    // Windows names no display, and its desktop is there from the start: waiting brings no
+    // driver that did not start at once.
+    const std::string named = environment("SDL_VIDEODRIVER");
+    const std::string reason =
+        named.empty() ? "none of SDL's Windows drivers started" : "SDL_VIDEODRIVER is " + named;
+    const char* const advice = "check SDL_VIDEODRIVER if it is set";
+#else
     const std::string display = environment("DISPLAY");
     const std::string wayland = environment("WAYLAND_DISPLAY");
     const std::string named = environment("SDL_VIDEODRIVER");
@@ -152,12 +158,14 @@ bool GraphicsSystem::openDisplay() {
         reason = (display.empty() ? "the Wayland display " + wayland : "the X display " + display) +
                  " did not accept a connection";
     }
+    const char* const advice = "check DISPLAY, and SDL_VIDEODRIVER if it is set";
+#endif
     Core::log("GraphicsSystem::GraphicsSystem(...) - No Display: " + reason + "; " +
               whyNoWindow(driver));
     // Whatever did start is shut down, so no invisible driver goes on drawing.
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    std::cerr << "zandorel: there is no display to open a window on (" << reason
-              << "): check DISPLAY, and SDL_VIDEODRIVER if it is set.\n";
+    std::cerr << "zandorel: there is no display to open a window on (" << reason << "): " << advice
+              << ".\n";
     return false;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real game's start-up on a display: time from start to its first visible window, and
 # resident memory once the title shows, medians of several starts on one Xvfb, on classic
-# SDL 1.2 and on the compatibility layer over SDL2.
+# SDL 1.2, on the compatibility layer over SDL2, and as the Windows build under Wine (built
+# into build-windows/ by tools/windows.sh, in the end-to-end tests' Wine prefix).
 #
 #   tools/window-bench.sh [STARTS] [REVISION]
 #
@@ -34,5 +35,31 @@ for entry in "${binaries[@]}"; do
     runs+=("classic, ${entry%%=*}=${entry#*=}")
     runs+=("compat, ${entry%%=*}=env LD_LIBRARY_PATH=$compat ${entry#*=}")
 done
+
+# Wine: with its server stopped before each start (not timed), as on a player's first start
+# of a session once the prefix exists, and with the server still running from the start before.
+bash tools/windows.sh build-windows >/dev/null 2>"$scratch/windows.log" ||
+    { cat "$scratch/windows.log" >&2; exit 1; }
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+prefix=$root/build-windows/wineprefix
+cp build-windows/zandorel.exe "$scratch/run/"
+cat >"$scratch/wine.sh" <<SCRIPT
+export WINEPREFIX='$prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+if [ "\$1" = stop ]; then
+    '$wineserver' -k 2>/dev/null
+    exec '$wineserver' -w
+fi
+exec '$wine' ./zandorel.exe
+SCRIPT
+wine_harness() {
+    (cd "$root/tests/e2e" && ZANDOREL_E2E_RUNNER=$wine ZANDOREL_E2E_WINEPREFIX=$prefix \
+        python3 -c "import harness; harness.$1()")
+}
+wine_harness prepare_wine_prefix
+runs+=("wine, server stopped=sh $scratch/wine.sh stop ;; sh $scratch/wine.sh"
+    "wine, server running=sh $scratch/wine.sh")
+
 cd "$scratch/run"
 python3 "$root/bench/window_startup.py" "$starts" "${runs[@]}"
+wine_harness stop_wine_server

@@ -2,14 +2,18 @@
 working folder, a small data set of flat-coloured pictures, real input through xdotool, and
 screenshots read back pixel by pixel.
 
+A Windows build (a binary whose name ends in .exe) is played the same way under Wine.
+
 Every wait is bounded and says what it waited for. Every process started here is killed when
-its test ends, and dies with this driver if the driver itself is killed (PR_SET_PDEATHSIG).
+its test ends, and dies with this driver if the driver itself is killed (PR_SET_PDEATHSIG);
+under Wine, the Wine server of the prefix is stopped with the game.
 """
 
 import ctypes
 import ctypes.util
 import os
 import select
+import shlex
 import shutil
 import signal
 import struct
@@ -29,6 +33,20 @@ WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
 # How often an X client of the tests tries to connect before a refusal fails the test.
 CONNECT_TRIES = 6
+
+# A Windows build runs under the runner the cross build names (Wine, as a shell would split
+# the command), in a Wine prefix of the build tree, made once before the first game.
+UNDER_WINE = BINARY.lower().endswith(".exe")
+RUNNER = shlex.split(os.environ.get("ZANDOREL_E2E_RUNNER", ""))
+WINE_PREFIX = os.environ.get("ZANDOREL_E2E_WINEPREFIX", "")
+# No first-run dialogs offering to fetch .NET or a browser engine, no menu entries written
+# into the home folder, and none of Wine's own chatter in the game's output.
+WINE_ENV = {"WINEPREFIX": WINE_PREFIX, "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
+# The zip a Windows build is shipped in, when the run has one.
+PACKAGE = os.environ.get("ZANDOREL_E2E_PACKAGE", "")
+# See Game._at: the pause Wine needs between a pointer motion and a button.
+WINE_INPUT_PAUSE = 0.1
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -162,14 +180,15 @@ class Folder:
     def remove(self, relative):
         os.remove(self.path(relative))
 
-    def level(self, number, start, solution, kinds, seconds=None, tutorial=None):
-        """Writes levelN.txt and, when given, levelN.tim and levelN.tut."""
+    def level(self, number, start, solution, kinds, seconds=None, tutorial=None, newline="\n"):
+        """Writes levelN.txt and, when given, levelN.tim and levelN.tut, with these line ends."""
         rows, cols = len(start), len(start[0])
-        self.write(f"data/level{number}.txt", level_text(rows, cols, kinds, start, solution))
+        text = level_text(rows, cols, kinds, start, solution)
+        self.write(f"data/level{number}.txt", text.replace("\n", newline))
         if seconds is not None:
-            self.write(f"data/level{number}.tim", f"{seconds}\n")
+            self.write(f"data/level{number}.tim", f"{seconds}{newline}")
         if tutorial is not None:
-            self.write(f"data/level{number}.tut", tutorial + "\n")
+            self.write(f"data/level{number}.tut", tutorial + newline)
 
     def high_scores(self, *scores):
         self.write("data/highscores.txt", "".join(f"{s}\n" for s in scores))
@@ -280,7 +299,10 @@ def _stop(process, grace=5.0):
         process.wait(timeout=grace)
 
 
-XVFB_OPTIONS = ["-screen", "0", "320x256x24", "-nolisten", "tcp", "-noreset"]
+# Wine places a window as if a window manager framed it, a title bar's height down the screen;
+# the screen must hold it all, or screenshots come out cut short.
+SCREEN = "640x480x24" if UNDER_WINE else "320x256x24"
+XVFB_OPTIONS = ["-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"]
 
 
 def free_display_number():
@@ -372,6 +394,10 @@ class Game:
         # no two games share a cache file.
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
+        if UNDER_WINE:
+            # SDL picks its Windows video driver as it would on a player's machine.
+            del self.env["SDL_VIDEODRIVER"]
+            self.env.update(WINE_ENV)
         # None removes a variable: a player's desktop, say, names no video driver.
         for name, value in (env or {}).items():
             if value is None:
@@ -382,7 +408,15 @@ class Game:
         suppressions = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(
             filter(None, [os.environ.get("LSAN_OPTIONS"), f"suppressions={suppressions}"]))
+        if UNDER_WINE:
+            prepare_wine_prefix()
         self._out = open(data.path("game.out"), "wb")
+        self.process = None
+        self.window = None
+        self.last_screen = None
+        if UNDER_WINE:
+            self._start_under_wine(user)
+            return
         # Run as another user, the player's files can be made read-only for the game even
         # when these tests run as root.
         command = command or [BINARY]
@@ -394,8 +428,6 @@ class Game:
                                         stdin=subprocess.DEVNULL, stdout=self._out,
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
                                         **as_user)
-        self.window = None
-        self.last_screen = None
         try:
             self.window = self._find_window()
             self._check_library()
@@ -404,6 +436,47 @@ class Game:
             raise
 
     # -- start-up -------------------------------------------------------------------------
+
+    def _start_under_wine(self, user):
+        if not RUNNER or not WINE_PREFIX:
+            raise AssertionError("a Windows build needs ZANDOREL_E2E_RUNNER (Wine) and "
+                                 "ZANDOREL_E2E_WINEPREFIX; the cross build's tests set both")
+        if user is not None:
+            raise AssertionError("under Wine the game runs as the user running the tests")
+        # Beside the pictures and levels, as a player unpacks it: SDL's start-up module writes
+        # stdout.txt and stderr.txt beside the executable, so they land in the test's folder.
+        # An unpacked zip brings its own.
+        self.binary = self.data.path(os.path.basename(BINARY))
+        if not os.path.exists(self.binary):
+            shutil.copy2(BINARY, self.binary)
+        # Whatever ran before in the prefix, the game gets a Wine server of its own display.
+        stop_wine_server()
+        for attempt in range(1, CONNECT_TRIES + 1):
+            self.process = subprocess.Popen(RUNNER + [self.binary], cwd=self.data.folder,
+                                            env=self.env, stdin=subprocess.DEVNULL,
+                                            stdout=self._out, stderr=subprocess.STDOUT,
+                                            preexec_fn=_die_with_parent)
+            try:
+                self.window = self._find_window()
+                self._check_library()
+                return
+            except AssertionError:
+                # Wine opens its display once per process; refused, SDL's Windows drivers cannot
+                # start and the game says so. Any other failure, or this one every time, is the
+                # test's.
+                refused = (self.process.poll() == 1
+                           and "none of SDL's Windows drivers started" in self.output())
+                if not refused or attempt == CONNECT_TRIES:
+                    self.stop()
+                    raise
+                self._end()
+            except BaseException:
+                self.stop()
+                raise
+            for name in ("stdout.txt", "stderr.txt"):
+                if os.path.exists(self.data.path(name)):
+                    os.remove(self.data.path(name))
+            time.sleep(0.1 * attempt)
 
     def _stage_runtime(self, suppressions):
         """Copies the binary, the library folders it is told to use and the leak
@@ -444,7 +517,18 @@ class Game:
     def _check_library(self):
         """Makes sure the game runs on the SDL 1.2 this run is meant for."""
         with open(f"/proc/{self.process.pid}/maps") as maps:
-            paths = {line.split()[-1] for line in maps if "libSDL" in line}
+            mapped = {line.split()[-1] for line in maps if "/" in line}
+        paths = {p for p in mapped if "libSDL" in p}
+        if UNDER_WINE:
+            # Wine maps the executable it runs as a file; SDL is linked into it.
+            wine = {p for p in mapped if os.path.basename(p) in ("ntdll.so", "ntdll.dll")}
+            exe = os.path.realpath(self.binary)
+            if exe not in mapped or not wine or paths:
+                seen = sorted(p for p in mapped if "wine" in p or p.endswith(".exe"))
+                seen += sorted(paths)
+                raise AssertionError(f"expected Wine running {exe} with SDL linked in, but the "
+                                     f"process maps {seen}")
+            return
         compat = any("sdl12-compat" in p for p in paths) or any("libSDL2" in p for p in paths)
         if (EXPECTED_SDL == "compat") != compat:
             raise AssertionError(f"expected the {EXPECTED_SDL} SDL 1.2, but the game loaded "
@@ -521,25 +605,35 @@ class Game:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
 
+    def _at(self, x, y, *actions):
+        """Moves the pointer to (x, y) in the window, then performs the xdotool actions."""
+        args = ["mousemove", "--window", str(self.window), str(x), str(y)]
+        if actions and UNDER_WINE:
+            # Wine lets a button sent right behind a pointer motion reach the game ahead of
+            # that motion (a click sent with the move onto the start button pressed where the
+            # pointer had been before), and the game puts a press or release where it last saw
+            # the pointer move. A pause after the motion lets Wine pass it on first: without
+            # one the press landed on the old spot every time here, after 20 ms never; 0.1 s
+            # leaves room for a busy machine.
+            args += ["sleep", str(WINE_INPUT_PAUSE)]
+        self._xdotool(args + list(actions))
+
     def move(self, x, y):
-        self._xdotool(["mousemove", "--window", str(self.window), str(x), str(y)])
+        self._at(x, y)
 
     def click(self, x, y, button=1):
         """Moves there, then presses and releases the button."""
-        self._xdotool(["mousemove", "--window", str(self.window), str(x), str(y),
-                       "click", str(button)])
+        self._at(x, y, "click", str(button))
 
     def press(self, x, y, button=1):
-        self._xdotool(["mousemove", "--window", str(self.window), str(x), str(y),
-                       "mousedown", str(button)])
+        self._at(x, y, "mousedown", str(button))
 
     def release(self, x, y, button=1):
-        self._xdotool(["mousemove", "--window", str(self.window), str(x), str(y),
-                       "mouseup", str(button)])
+        self._at(x, y, "mouseup", str(button))
 
     def key(self, name, action="key"):
         # Keys go to the window under the pointer: there is no window manager to give focus.
-        self._xdotool(["mousemove", "--window", str(self.window), "128", "230", action, name])
+        self._at(128, 230, action, name)
 
     def key_down(self, name):
         self.key(name, "keydown")
@@ -568,17 +662,22 @@ class Game:
                                  + self.diagnose(running=False))
 
     def output(self):
-        try:
-            return self.data.read("game.out")
-        except FileNotFoundError:
-            return ""
+        """What the game wrote to standard output and error (under Wine: with Wine's own)."""
+        out = ""
+        names = ("game.out", "stdout.txt", "stderr.txt") if UNDER_WINE else ("game.out",)
+        for name in names:
+            try:
+                out += self.data.read(name)
+            except FileNotFoundError:
+                pass
+        return out
 
     def diagnose(self, running=True):
         """What a reader of a failure needs: output, log tail, threads and a backtrace."""
         parts = [f"game output:\n{self.output()[-2000:]}",
                  "debug.txt (last lines):\n" + "\n".join(self.log()[-15:]),
                  describe_machine()]
-        if running and self.process.poll() is None:
+        if running and self.process is not None and self.process.poll() is None:
             parts.append(describe_threads(self.process.pid))
             parts.append(backtrace(self.process.pid))
         parts.append(f"X server output:\n{self.xserver.said()}")
@@ -593,9 +692,54 @@ class Game:
             parts.append(f"last screenshot: {path}")
         return "\n".join(parts)
 
-    def stop(self):
+    def _end(self):
         _stop(self.process)
+        if UNDER_WINE:
+            # Wine's own processes (the server, its services, the desktop) would outlive the
+            # game and hold on to this test's X server.
+            stop_wine_server()
+
+    def stop(self):
+        self._end()
         self._out.close()
+
+
+# ---------------------------------------------------------------------------------------------
+# Wine
+
+
+def _wine_server():
+    beside = os.path.join(os.path.dirname(RUNNER[0]), "wineserver")
+    return beside if os.path.exists(beside) else "wineserver"
+
+
+def prepare_wine_prefix():
+    """Creates the Wine prefix once; later games find it ready. Needs no X server."""
+    if os.path.exists(os.path.join(WINE_PREFIX, "system.reg")):
+        return
+    env = dict(os.environ, **WINE_ENV)
+    env.pop("DISPLAY", None)
+    try:
+        result = subprocess.run(RUNNER + ["wineboot", "--init"], env=env, capture_output=True,
+                                timeout=300)
+        subprocess.run([_wine_server(), "--wait"], env=env, capture_output=True, timeout=300)
+    except subprocess.TimeoutExpired:
+        raise AssertionError(f"Wine did not set up {WINE_PREFIX} within 300 s") from None
+    if result.returncode != 0 or not os.path.exists(os.path.join(WINE_PREFIX, "system.reg")):
+        raise AssertionError(f"Wine could not set up {WINE_PREFIX}:\n"
+                             + result.stderr.decode(errors="replace")[-2000:])
+
+
+def stop_wine_server():
+    env = dict(os.environ, **WINE_ENV)
+    try:
+        subprocess.run([_wine_server(), "--kill"], env=env, capture_output=True,
+                       timeout=COMMAND_TIMEOUT)
+        subprocess.run([_wine_server(), "--wait"], env=env, capture_output=True,
+                       timeout=COMMAND_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise AssertionError(f"the Wine server of {WINE_PREFIX} did not stop within "
+                             f"{COMMAND_TIMEOUT:.0f} s") from None
 
 
 def _cpu_times():

@@ -67,6 +67,8 @@ class GameOverTest(GameTest):
             # Any entry below the score is beaten; the last one drops out.
             ("5\n4\n-1\n-2\n-3\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],
              "5\n4\n0\n-1\n-2\n"),
+            # Line ends written on Windows read the same; the table is rewritten with line feeds.
+            ("8\r\n6\r\n4\r\n2\r\n0\r\n", ["OH NO! YOU", "LOST!"], "8\n6\n4\n2\n0\n"),
             # Short and malformed files read as zeros from the first bad entry on.
             ("7 3\n", ["OH NO! YOU", "LOST!"], "7\n3\n0\n0\n0\n"),
             ("9\n-5\nXYZ\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],

@@ -59,7 +59,9 @@ class PlayTest(GameTest):
         data = self.make_data()
         start = [[0, 0, 0], [0, 0, 0]]
         solution = [[2, 2, 1], [1, 2, 0]]
-        data.level(1, start, solution, kinds=3, seconds=60, tutorial="SHORT AND SWEET")
+        # Written on Windows: every line ends in a carriage return and a line feed.
+        data.level(1, start, solution, kinds=3, seconds=60, tutorial="SHORT AND SWEET",
+                   newline="\r\n")
         # A time limit of 0 never counts down: the level adds nothing to the score.
         data.level(2, [[0, 1]], [[1, 1]], kinds=2, seconds=0)
         data.high_scores(90, 80, 10, 5, 1)

@@ -1,8 +1,17 @@
-"""The title screen, its three buttons and the high-score screen, driven with real input."""
+"""The title screen, its three buttons and the high-score screen, driven with real input; and
+the Windows zip, unpacked as a player would, starting at its own title screen."""
 
+import glob
+import os
+import re
+import shutil
+import tempfile
 import unittest
+import zipfile
 
-from harness import CONTINUE, EXIT, HIGH_SCORES, START, GameTest
+from harness import CONTINUE, EXIT, HIGH_SCORES, PACKAGE, START, Folder, GameTest
+
+SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
 # Title buttons: 96 x 9 frames at x = 80; a point is inside when 80 < x < 176 and y < py < y + 9.
 BUTTONS = {"start": 130, "scores": 140, "exit": 150}
@@ -78,8 +87,9 @@ class TitleScreenTest(GameTest):
 
     def test_high_score_screen_lists_the_file_as_stored_and_leads_back(self):
         # Tokens are shown as stored, whatever they hold; only the first five count, and a
-        # character outside the font (the minus) is a blank cell.
-        stored = "120\n95   60\n\nABC\n-4\n3\n99\n"
+        # character outside the font (the minus, a Ctrl-Z) is a blank cell. Line ends may be a
+        # carriage return and a line feed.
+        stored = "120\r\n95   60\r\n\r\nA\x1aC\n-4\n3\n99\n"
         self.data.write("data/highscores.txt", stored)
         game = self.game
         for visit in range(2):
@@ -88,7 +98,7 @@ class TitleScreenTest(GameTest):
                                    lambda s: s.name(2, 2) == "mermaid"
                                    and s.text(130, 11, 11) == "HIGH SCORES")
             rows = [screen.text(130, 30 + 11 * i, 8) for i in range(5)]
-            self.assertEqual(rows, ["120", "95", "60", "ABC", " 4"], f"visit {visit + 1}")
+            self.assertEqual(rows, ["120", "95", "60", "A C", " 4"], f"visit {visit + 1}")
             self.assertEqual(screen.name(*CONTINUE), "cont0")
             game.press(*CONTINUE)
             game.wait_for("the pressed continue frame", lambda s: s.name(*CONTINUE) == "cont2")
@@ -100,6 +110,44 @@ class TitleScreenTest(GameTest):
     def test_exit_button_ends_the_game_with_status_0(self):
         self.game.click(*EXIT)
         self.assert_clean_exit(self.game)
+
+
+@unittest.skipUnless(PACKAGE, "only a Windows build is shipped as a zip")
+class WindowsZipTest(GameTest):
+
+    def test_the_unpacked_zip_holds_the_game_and_starts_at_its_title_screen(self):
+        name = os.path.basename(PACKAGE)[:-len(".zip")]
+        self.assertRegex(name, r"^zandorel-\d+\.\d+\.\d+-windows-x86_64$")
+        folder = tempfile.mkdtemp(prefix="zandorel-e2e-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        with zipfile.ZipFile(PACKAGE) as package:
+            names = {n for n in package.namelist() if not n.endswith("/")}
+            package.extractall(folder)
+        # One folder named after the zip: every picture and level of the sources, the
+        # shipped table when there is one, and nothing else.
+        pictures = {f"graphics/{os.path.basename(p)[:-len('.pic')]}.bmp"
+                    for p in glob.glob(os.path.join(SOURCES, "graphics", "*.pic"))}
+        data = {f"data/{os.path.basename(p)}"
+                for p in glob.glob(os.path.join(SOURCES, "data", "level*"))
+                + glob.glob(os.path.join(SOURCES, "data", "highscores.txt"))}
+        self.assertEqual(names, {f"{name}/{n}" for n in
+                                 {"zandorel.exe", "README.txt"} | pictures | data})
+        top = os.path.join(folder, name)
+        with open(os.path.join(top, "README.txt"), "rb") as readme:
+            text = readme.read()
+        self.assertNotRegex(text, rb"[^\r]\n", "README.txt has a line end without CR")
+        self.assertIn(b"stderr.txt", text)
+        self.assertNotIn(b"@", text, "a placeholder was left in README.txt")
+
+        game = self.start(Folder(top))
+        game.wait_for("the shipped title screen, not a black one",
+                      lambda s: sum(s.pixel(x, y) != (0, 0, 0)
+                                    for x in range(8, 256, 16) for y in range(8, 240, 16)) > 100)
+        log = game.log()
+        self.assertEqual([line for line in log if line.startswith("Load Failed")], [])
+        self.assertIn("Loading Resource: ./graphics/title.bmp", log)
+        game.key("Escape")
+        self.assert_clean_exit(game)
 
 
 if __name__ == "__main__":
