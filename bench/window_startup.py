@@ -14,20 +14,18 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import CONNECT_TRIES, XServer, _die_with_parent, _stop  # noqa: E402
+import harness  # noqa: E402
+from harness import XServer, _die_with_parent, _stop  # noqa: E402
 
 SETTLE = 1.0  # seconds between the window and the memory reading: the title is up by then
 HEAVY = ("libGL", "libGLX", "LLVM", "swrast", "gallium", "dri.so")
 
 
 def xdotool(display, *args):
-    for attempt in range(CONNECT_TRIES):
-        result = subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display),
-                                capture_output=True, timeout=20)
-        if b"Can't open display" not in result.stderr:
-            return result.stdout.decode()
-        time.sleep(0.1 * (attempt + 1))
-    raise RuntimeError(f"the X server {display} refused xdotool {CONNECT_TRIES} times")
+    result = harness.xdotool(dict(os.environ, DISPLAY=display), args)
+    if b"Can't open display" in result.stderr:
+        raise RuntimeError(f"the X server {display} refused xdotool {harness.CONNECT_TRIES} times")
+    return result.stdout.decode()
 
 
 def one_start(display, command):

@@ -376,6 +376,23 @@ class LateXServer(XServer):
             preexec_fn=_die_with_parent)
 
 
+def xdotool(env, args):
+    """Runs xdotool on env's display; a busy X server now and then refuses a connection
+    outright, and a few tries get through. Raises TimeoutExpired on a server that stays
+    silent."""
+    for attempt in range(CONNECT_TRIES):
+        result = subprocess.run(["xdotool"] + list(args), env=env, capture_output=True,
+                                timeout=COMMAND_TIMEOUT)
+        if b"Can't open display" not in result.stderr:
+            break
+        time.sleep(0.1 * (attempt + 1))
+    return result
+
+
+# What the game logs each time its display refuses it and it tries again.
+RETRY_LINE = "GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: "
+
+
 class Game:
     """The real zandorel binary, run in a data set's folder on an X display.
 
@@ -589,18 +606,11 @@ class Game:
     # -- input ----------------------------------------------------------------------------
 
     def _xdotool(self, args, check=True):
-        # A busy X server now and then refuses a connection outright; a few tries get through.
-        for attempt in range(CONNECT_TRIES):
-            try:
-                result = subprocess.run(["xdotool"] + args, env=self.env, capture_output=True,
-                                        timeout=COMMAND_TIMEOUT)
-            except subprocess.TimeoutExpired:
-                raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
-                                     f"within {COMMAND_TIMEOUT:.0f} s\n"
-                                     + self.diagnose()) from None
-            if b"Can't open display" not in result.stderr:
-                break
-            time.sleep(0.1 * (attempt + 1))
+        try:
+            result = xdotool(self.env, args)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
         if check and result.returncode != 0:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()

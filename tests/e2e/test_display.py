@@ -4,9 +4,8 @@ and it ends by itself, with a status that says it failed, when its display goes 
 import time
 import unittest
 
-from harness import Game, GameTest, LateXServer
+from harness import RETRY_LINE, Game, GameTest, LateXServer
 
-RETRY_LINE = "GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: "
 
 
 class DisplayTest(GameTest):

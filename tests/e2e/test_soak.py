@@ -7,10 +7,9 @@ import subprocess
 import time
 import unittest
 
-from harness import Game, GameTest, XServer, _die_with_parent, _stop
+from harness import RETRY_LINE, Game, GameTest, XServer, _die_with_parent, _stop
 
 STARTS = int(os.environ.get("ZANDOREL_E2E_SOAK_STARTS", "100"))
-RETRY_LINE = "GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: "
 
 
 class StartSoakTest(GameTest):
