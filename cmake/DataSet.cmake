@@ -1,0 +1,33 @@
+# What ships: the pictures drawn from graphics/<name>.pic, and the levels and the first
+# high-score table copied from data/. The build tree, the install, the Windows zip and the web
+# site all take their files from these lists and from nothing else, so that an editor's backup
+# or a level left in a build folder never reaches a player, and no two of them can differ.
+# A new picture or level is shipped by adding it here.
+
+set(ZANDOREL_PICTURES
+    bombbig
+    bombsmall
+    buttoncontinue
+    buttondown
+    buttonexit
+    buttonhs
+    buttonnormal
+    buttonup
+    clockbig
+    clocksmall
+    fontblack
+    fontwhite
+    mermaid
+    tiles
+    title
+)
+
+# Each level is its grid (.txt), its time limit (.tim) and its tutorial line (.tut).
+set(ZANDOREL_LEVELS)
+foreach(level RANGE 1 12)
+    list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
+endforeach()
+
+# The table a player starts from; the build never writes it into a build folder, where it
+# belongs to whoever plays there.
+set(ZANDOREL_FIRST_TABLE highscores.txt)
