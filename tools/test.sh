@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows build under Wine. Unit tests run headless; the
+# UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in headless
+# Chromium. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change.
@@ -64,9 +65,22 @@ run_windows() {
     ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 600
 }
 
+# The web build, compiled to WebAssembly, played as a page in headless Chromium (label web). The
+# build's own script installs emscripten; the tests' set-up installs the browser and the
+# pinned puppeteer-core.
+run_web() {
+    local folder=$1
+    echo "== $folder: WebAssembly build and site"
+    bash tools/web.sh "$folder" >/dev/null
+    bash tests/web/setup.sh
+    echo "== $folder: tests in the browser"
+    ctest --test-dir "$folder" --output-on-failure --timeout 600 -L web
+}
+
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_on_compat_layer build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     CTEST_OPTIONS="-LE install" run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZANDOREL_SANITIZE=ON
 run_windows build-windows
+run_web build-web
 echo "== all tests passed"
