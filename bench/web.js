@@ -34,20 +34,24 @@ function median(values) {
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Animation frames and the game's script time over a few seconds of one screen.
+// Animation frames, and the share of one core spent in script (the game's WebAssembly, its
+// JavaScript and the calls they make into the browser), from the sampling profiler: every
+// sample that is not idle, the browser's own work or garbage collection.
 async function steady(page, client, seconds) {
-  const metric = async () => {
-    const { metrics } = await client.send('Performance.getMetrics');
-    return Object.fromEntries(metrics.map((m) => [m.name, m.value]));
-  };
   const frames0 = await page.evaluate(() => window.benchFrames);
-  const before = await metric();
+  await client.send('Profiler.start');
   await sleep(seconds * 1000);
-  const after = await metric();
+  const { profile } = await client.send('Profiler.stop');
   const frames1 = await page.evaluate(() => window.benchFrames);
-  const elapsed = after.Timestamp - before.Timestamp;
-  return { fps: (frames1 - frames0) / elapsed,
-    script: 100 * (after.ScriptDuration - before.ScriptDuration) / elapsed };
+  const nodes = new Map(profile.nodes.map((node) => [node.id, node.callFrame.functionName]));
+  let script = 0;
+  profile.samples.forEach((id, i) => {
+    if (!['(idle)', '(program)', '(garbage collector)'].includes(nodes.get(id))) {
+      script += profile.timeDeltas[i] || 0;
+    }
+  });
+  const elapsed = (profile.endTime - profile.startTime) / 1e6;
+  return { fps: (frames1 - frames0) / elapsed, script: 100 * script / 1e6 / elapsed };
 }
 
 // A frame counter beside the game's own animation frames.
@@ -120,7 +124,8 @@ async function main() {
     await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
     await page.evaluate(countFrames);
     const client = await page.createCDPSession();
-    await client.send('Performance.enable');
+    await client.send('Profiler.enable');
+    await client.send('Profiler.setSamplingInterval', { interval: 200 });
     const title = await steady(page, client, 5);
     console.log(`title screen: ${title.fps.toFixed(1)} frames/s, script ${title.script.toFixed(1)}% of one core`);
 
