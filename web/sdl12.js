@@ -15,7 +15,9 @@ mergeInto(LibraryManager.library, {
     var data = SDL.surfaces[surf];
     if (!data) return -1;
     if (data.width === 0 || data.height === 0) return 0;
-    var on = (flag & 0x1000 /* SDL_SRCCOLORKEY */) !== 0;
+    // SDL_SRCCOLORKEY: 0x20000 in emscripten's SDL headers, which the game is compiled with;
+    // 0x1000 in SDL 1.2's own.
+    var on = (flag & (0x20000 | 0x1000)) !== 0;
     var r = key & 0xff, g = (key >> 8) & 0xff, b = (key >> 16) & 0xff;
     var image = data.ctx.getImageData(0, 0, data.width, data.height);
     var px = image.data;

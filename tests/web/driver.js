@@ -77,10 +77,10 @@ const commands = {
   async look() {
     return page.evaluate(look);
   },
-  async click({ x, y, button = 1 }) {
+  async click({ x, y }) {
     const p = await at(x, y);
     await page.mouse.move(p.x, p.y);
-    await page.mouse.click(p.x, p.y, { button: button === 3 ? 'right' : 'left' });
+    await page.mouse.click(p.x, p.y);
     return {};
   },
   async tap({ x, y }) {
@@ -88,12 +88,12 @@ const commands = {
     await page.touchscreen.tap(p.x, p.y);
     return {};
   },
-  async tapSelector({ selector }) {
-    await page.tap(selector);
+  async tapPeek() {
+    await page.tap('#peek');
     return {};
   },
-  async key({ name, action = 'press' }) {
-    await page.keyboard[action](name);
+  async key({ name }) {
+    await page.keyboard.press(name);
     return {};
   },
   async file({ path }) {
@@ -101,12 +101,10 @@ const commands = {
       try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
     }, path);
   },
-  async contextMenuBlocked({ x, y }) {
-    const p = await at(x, y);
-    return page.evaluate(({ px, py }) => {
-      const event = new MouseEvent('contextmenu', { clientX: px, clientY: py, bubbles: true, cancelable: true });
-      return { blocked: !document.elementFromPoint(px, py).dispatchEvent(event) };
-    }, { px: p.x, py: p.y });
+  // Whether the browser's own menu is kept off the game.
+  async contextMenu() {
+    return page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
+      new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) }));
   },
   async close() {
     if (browser) await browser.close();

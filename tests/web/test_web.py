@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from harness import (CONTINUE, HIGH_SCORES, START, WAIT, DataSet, GameTest, Screen, grid,  # noqa: E402
+from harness import (CONTINUE, HIGH_SCORES, MAGENTA, START, WAIT, GameTest, Screen, grid,  # noqa: E402
                      logged_scores, play_labels, tile_centre)
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
@@ -57,7 +57,7 @@ class Site:
 
         class Handler(http.server.SimpleHTTPRequestHandler):
             extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                                  **{".wasm": "application/wasm", ".js": "text/javascript"})
+                                  **{".wasm": "application/wasm"})
 
             def log_message(self, *args):
                 pass
@@ -74,24 +74,22 @@ class Site:
 
 
 class Browser:
-    """One Chromium on one profile, and the page of the game in it. Offers what the X groups'
-    Game offers (screen, wait_for, click, key, log), so their helpers play it the same way."""
+    """One Chromium on one profile, showing the game's page. Offers what the X groups' Game
+    offers (screen, wait_for, click, key, log), so that their helpers play it the same way."""
 
-    def __init__(self, profile, **options):
+    def __init__(self, profile, url, **options):
         self._err = tempfile.TemporaryFile()
-        self.driver = subprocess.Popen(
-            ["node", os.path.join(HERE, "driver.js")], cwd=HERE, stdin=subprocess.PIPE,
-            stdout=subprocess.PIPE, stderr=self._err, text=True)
+        self.driver = subprocess.Popen(["node", os.path.join(HERE, "driver.js")], cwd=HERE,
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       stderr=self._err, text=True)
         self.last = {}
         self._call("launch", profile=profile, **options)
+        self._call("open", url=url)
 
     def _call(self, op, **args):
         self.driver.stdin.write(json.dumps(dict(args, op=op)) + "\n")
         self.driver.stdin.flush()
-        line = self.driver.stdout.readline()
-        if not line:
-            raise AssertionError(f"the browser driver ended during {op}\n" + self.said())
-        answer = json.loads(line)
+        answer = json.loads(self.driver.stdout.readline() or '{"ok": false, "error": "no answer"}')
         if not answer["ok"]:
             raise AssertionError(f"{op} failed: {answer['error']}\n" + self.said())
         return answer["result"]
@@ -100,47 +98,39 @@ class Browser:
         self._err.seek(0)
         return "browser and page said:\n" + self._err.read().decode(errors="replace")[-3000:]
 
-    def open(self, url):
-        self._call("open", url=url)
-
     def page(self):
-        """What the page shows: the canvas as a screen (None while hidden) and its messages."""
+        """What the page shows: its messages, and the canvas as a screen (None while hidden)."""
         state = self._call("look")
         pixels = state.pop("pixels")
         self.last = state
-        return (CanvasScreen(base64.b64decode(pixels)) if pixels else None), state
+        state["screen"] = CanvasScreen(base64.b64decode(pixels)) if pixels else None
+        return state
 
     def screen(self):
-        return self.page()[0]
-
-    def wait_for(self, what, condition, timeout=None):
-        deadline = time.monotonic() + (WAIT if timeout is None else timeout)
-        while True:
-            screen = self.screen()
-            if screen is not None and condition(screen):
-                return screen
-            if time.monotonic() > deadline:
-                raise AssertionError(f"timed out waiting for {what}\n" + self.diagnose())
-            time.sleep(0.03)
+        return self.page()["screen"]
 
     def wait_for_page(self, what, condition, timeout=None):
         deadline = time.monotonic() + (WAIT if timeout is None else timeout)
         while True:
-            _, state = self.page()
+            state = self.page()
             if condition(state):
                 return state
             if time.monotonic() > deadline:
                 raise AssertionError(f"timed out waiting for {what}\n" + self.diagnose())
-            time.sleep(0.05)
+            time.sleep(0.03)
 
-    def click(self, x, y, button=1):
-        self._call("click", x=x, y=y, button=button)
+    def wait_for(self, what, condition, timeout=None):
+        return self.wait_for_page(
+            what, lambda s: s["screen"] is not None and condition(s["screen"]), timeout)["screen"]
+
+    def click(self, x, y):
+        self._call("click", x=x, y=y)
 
     def tap(self, x, y):
         self._call("tap", x=x, y=y)
 
     def tap_peek(self):
-        self._call("tapSelector", selector="#peek")
+        self._call("tapPeek")
 
     def key(self, name):
         self._call("key", name=name)
@@ -151,27 +141,20 @@ class Browser:
     def log(self):
         return (self.read("/debug.txt") or "").splitlines()
 
-    def context_menu_blocked(self, x, y):
-        return self._call("contextMenuBlocked", x=x, y=y)["blocked"]
-
     def diagnose(self):
         return "\n".join([f"page: {self.last}",
                           "debug.txt (last lines):\n" + "\n".join(self.log()[-15:]), self.said()])
 
     def stop(self):
         if self.driver.poll() is None:
+            self.driver.stdin.close()  # the driver closes the browser and ends
             try:
-                self._call("close")
-            except (AssertionError, OSError, ValueError):
-                pass
-            self.driver.stdin.close()
-            try:
-                self.driver.wait(timeout=20)
+                self.driver.wait(timeout=30)
             except subprocess.TimeoutExpired:
                 self.driver.kill()
                 self.driver.wait()
             self.driver.stdout.close()
-        self._err.close()
+            self._err.close()
 
 
 @unittest.skipUnless(SITE and PACKER, "ZANDOREL_WEB_SITE and ZANDOREL_WEB_PACKER name the "
@@ -191,9 +174,8 @@ class WebTest(GameTest):
         return folder
 
     def browse(self, site, profile=None, **options):
-        browser = Browser(profile or self.profile(), **options)
+        browser = Browser(profile or self.profile(), site.url, **options)
         self.addCleanup(browser.stop)
-        browser.open(site.url)
         return browser
 
     def assert_ended(self, browser):
@@ -208,15 +190,19 @@ class WebTest(GameTest):
                    tutorial="SHORT AND SWEET")
         data.high_scores(90, 80, 10, 5, 1)
         browser = self.browse(self.serve(data), width=1024, height=768)
-        self.wait_for_title(browser)
-        _, state = browser.page()
+        title = self.wait_for_title(browser)
+        # The colour key holds: no magenta anywhere (every button's first column is magenta).
+        self.assertNotIn(MAGENTA, {title.pixel(x, y) for x in range(256) for y in range(240)})
+        state = browser.page()
         # Whole-number scale, crisp pixels, and the right button's menu kept off the game.
         self.assertEqual((state["scale"], state["rendering"]), (3, "pixelated"))
-        self.assertTrue(browser.context_menu_blocked(*tile_centre(0, 0)))
+        self.assertTrue(browser._call("contextMenu")["blocked"])
         browser.click(*START)
         self.wait_for_text_box(browser, ["SHORT AND", "SWEET"])
         browser.click(*CONTINUE)
-        self.wait_for_grid(browser, [[0, 1], [2, 0]], "level 1 after its preview")
+        play = self.wait_for_grid(browser, [[0, 1], [2, 0]], "level 1 after its preview")
+        # Each frame starts from black: the gap between tiles shows no earlier screen.
+        self.assertEqual(play.name(31, 39), "black")
         # Every click at 3x lands on the tile it was aimed at.
         self.solve_by_looking(browser, [[1, 1], [2, 2]],
                               lambda s: s.name(2, 2) == "mermaid")
@@ -237,7 +223,7 @@ class WebTest(GameTest):
         profile = self.profile()
         browser = self.browse(site, profile)
         self.wait_for_title(browser)
-        first = browser.page()[1]["storage"]
+        first = browser.page()["storage"]
         self.assertTrue(first["persistent"], first)
         browser.click(*START)
         browser.click(*CONTINUE)
@@ -266,14 +252,16 @@ class WebTest(GameTest):
         self.assertEqual([screen.text(130, 30 + 11 * i, 6) for i in range(5)],
                          ["90", "80", str(score), "10", "5"])
         self.assertEqual(again.read("/data/highscores.txt"), table)
-        self.assertFalse(again.page()[1]["note"])
+        self.assertFalse(again.page()["note"])
 
     def test_without_indexeddb_the_game_plays_and_the_page_says_so(self):
         data = self.make_data()
         data.level(1, [[0]], [[1]], kinds=2, seconds=2)
         browser = self.browse(self.serve(data), noStorage=True)
-        self.wait_for_title(browser)
-        state = browser.page()[1]
+        title = self.wait_for_title(browser)
+        # The colour key holds: no magenta anywhere (every button's first column is magenta).
+        self.assertNotIn(MAGENTA, {title.pixel(x, y) for x in range(256) for y in range(240)})
+        state = browser.page()
         self.assertTrue(state["note"], "the page does not say the scores last this visit only")
         self.assertFalse(state["storage"]["persistent"])
         browser.click(*START)
@@ -292,7 +280,7 @@ class WebTest(GameTest):
         # A phone held upright: the game at its own size, with the peek control beside it.
         browser = self.browse(self.serve(data), width=412, height=800, touch=True)
         self.wait_for_title(browser)
-        self.assertEqual(browser.page()[1]["scale"], 1)
+        self.assertEqual(browser.page()["scale"], 1)
         browser.tap(*START)
         browser.tap(*CONTINUE)
         self.wait_for_grid(browser, [[0, 0, 0]], "level 1 after its preview")
