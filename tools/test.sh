@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in headless
-# Chromium. Unit tests run headless; the
+# UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in
+# headless Chromium (label web). Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change.
