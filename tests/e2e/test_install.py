@@ -5,12 +5,14 @@ pictures and levels it ships."""
 import glob
 import hashlib
 import os
+import pwd
 import re
 import shutil
 import stat
 import struct
 import subprocess
 import tempfile
+import time
 import unittest
 
 from harness import CONTINUE, START, WAIT, Folder, Game, GameTest, XServer, logged_scores
@@ -77,6 +79,17 @@ def player_env(home):
     env = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "ZANDOREL_"))}
     env["HOME"] = home
     return env
+
+
+# Debian's default PATH: the games folders of /usr and /usr/local, no other.
+DEFAULT_PATH = "/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games"
+
+
+def as_ordinary_user():
+    """What runs a command as an ordinary user: as root, the user nobody."""
+    if os.geteuid() != 0:
+        return {}
+    return {"user": "nobody", "group": "nogroup", "extra_groups": []}
 
 
 def launch_without_window(launcher, env, **options):
@@ -195,11 +208,37 @@ class InstalledGameTest(GameTest):
 def install_prefix():
     if not os.path.isdir(BUILD_DIR):
         raise AssertionError(f"ZANDOREL_BUILD_DIR does not name the build folder: {BUILD_DIR!r}")
-    root = tempfile.mkdtemp(prefix="zandorel-prefix-")
+    # A space in the path, as in many a home folder: the menu entry must quote it.
+    root = tempfile.mkdtemp(prefix="zandorel prefix-")
     os.chmod(root, 0o755)
     prefix = os.path.join(root, "usr")
     checked([CMAKE, "--install", BUILD_DIR, "--prefix", prefix])
     return root, prefix
+
+# The launcher's cases. Each makes a player's folder by a first start from one install ("old"),
+# puts in it what the case plants ("~" the home, "{old}" the old install's data, "{folder}" the
+# player's folder), then starts from a second install in another prefix with one level more.
+# "pair" starts two launchers at once, mv slowed so that the first is still renewing its links
+# while the second clears out stale ones; "pid1" starts as process 1 of a namespace of its own, so
+# that its scratch name is known; "full" keeps the folder on a small file system filled up.
+# What a case does not renew stays as the first start left it.
+LAUNCHER_CASES = (
+    dict(case="a new install's levels reach the player"),
+    dict(case="the player chose the window scaling", env={"SDL12COMPAT_WINDOW_SCALING": "1"}),
+    dict(case="links the player made stay; the launcher's own stale ones go",
+         plant={"graphics": "~/mine", "data/level1.txt": "~/mine/level1.txt",
+                "data/level13.tut": "~/mine/level13.tut", "data/level14.tim": "/nowhere",
+                "data/level0.txt": "{old}/data/level0.txt"},
+         gone=["data/level0.txt"]),
+    dict(case="two starts at once", start="pair"),
+    dict(case="a link to a folder at the scratch name", start="pid1",
+         plant={".new1": "{old}/graphics", "graphics.new1": "{old}/graphics"}, gone=[".new1"]),
+    dict(case="a full disk", start="full", renewed=False,
+         said=r"zandorel: cannot renew graphics( data/level[0-9]+\.[a-z]+)+ in {folder}: "
+              r"no space left; the game starts with what is there\n"),
+    dict(case="a folder the player cannot write in", readonly=True, code=1, renewed=False,
+         said=r"zandorel: cannot write in {folder}: your scores could not be kept\n"),
+)
 
 
 class InstallTest(InstalledGameTest):
@@ -244,8 +283,18 @@ class InstallTest(InstalledGameTest):
                     at, source = (y * size + x) * 4, ((y // scale) * 32 + x // scale) * 4
                     if pixels[at:at + 4] != small[source:source + 4]:
                         self.fail(f"the {size} px icon differs from the 32 px one at ({x}, {y})")
-        checked(["desktop-file-validate",
-                 os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")])
+        entry = os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")
+        validated = checked(["desktop-file-validate", entry])
+        self.assertEqual(validated.stdout + validated.stderr, "")
+        # The menu starts the game from an install whose games folder is on no default PATH.
+        home = self.make_folder()
+        checked(["gio", "launch", entry], env={"HOME": home, "PATH": DEFAULT_PATH,
+                                               "SDL_VIDEODRIVER": "no-such-driver"})
+        log = os.path.join(home, ".local", "share", "zandorel", "debug.txt")
+        deadline = time.monotonic() + 20
+        while not os.path.exists(log) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(log), "the menu entry did not start the game")
         checked(["appstreamcli", "validate", "--no-net",
                  os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")])
         page = checked(["man", "--warnings", "-l",
@@ -330,6 +379,119 @@ class InstallTest(InstalledGameTest):
         # Nothing half-made is left beside the folder or in it.
         self.assertEqual(os.listdir(os.path.dirname(folder)), ["zandorel"])
         self.assertEqual([n for n in os.listdir(player.path("data")) if ".new" in n], [])
+
+    def fake_install(self, extra_level=None):
+        """A copy of the install in a prefix of its own, with levels 1 and 12 alone, its game
+        replaced by a script that says where it was started and with which window scaling."""
+        prefix = os.path.join(self.make_folder(), "usr")
+        shutil.copytree(self.prefix, prefix, symlinks=True)
+        for name in glob.glob(os.path.join(prefix, SHARE, "data", "level[2-9].*")) + \
+                glob.glob(os.path.join(prefix, SHARE, "data", "level1[01].*")):
+            os.remove(name)
+        with open(os.path.join(prefix, "lib/games/zandorel/zandorel"), "w") as game:
+            game.write('#!/bin/sh\nprintf "started in %s with scaling %s\\n" "$PWD" '
+                       '"${SDL12COMPAT_WINDOW_SCALING-unset}"\n')
+        if extra_level:
+            for kind in ("txt", "tim"):
+                shutil.copy(os.path.join(prefix, SHARE, f"data/level12.{kind}"),
+                            os.path.join(prefix, SHARE, f"data/level{extra_level}.{kind}"))
+        return prefix
+
+    def test_the_launcher_renews_only_its_own_links_and_plays_on_where_it_can(self):
+        old, new = self.fake_install(), self.fake_install(extra_level=13)
+        old_share, new_share = os.path.join(old, SHARE), os.path.join(new, SHARE)
+        slow = self.make_folder()
+        with open(os.path.join(slow, "mv"), "w") as file:
+            file.write('#!/bin/sh\nsleep 0.05\nexec /bin/mv "$@"\n')
+        os.chmod(os.path.join(slow, "mv"), 0o755)
+        user = as_ordinary_user()
+
+        def entries(folder):
+            names = os.listdir(folder) + ["data/" + n for n in os.listdir(f"{folder}/data")]
+            return {n: os.readlink(f"{folder}/{n}") if os.path.islink(f"{folder}/{n}") else None
+                    for n in names}
+
+        for case in LAUNCHER_CASES:
+            with self.subTest(case["case"]):
+                start = case.get("start")
+                if start in ("pid1", "full") and os.geteuid() != 0:
+                    self.skipTest("a namespace or a file system of its own needs root")
+                top = self.make_folder()
+                if start == "full":
+                    # Inodes for the first start and little more; filled up before the second.
+                    mounted = run(["mount", "-t", "tmpfs", "-o", "size=1m,nr_inodes=100",
+                                   "tmpfs", top])
+                    if mounted.returncode != 0:
+                        self.skipTest(f"no tmpfs here: {mounted.stderr}")
+                    self.addCleanup(run, ["umount", top])
+                # A space and backslashes, which echo under dash would have read as escapes.
+                home = os.path.join(top, "a player\\n\\c")
+                os.makedirs(os.path.join(home, "mine"))
+                for name in ("level1.txt", "level13.tut"):
+                    shutil.copy(f"{old_share}/data/level12.{name[-3:]}", f"{home}/mine/{name}")
+                if user:
+                    for path in (home, f"{home}/mine"):
+                        os.chown(path, pwd.getpwnam("nobody").pw_uid, -1)
+                env = dict(player_env(home), **case.get("env", {}))
+                first = run([f"{old}/games/zandorel"], env=env, **user)
+                self.assertEqual(first.returncode, 0, first.stderr)
+                folder = f"{home}/.local/share/zandorel"
+                fill = lambda text: text.replace("~", home).replace("{old}", old_share)
+                for name, target in case.get("plant", {}).items():
+                    if os.path.lexists(f"{folder}/{name}"):
+                        os.remove(f"{folder}/{name}")
+                    os.symlink(fill(target), f"{folder}/{name}")
+                if case.get("readonly"):
+                    for path in (folder, f"{folder}/data"):
+                        os.chmod(path, 0o555)
+                        self.addCleanup(os.chmod, path, 0o755)
+                if start == "full":
+                    for n in range(1000):
+                        try:
+                            open(f"{top}/filler{n}", "w").close()
+                        except OSError:
+                            break
+                before = entries(folder)
+
+                launcher, wrap = [f"{new}/games/zandorel"], []
+                if start == "pid1":
+                    wrap = ["unshare", "--pid", "--fork", "setpriv", "--reuid=nobody",
+                            "--regid=nogroup", "--clear-groups", "--"]
+                if start == "pair":
+                    env["PATH"] = f"{slow}:{env['PATH']}"
+                options = dict(env=env, text=True, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, **({} if wrap else user))
+                starts = [subprocess.Popen(wrap + launcher, **options)]
+                if start == "pair":
+                    # The second starts once the first has renewed a level and is on to the next.
+                    deadline = time.monotonic() + 10
+                    while time.monotonic() < deadline and not any(
+                            (t or "").startswith(f"{new_share}/data/")
+                            for t in entries(folder).values()):
+                        time.sleep(0.01)
+                    starts.append(subprocess.Popen(launcher, **options))
+                results = [(p.communicate(timeout=60), p.returncode) for p in starts]
+
+                code = case.get("code", 0)
+                scaling = case.get("env", {}).get("SDL12COMPAT_WINDOW_SCALING", "2")
+                said = case.get("said", "").replace("{folder}", re.escape(folder))
+                for (out, err), returncode in results:
+                    self.assertEqual(returncode, code, err)
+                    self.assertEqual(out, f"started in {folder} with scaling {scaling}\n"
+                                     if code == 0 else "")
+                    self.assertRegex(err, f"\\A{said}\\Z")
+                if case.get("renewed", True):
+                    expected = {"data": None, "data/highscores.txt": None,
+                                "graphics": f"{new_share}/graphics"}
+                    for name in os.listdir(f"{new_share}/data"):
+                        if name.startswith("level"):
+                            expected[f"data/{name}"] = f"{new_share}/data/{name}"
+                    expected.update({n: fill(t) for n, t in case.get("plant", {}).items()})
+                else:
+                    expected = before
+                for name in case.get("gone", []):
+                    del expected[name]
+                self.assertEqual(entries(folder), expected)
 
     def test_a_game_from_a_fresh_home_lands_in_that_homes_table(self):
         before = tree(self.prefix)
@@ -424,6 +586,9 @@ class PackageTest(InstalledGameTest):
         described = checked(["file", "-b", os.path.join(root, "usr/lib/games/zandorel/zandorel")])
         self.assertIn("stripped", described.stdout)
         self.assertNotIn("not stripped", described.stdout)
+        # The menu entry names the launcher where the package puts it.
+        with open(os.path.join(root, f"usr/share/applications/{APP_ID}.desktop")) as file:
+            self.assertIn("\nExec=/usr/games/zandorel\nTryExec=/usr/games/zandorel\n", file.read())
 
     def test_unpacked_anywhere_the_launcher_starts_the_game(self):
         root = self.make_folder()
