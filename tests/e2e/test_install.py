@@ -195,8 +195,10 @@ class InstalledGameTest(GameTest):
         outside = Folder(self.make_folder())
         xserver = XServer(outside.path("xvfb.log"))
         self.addCleanup(xserver.stop)
+        # Where SDL 1.2 is the compatibility layer, the screens are read at their own size,
+        # as a player who set the scaling to 1 sees them.
         game = Game(outside, xserver, command=[launcher],
-                    env={"HOME": home, "XDG_DATA_HOME": None},
+                    env={"HOME": home, "XDG_DATA_HOME": None, "SDL12COMPAT_WINDOW_SCALING": "1"},
                     workdir=os.path.join(home, ".local", "share", "zandorel"))
         self.addCleanup(game.stop)
         return game
