@@ -220,9 +220,10 @@ def install_prefix():
 # The launcher's cases. Each makes a player's folder by a first start from one install ("old"),
 # puts in it what the case plants ("~" the home, "{old}" the old install's data, "{folder}" the
 # player's folder), then starts from a second install in another prefix with one level more.
-# "pair" starts two launchers at once, mv slowed so that the first is still renewing its links
-# while the second clears out stale ones; "pid1" starts as process 1 of a namespace of its own, so
-# that its scratch name is known; "full" keeps the folder on a small file system filled up.
+# "pair" starts two launchers at once: the first holds still just before it renames its first
+# level link into place, until the second has run to its end; "pid1" starts as process 1 of a
+# namespace of its own, so that its scratch name is known; "full" keeps the folder on a small
+# file system filled up.
 # What a case does not renew stays as the first start left it.
 LAUNCHER_CASES = (
     dict(case="a new install's levels reach the player"),
@@ -402,10 +403,14 @@ class InstallTest(InstalledGameTest):
     def test_the_launcher_renews_only_its_own_links_and_plays_on_where_it_can(self):
         old, new = self.fake_install(), self.fake_install(extra_level=13)
         old_share, new_share = os.path.join(old, SHARE), os.path.join(new, SHARE)
-        slow = self.make_folder()
-        with open(os.path.join(slow, "mv"), "w") as file:
-            file.write('#!/bin/sh\nsleep 0.05\nexec /bin/mv "$@"\n')
-        os.chmod(os.path.join(slow, "mv"), 0o755)
+        # An mv that holds the first start to rename a level until there is a file "go".
+        hold = self.make_folder(0o777)
+        with open(f"{hold}/mv", "w") as file:
+            file.write('#!/bin/sh\ncase "$*" in */data/level*)\n'
+                       '    mkdir "$0.first" 2>/dev/null &&\n'
+                       '        for _ in $(seq 1000); do [ -e "$0.go" ] && break; sleep 0.01; done\n'
+                       'esac\nexec /bin/mv "$@"\n')
+        os.chmod(f"{hold}/mv", 0o755)
         user = as_ordinary_user()
 
         def entries(folder):
@@ -415,9 +420,16 @@ class InstallTest(InstalledGameTest):
 
         for case in LAUNCHER_CASES:
             with self.subTest(case["case"]):
-                start = case.get("start")
-                if start in ("pid1", "full") and os.geteuid() != 0:
-                    self.skipTest("a namespace or a file system of its own needs root")
+                start, wrap = case.get("start"), []
+                if start == "full" and not user:
+                    self.skipTest("a file system of its own needs root")
+                if start == "pid1":
+                    # An ordinary user needs a user namespace to have a PID namespace made.
+                    wrap = ["unshare", "--pid", "--fork", "setpriv", "--reuid=nobody",
+                            "--regid=nogroup", "--clear-groups", "--"] if user else \
+                        ["unshare", "--user", "--map-root-user", "--pid", "--fork", "--"]
+                    if run(wrap + ["true"]).returncode != 0:
+                        self.skipTest("no PID namespace here")
                 top = self.make_folder()
                 if start == "full":
                     # Inodes for the first start and little more; filled up before the second.
@@ -455,24 +467,23 @@ class InstallTest(InstalledGameTest):
                             break
                 before = entries(folder)
 
-                launcher, wrap = [f"{new}/games/zandorel"], []
-                if start == "pid1":
-                    wrap = ["unshare", "--pid", "--fork", "setpriv", "--reuid=nobody",
-                            "--regid=nogroup", "--clear-groups", "--"]
+                launcher = [f"{new}/games/zandorel"]
                 if start == "pair":
-                    env["PATH"] = f"{slow}:{env['PATH']}"
+                    env["PATH"] = f"{hold}:{env['PATH']}"
                 options = dict(env=env, text=True, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, **({} if wrap else user))
                 starts = [subprocess.Popen(wrap + launcher, **options)]
                 if start == "pair":
-                    # The second starts once the first has renewed a level and is on to the next.
                     deadline = time.monotonic() + 10
-                    while time.monotonic() < deadline and not any(
-                            (t or "").startswith(f"{new_share}/data/")
-                            for t in entries(folder).values()):
+                    while not os.path.exists(f"{hold}/mv.first") and time.monotonic() < deadline:
                         time.sleep(0.01)
-                    starts.append(subprocess.Popen(launcher, **options))
-                results = [(p.communicate(timeout=60), p.returncode) for p in starts]
+                    self.assertTrue(os.path.exists(f"{hold}/mv.first"), "no level was renewed")
+                    second = subprocess.Popen(launcher, **options)
+                    results = [(second.communicate(timeout=60), second.returncode)]
+                    open(f"{hold}/mv.go", "w").close()
+                else:
+                    results = []
+                results += [(p.communicate(timeout=60), p.returncode) for p in starts]
 
                 code = case.get("code", 0)
                 scaling = case.get("env", {}).get("SDL12COMPAT_WINDOW_SCALING", "2")
