@@ -5,7 +5,6 @@ pictures and levels it ships."""
 import glob
 import hashlib
 import os
-import pwd
 import re
 import shutil
 import stat
@@ -79,17 +78,6 @@ def player_env(home):
     env = {k: v for k, v in os.environ.items() if not k.startswith(("XDG_", "ZANDOREL_"))}
     env["HOME"] = home
     return env
-
-
-# Debian's default PATH: the games folders of /usr and /usr/local, no other.
-DEFAULT_PATH = "/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games"
-
-
-def as_ordinary_user():
-    """What runs a command as an ordinary user: as root, the user nobody."""
-    if os.geteuid() != 0:
-        return {}
-    return {"user": "nobody", "group": "nogroup", "extra_groups": []}
 
 
 def launch_without_window(launcher, env, **options):
@@ -217,32 +205,24 @@ def install_prefix():
     checked([CMAKE, "--install", BUILD_DIR, "--prefix", prefix])
     return root, prefix
 
-# The launcher's cases. Each makes a player's folder by a first start from one install ("old"),
-# puts in it what the case plants ("~" the home, "{old}" the old install's data, "{folder}" the
-# player's folder), then starts from a second install in another prefix with one level more.
-# "pair" starts two launchers at once: the first holds still just before it renames its first
-# level link into place, until the second has run to its end; "pid1" starts as process 1 of a
-# namespace of its own, so that its scratch name is known; "full" keeps the folder on a small
-# file system filled up.
-# What a case does not renew stays as the first start left it.
+# The launcher's cases: (case, how, the player's links planted, what it says, exit status). A
+# first start from an "old" install makes the folder, then one from a "new" install elsewhere
+# with one more level: "pair" two at once, the second run to its end just before the first
+# renames a level link; "pid1" as process 1 of a PID namespace, so that its scratch name is
+# known; "full" on a file system with no inode left. "~" is the home, "{old}" the old data.
 LAUNCHER_CASES = (
-    dict(case="a new install's levels reach the player"),
-    dict(case="the player chose the window scaling", env={"SDL12COMPAT_WINDOW_SCALING": "1"}),
-    dict(case="links the player made stay; the launcher's own stale ones go",
-         plant={"graphics": "~/mine", "data/level1.txt": "~/mine/level1.txt",
-                "data/level13.tut": "~/mine/level13.tut", "data/level14.tim": "/nowhere",
-                "data/level0.txt": "{old}/data/level0.txt"},
-         gone=["data/level0.txt"]),
-    dict(case="two starts at once", start="pair"),
-    dict(case="a link to a folder at the scratch name", start="pid1",
-         plant={".new1": "{old}/graphics", "graphics.new1": "{old}/graphics"}, gone=[".new1"]),
-    dict(case="a full disk", start="full", renewed=False,
-         said=r"zandorel: cannot renew graphics( data/level[0-9]+\.[a-z]+)+ in {folder}: "
-              r"no space left; the game starts with what is there\n"),
-    dict(case="a folder the player cannot write in", readonly=True, code=1, renewed=False,
-         said=r"zandorel: cannot write in {folder}: your scores could not be kept\n"),
+    ("the player chose the window scaling", "scaling", {}, "", 0),
+    ("the player's own links stay", "", {"graphics": "~", "data/level1.txt": "~/1",
+                                         "data/level13.tut": "~/13", "data/level1.tim": "/"},
+     "", 0),
+    ("two starts at once", "pair", {}, "", 0),
+    ("a link to a folder at the scratch name", "pid1",
+     {".new1": "{old}/graphics", "graphics.new1": "{old}/graphics"}, "", 0),
+    ("a full disk", "full", {}, r"cannot renew graphics( data/level\S+)+ in {folder}: "
+                                r"no space left; the game starts with what is there\n", 0),
+    ("a read-only folder", "readonly", {},
+     r"cannot write in {folder}: your scores could not be kept\n", 1),
 )
-
 
 class InstallTest(InstalledGameTest):
     """cmake --install into a fresh prefix, then everything a player and a desktop see."""
@@ -289,12 +269,12 @@ class InstallTest(InstalledGameTest):
         entry = os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")
         validated = checked(["desktop-file-validate", entry])
         self.assertEqual(validated.stdout + validated.stderr, "")
-        # The menu starts the game from an install whose games folder is on no default PATH.
+        # The menu starts the game though Debian's PATH holds the games folder of no prefix
+        # but /usr and /usr/local.
         home = self.make_folder()
-        checked(["gio", "launch", entry], env={"HOME": home, "PATH": DEFAULT_PATH,
-                                               "SDL_VIDEODRIVER": "no-such-driver"})
-        log = os.path.join(home, ".local", "share", "zandorel", "debug.txt")
-        deadline = time.monotonic() + 20
+        checked(["gio", "launch", entry], env={"HOME": home, "SDL_VIDEODRIVER": "no-such-driver",
+                                               "PATH": "/usr/bin:/bin:/usr/local/games:/usr/games"})
+        log, deadline = f"{home}/.local/share/zandorel/debug.txt", time.monotonic() + 20
         while not os.path.exists(log) and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertTrue(os.path.exists(log), "the menu entry did not start the game")
@@ -383,128 +363,77 @@ class InstallTest(InstalledGameTest):
         self.assertEqual(os.listdir(os.path.dirname(folder)), ["zandorel"])
         self.assertEqual([n for n in os.listdir(player.path("data")) if ".new" in n], [])
 
-    def fake_install(self, extra_level=None):
-        """A copy of the install in a prefix of its own, with levels 1 and 12 alone, its game
-        replaced by a script that says where it was started and with which window scaling."""
-        prefix = os.path.join(self.make_folder(), "usr")
-        shutil.copytree(self.prefix, prefix, symlinks=True)
-        for name in glob.glob(os.path.join(prefix, SHARE, "data", "level[2-9].*")) + \
-                glob.glob(os.path.join(prefix, SHARE, "data", "level1[01].*")):
-            os.remove(name)
-        with open(os.path.join(prefix, "lib/games/zandorel/zandorel"), "w") as game:
-            game.write('#!/bin/sh\nprintf "started in %s with scaling %s\\n" "$PWD" '
-                       '"${SDL12COMPAT_WINDOW_SCALING-unset}"\n')
-        if extra_level:
-            for kind in ("txt", "tim"):
-                shutil.copy(os.path.join(prefix, SHARE, f"data/level12.{kind}"),
-                            os.path.join(prefix, SHARE, f"data/level{extra_level}.{kind}"))
-        return prefix
-
     def test_the_launcher_renews_only_its_own_links_and_plays_on_where_it_can(self):
-        old, new = self.fake_install(), self.fake_install(extra_level=13)
-        old_share, new_share = os.path.join(old, SHARE), os.path.join(new, SHARE)
-        # An mv that holds the first start to rename a level until there is a file "go".
-        hold = self.make_folder(0o777)
-        with open(f"{hold}/mv", "w") as file:
-            file.write('#!/bin/sh\ncase "$*" in */data/level*)\n'
-                       '    mkdir "$0.first" 2>/dev/null &&\n'
-                       '        for _ in $(seq 1000); do [ -e "$0.go" ] && break; sleep 0.01; done\n'
-                       'esac\nexec /bin/mv "$@"\n')
-        os.chmod(f"{hold}/mv", 0o755)
-        user = as_ordinary_user()
+        user = {} if os.geteuid() else {"user": "nobody", "group": "nogroup", "extra_groups": []}
+        old, new = (os.path.join(self.make_folder(), "usr") for _ in range(2))
+        for prefix in (old, new):
+            # Levels 1 and 10 to 12, and a game that says where it started and how scaled.
+            shutil.copytree(self.prefix, prefix, symlinks=True)
+            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9]*.*"):
+                os.remove(name)
+            with open(f"{prefix}/lib/games/zandorel/zandorel", "w") as game:
+                game.write('#!/bin/sh\nprintf "in %s at %s\\n" "$PWD" '
+                           '"$SDL12COMPAT_WINDOW_SCALING"')
+        shutil.copy(f"{new}/{SHARE}/data/level12.txt", f"{new}/{SHARE}/data/level13.txt")
+        hold = Folder(self.make_folder(0o777))
+        hold.write("mv", '#!/bin/sh\ncase "$*" in */data/level*) mkdir "$0.1" 2>/dev/null &&\n'
+                         '    { "$SECOND" >"$0.out" 2>"$0.err"; echo $? >"$0.code"; }; esac\n'
+                         'exec /bin/mv "$@"\n')
+        os.chmod(hold.path("mv"), 0o755)
 
-        def entries(folder):
-            names = os.listdir(folder) + ["data/" + n for n in os.listdir(f"{folder}/data")]
-            return {n: os.readlink(f"{folder}/{n}") if os.path.islink(f"{folder}/{n}") else None
-                    for n in names}
-
-        for case in LAUNCHER_CASES:
-            with self.subTest(case["case"]):
-                start, wrap = case.get("start"), []
-                if start == "full" and not user:
-                    self.skipTest("a file system of its own needs root")
-                if start == "pid1":
-                    # An ordinary user needs a user namespace to have a PID namespace made.
+        for case, how, plant, said, code in LAUNCHER_CASES:
+            with self.subTest(case):
+                top, wrap = self.make_folder(), []
+                if how == "pid1":  # an ordinary user needs a user namespace for one
                     wrap = ["unshare", "--pid", "--fork", "setpriv", "--reuid=nobody",
                             "--regid=nogroup", "--clear-groups", "--"] if user else \
                         ["unshare", "--user", "--map-root-user", "--pid", "--fork", "--"]
-                    if run(wrap + ["true"]).returncode != 0:
-                        self.skipTest("no PID namespace here")
-                top = self.make_folder()
-                if start == "full":
-                    # Inodes for the first start and little more; filled up before the second.
-                    mounted = run(["mount", "-t", "tmpfs", "-o", "size=1m,nr_inodes=100",
-                                   "tmpfs", top])
-                    if mounted.returncode != 0:
-                        self.skipTest(f"no tmpfs here: {mounted.stderr}")
+                if wrap and run(wrap + ["true"]).returncode or how == "full" and run(
+                        ["mount", "-t", "tmpfs", "-o", "nr_inodes=80", "none", top]).returncode:
+                    self.skipTest("no namespace or file system of its own to be had")
+                if how == "full":
                     self.addCleanup(run, ["umount", top])
-                # A space and backslashes, which echo under dash would have read as escapes.
-                home = os.path.join(top, "a player\\n\\c")
-                os.makedirs(os.path.join(home, "mine"))
-                for name in ("level1.txt", "level13.tut"):
-                    shutil.copy(f"{old_share}/data/level12.{name[-3:]}", f"{home}/mine/{name}")
+                home = os.path.join(top, "a player\\n\\c")  # escapes to echo under dash
+                os.mkdir(home)
                 if user:
-                    for path in (home, f"{home}/mine"):
-                        os.chown(path, pwd.getpwnam("nobody").pw_uid, -1)
-                env = dict(player_env(home), **case.get("env", {}))
-                first = run([f"{old}/games/zandorel"], env=env, **user)
-                self.assertEqual(first.returncode, 0, first.stderr)
+                    shutil.chown(home, "nobody")
+                env = dict(player_env(home), SDL12COMPAT_WINDOW_SCALING="1") \
+                    if how == "scaling" else player_env(home)
+                self.assertEqual(run([f"{old}/games/zandorel"], env=env, **user).stderr, "")
                 folder = f"{home}/.local/share/zandorel"
-                fill = lambda text: text.replace("~", home).replace("{old}", old_share)
-                for name, target in case.get("plant", {}).items():
+                fill = lambda target: target.replace("~", home).replace("{old}", f"{old}/{SHARE}")
+                for name, target in plant.items():
                     if os.path.lexists(f"{folder}/{name}"):
                         os.remove(f"{folder}/{name}")
                     os.symlink(fill(target), f"{folder}/{name}")
-                if case.get("readonly"):
-                    for path in (folder, f"{folder}/data"):
-                        os.chmod(path, 0o555)
-                        self.addCleanup(os.chmod, path, 0o755)
-                if start == "full":
-                    for n in range(1000):
-                        try:
-                            open(f"{top}/filler{n}", "w").close()
-                        except OSError:
-                            break
-                before = entries(folder)
+                for path in (folder, f"{folder}/data") if how == "readonly" else ():
+                    os.chmod(path, 0o555)
+                    self.addCleanup(os.chmod, path, 0o755)
+                if how == "full":
+                    run(["sh", "-c", 'i=0; while : >"$i"; do i=$((i+1)); done'], cwd=top)
 
-                launcher = [f"{new}/games/zandorel"]
-                if start == "pair":
-                    env["PATH"] = f"{hold}:{env['PATH']}"
-                options = dict(env=env, text=True, stdout=subprocess.PIPE,
-                               stderr=subprocess.PIPE, **({} if wrap else user))
-                starts = [subprocess.Popen(wrap + launcher, **options)]
-                if start == "pair":
-                    deadline = time.monotonic() + 10
-                    while not os.path.exists(f"{hold}/mv.first") and time.monotonic() < deadline:
-                        time.sleep(0.01)
-                    self.assertTrue(os.path.exists(f"{hold}/mv.first"), "no level was renewed")
-                    second = subprocess.Popen(launcher, **options)
-                    results = [(second.communicate(timeout=60), second.returncode)]
-                    open(f"{hold}/mv.go", "w").close()
-                else:
-                    results = []
-                results += [(p.communicate(timeout=60), p.returncode) for p in starts]
-
-                code = case.get("code", 0)
-                scaling = case.get("env", {}).get("SDL12COMPAT_WINDOW_SCALING", "2")
-                said = case.get("said", "").replace("{folder}", re.escape(folder))
-                for (out, err), returncode in results:
-                    self.assertEqual(returncode, code, err)
-                    self.assertEqual(out, f"started in {folder} with scaling {scaling}\n"
-                                     if code == 0 else "")
+                if how == "pair":
+                    env.update(PATH=f"{hold.folder}:{env['PATH']}", SECOND=f"{new}/games/zandorel")
+                started = run(wrap + [f"{new}/games/zandorel"], env=env, **({} if wrap else user))
+                results = [(started.returncode, started.stdout, started.stderr)]
+                if how == "pair":
+                    results.append([hold.read(f"mv.{name}") for name in ("code", "out", "err")])
+                said = said and "zandorel: " + said.replace("{folder}", re.escape(folder))
+                scaling = env.get("SDL12COMPAT_WINDOW_SCALING", 2)
+                for returncode, out, err in results:
+                    self.assertEqual((int(returncode), out),
+                                     (code, f"in {folder} at {scaling}\n" if code == 0 else ""))
                     self.assertRegex(err, f"\\A{said}\\Z")
-                if case.get("renewed", True):
-                    expected = {"data": None, "data/highscores.txt": None,
-                                "graphics": f"{new_share}/graphics"}
-                    for name in os.listdir(f"{new_share}/data"):
-                        if name.startswith("level"):
-                            expected[f"data/{name}"] = f"{new_share}/data/{name}"
-                    expected.update({n: fill(t) for n, t in case.get("plant", {}).items()})
-                else:
-                    expected = before
-                for name in case.get("gone", []):
-                    del expected[name]
-                self.assertEqual(entries(folder), expected)
+                share = f"{new if code == 0 and how != 'full' else old}/{SHARE}"
+                expected = {"data": None, "data/highscores.txt": None,
+                            "graphics": f"{share}/graphics"}
+                expected.update({f"data/{n}": f"{share}/data/{n}"
+                                 for n in os.listdir(f"{share}/data") if n.startswith("level")})
+                expected.update({n: fill(t) for n, t in plant.items() if n != ".new1"})
+                names = os.listdir(folder) + ["data/" + n for n in os.listdir(f"{folder}/data")]
+                self.assertEqual({n: os.readlink(f"{folder}/{n}")
+                                  if os.path.islink(f"{folder}/{n}") else None for n in names},
+                                 expected)
 
     def test_a_game_from_a_fresh_home_lands_in_that_homes_table(self):
         before = tree(self.prefix)
