@@ -15,6 +15,12 @@ namespace {
 constexpr int displayPatienceMs = 2000;
 constexpr int retryPauseMs = 200;
 
+// Classic SDL 1.2 draws on X alone; the compatibility layer over SDL2, which reports itself as
+// 1.2.50 or later so that programs can tell, brings SDL2's Wayland driver along.
+bool libraryDrawsOnWayland() {
+    return SDL_Linked_Version()->patch >= 50;
+}
+
 } // namespace
 
 void display_detail::setEnvironment(const char* name, const char* value) {
@@ -33,6 +39,15 @@ bool openDisplay() {
     const std::string named = environment("SDL_VIDEODRIVER");
     const bool displayConfigured = !display.empty() || !wayland.empty();
     const bool displayDriverAllowed = named.empty() || namedByUser("x11") || namedByUser("wayland");
+    // Waiting for a Wayland display that this library cannot draw on would only delay the
+    // news, and then blame the compositor.
+    if (display.empty() && !wayland.empty() && displayDriverAllowed && !libraryDrawsOnWayland()) {
+        refuse("the Wayland display " + wayland + " needs a driver this SDL library does not have",
+               "start it on an X display, such as the desktop's Xwayland (set DISPLAY), or with "
+               "the SDL 1.2 compatibility layer over SDL2",
+               driver);
+        return false;
+    }
     if (displayConfigured && displayDriverAllowed) {
         // Later tries name the display's own driver, so that the library does not probe the
         // others again (the Wayland client library complains on every probe) and its error

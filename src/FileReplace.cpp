@@ -1,8 +1,10 @@
 #include "FileReplace.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +27,11 @@ bool writeWhole(int fd, const std::string& text) {
     }
     return true;
 }
+
+// Another game holds the lock only while it rewrites a few bytes; much longer means it hangs,
+// and then this one goes on rather than lose its own score.
+constexpr auto lockPatience = std::chrono::seconds(2);
+constexpr auto lockPause = std::chrono::milliseconds(5);
 
 enum class Replace { done, failed, impossible };
 
@@ -75,4 +82,20 @@ bool replaceFile(const std::string& path, const std::string& text) {
     const Replace replaced = target.empty() ? Replace::impossible : replaceAtomically(target, text);
     return replaced == Replace::done ||
            (replaced == Replace::impossible && writeInPlace(path, text));
+}
+
+FileLock::FileLock(const std::string& path) {
+    const std::string target = fileToChange(path);
+    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
+    handle = target.empty() ? noLock : tryLock(target);
+    while (handle == -1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(lockPause);
+        handle = tryLock(target);
+    }
+}
+
+FileLock::~FileLock() {
+    if (handle >= 0) {
+        unlock(handle);
+    }
 }

@@ -4,6 +4,7 @@
 #ifndef ZANDOREL_FILEREPLACE_H
 #define ZANDOREL_FILEREPLACE_H
 
+#include <cstdint>
 #include <string>
 
 // Writes text to a new file beside the one path names, then puts it in that file's place, so
@@ -14,7 +15,24 @@
 // text could not be written either way.
 bool replaceFile(const std::string& path, const std::string& text);
 
-// Supplied by each platform's file, for replaceFile alone.
+// Held from construction to destruction: an advisory lock beside the file path names, so that
+// two games ending at once read, update and rewrite the file one after the other instead of
+// one losing the other's change. Waits a moment for another holder; where no lock can be had
+// (a folder that cannot be opened, a system without locks), the holder goes on unlocked, as
+// if alone.
+class FileLock final {
+public:
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    std::intptr_t handle;
+};
+
+// Supplied by each platform's file, for the two above alone.
 namespace replace_detail {
 
 // The file a write to path really changes. Empty when it cannot be named (a dangling link):
@@ -27,6 +45,11 @@ bool keepIdentity(int fd, const std::string& target);
 bool flushToDisk(int fd);
 // Puts from in to's place in one step.
 bool moveOver(const std::string& from, const std::string& to);
+// Tries once to take the lock for target without waiting: the handle, or -1 when another
+// holds it; noLock when no lock can be had at all.
+constexpr std::intptr_t noLock = -2;
+std::intptr_t tryLock(const std::string& target);
+void unlock(std::intptr_t handle);
 
 } // namespace replace_detail
 

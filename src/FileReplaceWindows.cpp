@@ -31,4 +31,26 @@ bool moveOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
+// A hidden file beside the target, opened for no one else to share and gone when its holder
+// closes it (or dies): the next game's open fails with a sharing violation until then.
+std::intptr_t tryLock(const std::string& target) {
+    const std::string lock = target + ".lock";
+    const HANDLE file =
+        CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        return reinterpret_cast<std::intptr_t>(file);
+    }
+    const DWORD error = GetLastError();
+    // A lock file that its last holder has just closed refuses access until it is gone.
+    const bool held = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED &&
+                       GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return held ? -1 : noLock;
+}
+
+void unlock(std::intptr_t handle) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
 } // namespace replace_detail

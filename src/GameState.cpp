@@ -5,6 +5,7 @@
 #include "EventManager.h"
 #include "FileReplace.h"
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -21,6 +22,7 @@ const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?123456
 // entry and every later one at 0. The score goes in front of the first entry strictly
 // smaller, so a tie does not beat the entry it ties with.
 bool GameState::updateHighScores(int score) {
+    const FileLock lock(highScoreFile);
     std::vector<int> table(tableSize, 0);
     {
         // Read in binary, as it is written: a carriage return before a line end is white
@@ -47,8 +49,10 @@ bool GameState::updateHighScores(int score) {
     for (int i = 0; i < tableSize; ++i) {
         text += std::to_string(table[i]) + '\n';
     }
-    // A table the player made read-only stays as it is: a rename would replace it anyway.
-    const bool exists = std::ifstream(highScoreFile).is_open();
+    // A table the player made read-only stays as it is: a rename would replace it anyway. It
+    // exists even where it cannot be read, as a table with no permissions at all.
+    std::error_code unknown;
+    const bool exists = std::filesystem::exists(highScoreFile, unknown);
     const bool written = (!exists || std::ofstream(highScoreFile, std::ios::app).is_open()) &&
                          replaceFile(highScoreFile, text);
     if (!written) {
