@@ -122,6 +122,24 @@ mergeInto(LibraryManager.library, {
     },
   },
 
+  // Emscripten's C library declares the extended-attribute calls but has none: its file
+  // systems keep no attributes, which is what ENOTSUP tells the table's rewrite.
+  listxattr__deps: ['$setErrNo'],
+  listxattr: function(path, list, size) {
+    setErrNo({{{ cDefine('ENOTSUP') }}});
+    return -1;
+  },
+  getxattr__deps: ['$setErrNo'],
+  getxattr: function(path, name, value, size) {
+    setErrNo({{{ cDefine('ENOTSUP') }}});
+    return -1;
+  },
+  fsetxattr__deps: ['$setErrNo'],
+  fsetxattr: function(fd, name, value, size, flags) {
+    setErrNo({{{ cDefine('ENOTSUP') }}});
+    return -1;
+  },
+
   zandorel_game_ended__deps: ['$ZandorelScores'],
   zandorel_game_ended: function() {
     ZandorelScores.flush();
