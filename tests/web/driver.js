@@ -92,6 +92,18 @@ const commands = {
     await page.tap('#peek');
     return {};
   },
+  async playAgain() {
+    await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#again')]);
+    return {};
+  },
+  // As when the player switches to another tab.
+  async hide() {
+    await page.evaluate(() => {
+      Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+      document.dispatchEvent(new Event('visibilitychange'));
+    });
+    return {};
+  },
   async key({ name }) {
     await page.keyboard.press(name);
     return {};
