@@ -23,6 +23,13 @@ target_link_options(zandorel PRIVATE
     "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/page.js")
 set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS
     ${ZANDOREL_WEB_SOURCE}/sdl12.js ${ZANDOREL_WEB_SOURCE}/page.js)
+# Debian's emcc runs its JavaScript tools on this machine's Node with the modules Debian
+# installs in /usr/share/nodejs; a Node from elsewhere does not look there ("Cannot find module
+# 'acorn'"). Set for the link, so that a plain cmake --build works too.
+if(EXISTS /usr/share/nodejs/acorn)
+    set_target_properties(zandorel PROPERTIES
+        CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs")
+endif()
 # emcc writes the .wasm beside the .js.
 set_target_properties(zandorel PROPERTIES SUFFIX ".js")
 
