@@ -7,7 +7,8 @@
 // Without IndexedDB /scores is an ordinary folder: the game plays, the scores last the visit.
 mergeInto(LibraryManager.library, {
   $ZandorelScores__deps: ['$FS', '$IDBFS'],
-  $ZandorelScores__postset: 'addOnPreRun(ZandorelScores.mount); addOnPreMain(ZandorelScores.link);',
+  // Storage is opened as the script loads, beside the WebAssembly's compile rather than after it.
+  $ZandorelScores__postset: 'ZandorelScores.mount(); addOnPreMain(ZandorelScores.link);',
   $ZandorelScores: {
     folder: '/scores',
     table: '/data/highscores.txt',
