@@ -43,23 +43,13 @@ const std::vector<Colour> tileColours = {red, green, blue, {255, 255, 0}, {0, 25
 
 // Where the screens place what the tests look at, in pixels of the 256 x 240 screen.
 namespace layout {
-constexpr int screenWidth = 256;
-constexpr int screenHeight = 240;
-constexpr int gridX = 10;
-constexpr int gridY = 29;
-constexpr int tileGap = 3;
-constexpr int textBoxX = 130;
-constexpr int textBoxY = 20;
-constexpr int textBoxWidth = 114;
-constexpr int textBoxHeight = 78;
-constexpr int topRowY = 5;
-constexpr int scoreLabelX = 10;
-constexpr int timeLabelX = 123;
-constexpr int popupX = 145;
-constexpr int levelLabelX = 166;
-constexpr int highScoreTitleY = 11;
-constexpr int highScoreFirstRowY = 30;
-constexpr int highScoreRowStep = 11;
+constexpr int screenWidth = 256, screenHeight = 240;
+// The grid's top-left corner, and the gap after each tile.
+constexpr int gridX = 10, gridY = 29, tileGap = 3;
+constexpr int textBoxX = 130, textBoxY = 20, textBoxWidth = 114, textBoxHeight = 78;
+// The play screen's top row, left to right.
+constexpr int topRowY = 5, scoreLabelX = 10, timeLabelX = 123, popupX = 145, levelLabelX = 166;
+constexpr int highScoreTitleY = 11, highScoreFirstRowY = 30, highScoreRowStep = 11;
 } // namespace layout
 
 // A pixel of a surface the caller has locked: the raw value in its format, and as RGB.
