@@ -15,8 +15,8 @@ packages=(
     valgrind
     # The desktop icons (PNG), and what the install tests check the install and the Debian
     # package with: CPack's DEB generator reads dependencies with dpkg-shlibdeps and finds
-    # binaries with file.
-    libpng-dev desktop-file-utils appstream man-db dpkg-dev file lintian
+    # binaries with file; gio starts the menu entry as a desktop would.
+    libpng-dev desktop-file-utils appstream man-db dpkg-dev file lintian libglib2.0-bin
     # The Windows build: the cross compiler, SDL 1.2's source package (unpacked with its
     # patches by dpkg-dev, above; tools/sdl-windows.sh), and Wine to play the result in the
     # end-to-end tests.
