@@ -2,9 +2,11 @@
 // every picture loads and has the layout its screen needs, and every level parses, fits the
 // screen, teaches in the fonts' characters and can be solved in its time.
 
-#include "SDL.h"
+#include "GraphicsSystem.h"
+#include "TestSupport.h"
+#include "TextBox.h"
 
-#include <gtest/gtest.h>
+#include "SDL.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,76 +26,27 @@ namespace {
 const std::string buildDir = ZANDOREL_BUILD_DIR;
 const std::string graphicsDir = buildDir + "/graphics/";
 const std::string dataDir = buildDir + "/data/";
-const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
-
-// Fixed layout of the screens.
-const int screenWidth = 256;
-const int screenHeight = 240;
-const int gridX = 10;
-const int gridY = 29;
-const int tileGap = 3;
-const int textBoxX = 130;
-const int textBoxY = 20;
-const int textBoxWidth = 114;
-const int textBoxHeight = 78;
-const int scoreLabelX = 10;
-const int topRowY = 5;
-const int timeLabelX = 123;
-const int popupX = 145;
-const int levelLabelX = 166;
-const int highScoreRowStep = 11;
-const int highScoreFirstRowY = 30;
-const int highScoreTitleY = 11;
+using namespace layout;
 
 const std::vector<std::string> pictureNames = {
     "title.bmp",      "mermaid.bmp",    "buttonnormal.bmp",   "buttonhs.bmp",  "buttonexit.bmp",
     "buttondown.bmp", "buttonup.bmp",   "buttoncontinue.bmp", "fontwhite.bmp", "fontblack.bmp",
     "tiles.bmp",      "clocksmall.bmp", "clockbig.bmp",       "bombsmall.bmp", "bombbig.bmp"};
 
-struct Rgb {
-    int r = 0;
-    int g = 0;
-    int b = 0;
-    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-    bool operator!=(const Rgb& o) const { return !(*this == o); }
-    bool operator<(const Rgb& o) const {
-        return r != o.r ? r < o.r : (g != o.g ? g < o.g : b < o.b);
-    }
-    bool isMagenta() const { return r == 255 && g == 0 && b == 255; }
-    int luminance() const { return (299 * r + 587 * g + 114 * b) / 1000; }
-};
+bool isMagenta(const Colour& c) {
+    return c == magenta;
+}
+int luminance(const Colour& c) {
+    return (299 * c.r + 587 * c.g + 114 * c.b) / 1000;
+}
 
 // A picture read into plain RGB values, so tests do not depend on the surface's format.
 struct Picture {
     int width = 0;
     int height = 0;
-    std::vector<Rgb> pixels;
-    const Rgb& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    std::vector<Colour> pixels;
+    const Colour& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
-
-Rgb readSurfacePixel(SDL_Surface* surface, int x, int y) {
-    const Uint8* p = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch +
-                     x * surface->format->BytesPerPixel;
-    Uint32 value = 0;
-    switch (surface->format->BytesPerPixel) {
-    case 1:
-        value = *p;
-        break;
-    case 2:
-        value = *reinterpret_cast<const Uint16*>(p);
-        break;
-    case 3:
-        value = SDL_BYTEORDER == SDL_LIL_ENDIAN ? (p[0] | p[1] << 8 | p[2] << 16)
-                                                : (p[0] << 16 | p[1] << 8 | p[2]);
-        break;
-    default:
-        value = *reinterpret_cast<const Uint32*>(p);
-        break;
-    }
-    Uint8 r = 0, g = 0, b = 0;
-    SDL_GetRGB(value, surface->format, &r, &g, &b);
-    return Rgb{r, g, b};
-}
 
 Picture toPicture(SDL_Surface* surface) {
     Picture picture;
@@ -102,7 +55,7 @@ Picture toPicture(SDL_Surface* surface) {
     SDL_LockSurface(surface);
     for (int y = 0; y < surface->h; ++y) {
         for (int x = 0; x < surface->w; ++x) {
-            picture.pixels.push_back(readSurfacePixel(surface, x, y));
+            picture.pixels.push_back(surfacePixel(surface, x, y));
         }
     }
     SDL_UnlockSurface(surface);
@@ -239,48 +192,12 @@ std::vector<Level> shippedLevels() {
     return levels;
 }
 
-// The text box's cutting at single spaces and greedy wrapping, with a lone "/" as a break.
-std::vector<std::string> wrapLikeTheTextBox(const std::string& text, int glyphWidth, int width) {
-    std::vector<std::string> words;
-    std::string rest = text;
-    while (!rest.empty()) {
-        size_t space = rest.find(' ');
-        if (space == std::string::npos) {
-            words.push_back(rest);
-            break;
-        }
-        words.push_back(rest.substr(0, space));
-        rest = rest.substr(space + 1);
-    }
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < words.size();) {
-        if (words[i] == "/") {
-            lines.push_back(line);
-            line.clear();
-            ++i;
-        } else if (static_cast<int>(line.size() + words[i].size() + 1) * glyphWidth <= width) {
-            line += words[i] + " ";
-            ++i;
-        } else if (line.empty()) {
-            // A word too wide for any line; the level test reports it, here it just stands alone.
-            lines.push_back(words[i] + " ");
-            ++i;
-        } else {
-            lines.push_back(line);
-            line.clear();
-        }
-    }
-    if (!line.empty()) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-class DataSetTest : public ::testing::Test {
+class DataSetTest : public SandboxTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError(); }
-    static void TearDownTestSuite() { SDL_Quit(); }
+    void SetUp() override {
+        SandboxTest::SetUp();
+        openScreen();
+    }
 
     static int glyphWidth(const std::string& font) { return loadPicture(font).width / 40; }
     static int glyphHeight(const std::string& font) { return loadPicture(font).height; }
@@ -330,16 +247,9 @@ TEST_F(DataSetTest, OnlyMagentaPixelsTurnTransparentOn16And32BitScreens) {
             int wrong = 0;
             for (int y = 0; y < shown->h; ++y) {
                 for (int x = 0; x < shown->w; ++x) {
-                    const Uint8* p = static_cast<const Uint8*>(shown->pixels) + y * shown->pitch +
-                                     x * shown->format->BytesPerPixel;
-                    Uint32 value = shown->format->BytesPerPixel == 2
-                                       ? *reinterpret_cast<const Uint16*>(p)
-                                       : *reinterpret_cast<const Uint32*>(p);
-                    if (shown->format->BytesPerPixel == 4) {
-                        value &= ~shown->format->Amask;
-                    }
-                    bool keyed = value == (key & ~shown->format->Amask);
-                    if (keyed != original.at(x, y).isMagenta()) {
+                    const Uint32 opaque = ~shown->format->Amask;
+                    const bool keyed = (rawPixel(shown, x, y) & opaque) == (key & opaque);
+                    if (keyed != isMagenta(original.at(x, y))) {
                         ++wrong;
                     }
                 }
@@ -359,7 +269,7 @@ TEST_F(DataSetTest, BackgroundsFillTheScreenWithoutTransparentHoles) {
         EXPECT_EQ(p.width, screenWidth) << name;
         EXPECT_EQ(p.height, screenHeight) << name;
         EXPECT_EQ(std::count_if(p.pixels.begin(), p.pixels.end(),
-                                [](const Rgb& c) { return c.isMagenta(); }),
+                                [](const Colour& c) { return isMagenta(c); }),
                   0)
             << name << " has transparent pixels, which would show black";
     }
@@ -373,7 +283,7 @@ TEST_F(DataSetTest, TitleLeavesTheButtonColumnClear) {
         frameWidth = std::max(frameWidth, loadPicture(name).width / 3);
     }
     // Behind the buttons only the plain water: no picture detail, just a few flat colours.
-    std::set<Rgb> colours;
+    std::set<Colour> colours;
     for (int y = 130; y <= 160; ++y) {
         for (int x = 80; x < 80 + frameWidth; ++x) {
             colours.insert(title.at(x, y));
@@ -456,21 +366,21 @@ TEST_F(DataSetTest, EveryGlyphHasInkAndNoTwoGlyphsLookAlike) {
         Picture p = loadPicture(name);
         ASSERT_EQ(p.width % 40, 0) << name;
         int g = p.width / 40;
-        std::map<std::vector<Rgb>, char> seen;
+        std::map<std::vector<Colour>, char> seen;
         for (int cell = 0; cell < 40; ++cell) {
-            std::vector<Rgb> ink;
+            std::vector<Colour> ink;
             int inked = 0;
             for (int y = 0; y < p.height; ++y) {
                 for (int x = 0; x < g; ++x) {
-                    const Rgb& c = p.at(cell * g + x, y);
+                    const Colour& c = p.at(cell * g + x, y);
                     ink.push_back(c);
-                    inked += !c.isMagenta();
+                    inked += !isMagenta(c);
                 }
             }
-            EXPECT_GT(inked, 0) << name << ": no glyph for '" << charset[cell] << "'";
-            auto [it, added] = seen.emplace(ink, charset[cell]);
-            EXPECT_TRUE(added) << name << ": '" << charset[cell] << "' looks like '" << it->second
-                               << "'";
+            EXPECT_GT(inked, 0) << name << ": no glyph for '" << gameCharset[cell] << "'";
+            auto [it, added] = seen.emplace(ink, gameCharset[cell]);
+            EXPECT_TRUE(added) << name << ": '" << gameCharset[cell] << "' looks like '"
+                               << it->second << "'";
         }
     }
 }
@@ -479,20 +389,20 @@ TEST_F(DataSetTest, WhiteFontHasADarkEdgeAndBlackFontIsDark) {
     Picture white = loadPicture("fontwhite.bmp");
     int light = 0;
     int dark = 0;
-    for (const Rgb& c : white.pixels) {
-        if (c.isMagenta()) {
+    for (const Colour& c : white.pixels) {
+        if (isMagenta(c)) {
             continue;
         }
         light += c.r >= 200 && c.g >= 200 && c.b >= 200;
-        dark += c.luminance() <= 80;
+        dark += luminance(c) <= 80;
     }
     EXPECT_GT(light, 0);
     EXPECT_GT(dark, light) << "the white font needs a dark edge around its glyphs";
 
     Picture black = loadPicture("fontblack.bmp");
-    for (const Rgb& c : black.pixels) {
-        if (!c.isMagenta()) {
-            ASSERT_LE(c.luminance(), 60) << "the black font has a light pixel";
+    for (const Colour& c : black.pixels) {
+        if (!isMagenta(c)) {
+            ASSERT_LE(luminance(c), 60) << "the black font has a light pixel";
         }
     }
 }
@@ -504,11 +414,11 @@ TEST_F(DataSetTest, MermaidKeepsACalmLightAreaForTheBlackText) {
     // The text box and the high-score title and rows share one calm area.
     int top = highScoreTitleY;
     int bottom = std::max(textBoxY + textBoxHeight, highScoreFirstRowY + 5 * highScoreRowStep);
-    std::set<Rgb> colours;
+    std::set<Colour> colours;
     for (int y = top; y < bottom; ++y) {
         for (int x = textBoxX; x < textBoxX + textBoxWidth; ++x) {
-            const Rgb& c = p.at(x, y);
-            ASSERT_GE(c.luminance(), 170)
+            const Colour& c = p.at(x, y);
+            ASSERT_GE(luminance(c), 170)
                 << "dark background pixel at (" << x << ", " << y << ") under the text";
             colours.insert(c);
         }
@@ -523,7 +433,7 @@ TEST_F(DataSetTest, TileStripHoldsFiveTilesThatDifferInShape) {
     int tw = p.width / 5;
     int th = p.height;
     // Colours used by every tile are the common plate and outline; what remains is the shape.
-    std::vector<std::set<Rgb>> used(5);
+    std::vector<std::set<Colour>> used(5);
     for (int k = 0; k < 5; ++k) {
         for (int y = 0; y < th; ++y) {
             for (int x = 0; x < tw; ++x) {
@@ -535,9 +445,9 @@ TEST_F(DataSetTest, TileStripHoldsFiveTilesThatDifferInShape) {
     for (int k = 0; k < 5; ++k) {
         for (int y = 0; y < th; ++y) {
             for (int x = 0; x < tw; ++x) {
-                const Rgb& c = p.at(k * tw + x, y);
+                const Colour& c = p.at(k * tw + x, y);
                 bool common = std::all_of(used.begin(), used.end(),
-                                          [&](const std::set<Rgb>& s) { return s.count(c); });
+                                          [&](const std::set<Colour>& s) { return s.count(c); });
                 shape[k].push_back(!common);
             }
         }
@@ -566,7 +476,7 @@ TEST_F(DataSetTest, PopupsFitTheirSpotOnTheTopRow) {
         EXPECT_LT(popupX + p.width, levelLabelX) << name << " runs into the level label";
         EXPECT_LE(topRowY + p.height, gridY) << name << " covers the grid";
         EXPECT_GT(std::count_if(p.pixels.begin(), p.pixels.end(),
-                                [](const Rgb& c) { return !c.isMagenta(); }),
+                                [](const Colour& c) { return !isMagenta(c); }),
                   p.width * p.height / 3)
             << name << " is mostly empty";
     }
@@ -664,12 +574,17 @@ TEST_F(DataSetTest, TutorialsUseTheCharsetAndFitTheTextBox) {
     int g = glyphWidth("fontblack.bmp");
     int h = glyphHeight("fontblack.bmp");
     ASSERT_GT(g, 0);
+    GraphicsSystem graphics(screenWidth, screenHeight, 16, false);
+    graphics.setImageDirectory(graphicsDir);
+    const int fontId = 7;
+    graphics.createFont(fontId, "fontblack.bmp", gameCharset);
+    ASSERT_EQ(graphics.getFontWidth(fontId), g);
     for (const Level& level : shippedLevels()) {
         ASSERT_EQ(level.problem, "") << "level " << level.number;
         const std::string& text = level.tutorial;
         EXPECT_FALSE(text.empty()) << "level " << level.number;
         for (char c : text) {
-            EXPECT_TRUE(c == ' ' || c == '/' || charset.find(c) != std::string::npos)
+            EXPECT_TRUE(c == ' ' || c == '/' || gameCharset.find(c) != std::string::npos)
                 << "level " << level.number << ": '" << c << "' is not in the fonts";
         }
         std::istringstream words(text);
@@ -681,8 +596,10 @@ TEST_F(DataSetTest, TutorialsUseTheCharsetAndFitTheTextBox) {
                 << "level " << level.number << ": '" << word << "' is wider than the box";
         }
         EXPECT_EQ(text.find("  "), std::string::npos) << "level " << level.number;
-        EXPECT_LE(static_cast<int>(wrapLikeTheTextBox(text, g, textBoxWidth).size()),
-                  textBoxHeight / h)
+        // Wrapped as the level's screen wraps it: the box shows every line without scrolling.
+        const TextBox box(&graphics, fontId, text, textBoxX, textBoxY, textBoxWidth, textBoxHeight,
+                          -1, -1);
+        EXPECT_LE(static_cast<int>(box.getLines().size()), textBoxHeight / h)
             << "level " << level.number << ": the text needs scrolling";
     }
 }

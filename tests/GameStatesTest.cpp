@@ -19,7 +19,8 @@
 namespace {
 
 constexpr int glyph = 8;
-const Colour tileColours[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
+constexpr int tileStep = 20 + layout::tileGap;
+using namespace layout;
 const Colour titleColour{100, 60, 20};
 const Colour popupColours[] = {{250, 250, 250}, {120, 120, 120}, {60, 200, 90}, {200, 60, 90}};
 const char* const popupNames[] = {"clocksmall.bmp", "clockbig.bmp", "bombsmall.bmp", "bombbig.bmp"};
@@ -33,7 +34,7 @@ protected:
         writeCodedFont("fontwhite.bmp", glyph, glyph);
         writeCodedFont("fontblack.bmp", glyph, glyph);
         writeBands("tiles.bmp", 100, 20,
-                   std::vector<Colour>(std::begin(tileColours), std::end(tileColours)));
+                   tileColours);
         writeBands("title.bmp", 256, 240, {titleColour});
         for (int i = 0; i < 4; ++i) {
             writeBands(popupNames[i], 16, 16, {popupColours[i]});
@@ -87,15 +88,15 @@ protected:
 
     std::string timeText() {
         frame();
-        return readText(123, 5, glyph, 2);
+        return readText(timeLabelX, topRowY, glyph, 2);
     }
 
-    // The lines of the text box at (130, 20), read off the screen.
+    // The lines of the text box, read off the screen.
     std::vector<std::string> boxLines() {
         frame();
         std::vector<std::string> lines;
-        for (int y = 20; y + glyph <= 98; y += glyph) {
-            lines.push_back(readText(130, y, glyph, 14));
+        for (int y = textBoxY; y + glyph <= textBoxY + textBoxHeight; y += glyph) {
+            lines.push_back(readText(textBoxX, y, glyph, textBoxWidth / glyph));
         }
         while (!lines.empty() && lines.back().empty()) {
             lines.pop_back();
@@ -209,14 +210,14 @@ TEST_F(GameStatesTest, PreviewShowsTheSolutionThenTheCountdownRuns) {
     writeLevel(1, "12");
     install(new GameStatePlay(core, 1, 0));
     frame();
-    EXPECT_EQ(pixel(15, 35), asShown(tileColours[1])); // the solution's first cell
-    EXPECT_EQ(readText(10, 5, glyph, 12), "SCORE 0");
-    EXPECT_EQ(readText(166, 5, glyph, 8), "LEVEL 1");
+    EXPECT_EQ(pixel(gridX + 5, gridY + 5), asShown(tileColours[1])); // the solution's first cell
+    EXPECT_EQ(readText(scoreLabelX, topRowY, glyph, 12), "SCORE 0");
+    EXPECT_EQ(readText(levelLabelX, topRowY, glyph, 8), "LEVEL 1");
     tick(1990); // a few real milliseconds may have passed since the preview began
     EXPECT_EQ(timeText(), "");
     tick(10);
     frame();
-    EXPECT_EQ(pixel(15, 35), asShown(tileColours[0])); // the player's own grid
+    EXPECT_EQ(pixel(gridX + 5, gridY + 5), asShown(tileColours[0])); // the player's own grid
     tick(1000);
     EXPECT_EQ(timeText(), "12");
     for (int second = 0; second < 3; ++second) {
@@ -364,7 +365,7 @@ TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
         int changed = 0;
         for (int r = 0; r < 3; ++r) {
             for (int c = 0; c < 4; ++c) {
-                const Colour painted = pixel(10 + c * 23 + 5, 29 + r * 23 + 5);
+                const Colour painted = pixel(gridX + c * tileStep + 5, gridY + r * tileStep + 5);
                 bool known = false;
                 for (const Colour& tile : tileColours) {
                     known |= painted == asShown(tile);
@@ -374,7 +375,7 @@ TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
             }
         }
         EXPECT_LE(changed, kind == 2 ? 2 : kind == 3 ? 5 : 0) << "seed " << seed;
-        EXPECT_EQ(pixel(10 + 4 * 23 + 5, 35), asShown({0, 0, 0})); // nothing beyond the grid
+        EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5), asShown({0, 0, 0})); // nothing beyond the grid
         tick(2000);
         EXPECT_EQ(popupShown(), -1);
         // A play screen's timers go by id, so it never directly follows another play screen.
@@ -483,7 +484,7 @@ TEST_F(GameStatesTest, WinRecordsTheScoreAndContinueRechecksTheLevel) {
     pressButton(5);
     ASSERT_NE(current<GameStatePlay>(), nullptr);
     frame();
-    EXPECT_EQ(readText(10, 5, glyph, 12), "SCORE 35");
+    EXPECT_EQ(readText(scoreLabelX, topRowY, glyph, 12), "SCORE 35");
     // And the other way: the level vanishes while its tutorial shows.
     install(new GameStateLevelTransition(core, 7, 35));
     std::filesystem::remove("data/level7.txt");
@@ -507,11 +508,11 @@ TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
     for (int visit = 0; visit < 2; ++visit) {
         install(new GameStateHighScores(core));
         frame();
-        EXPECT_EQ(readText(130, 11, glyph, 12), "HIGH SCORES");
-        EXPECT_EQ(readText(130, 30, glyph, 4), "50");
-        EXPECT_EQ(readText(130, 41, glyph, 4), "XYZ");
-        EXPECT_EQ(readText(130, 52, glyph, 4), "30");
-        EXPECT_EQ(readText(130, 63, glyph, 4), "");
+        EXPECT_EQ(readText(textBoxX, highScoreTitleY, glyph, 12), "HIGH SCORES");
+        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY, glyph, 4), "50");
+        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 1 * highScoreRowStep, glyph, 4), "XYZ");
+        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 2 * highScoreRowStep, glyph, 4), "30");
+        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 3 * highScoreRowStep, glyph, 4), "");
         install(new GameStateIntro(core));
     }
     EXPECT_EQ(readFile("data/highscores.txt"), "50 XYZ\n30\n");

@@ -6,8 +6,6 @@
 
 namespace {
 
-const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
-
 class GraphicsSystemTest : public GraphicsTest {
 protected:
     // The log lines written since the last call.
@@ -23,7 +21,7 @@ protected:
     void writeFont(const std::string& name, int w, int h) {
         std::vector<std::string> rows(h, std::string());
         for (auto& row : rows) {
-            for (std::size_t cell = 0; cell < charset.size(); ++cell) {
+            for (std::size_t cell = 0; cell < gameCharset.size(); ++cell) {
                 row += std::string(w / 2, 'w') + std::string(w - w / 2, 'm');
             }
         }
@@ -162,7 +160,7 @@ TEST_F(GraphicsSystemTest, DestructionFreesEveryPictureInNameOrder) {
 
 TEST_F(GraphicsSystemTest, FontCellsFollowThePenWhateverIsDrawn) {
     writeFont("font.bmp", 8, 6);
-    graphics->createFont(7, "font.bmp", charset);
+    graphics->createFont(7, "font.bmp", gameCharset);
     EXPECT_EQ(graphics->getFontWidth(7), 8);
     EXPECT_EQ(graphics->getFontHeight(7), 6);
     graphics->clear();
@@ -180,14 +178,14 @@ TEST_F(GraphicsSystemTest, FontCellsFollowThePenWhateverIsDrawn) {
 TEST_F(GraphicsSystemTest, FontGlyphIsCutFromItsOwnCell) {
     // Cells alternate colours so the cell a character comes from shows on screen.
     std::vector<Colour> cells;
-    for (std::size_t i = 0; i < charset.size(); ++i) {
+    for (std::size_t i = 0; i < gameCharset.size(); ++i) {
         cells.push_back(i % 2 == 0 ? red : blue);
     }
     writeBands("font.bmp", 8 * 40 + 5, 4, cells); // leftover columns are never used
-    graphics->createFont(6, "font.bmp", charset + "A");
+    graphics->createFont(6, "font.bmp", gameCharset + "A");
     EXPECT_EQ(graphics->getFontWidth(6), (8 * 40 + 5) / 41);
     graphics->removeFont(6);
-    graphics->createFont(6, "font.bmp", charset);
+    graphics->createFont(6, "font.bmp", gameCharset);
     EXPECT_EQ(graphics->getFontWidth(6), 8);
     graphics->clear();
     graphics->drawString(6, "AB0", 0, 0);
@@ -198,7 +196,7 @@ TEST_F(GraphicsSystemTest, FontGlyphIsCutFromItsOwnCell) {
 
 TEST_F(GraphicsSystemTest, LowerCaseAndEmptyTextDrawNothing) {
     writeFont("font.bmp", 8, 6);
-    graphics->createFont(7, "font.bmp", charset);
+    graphics->createFont(7, "font.bmp", gameCharset);
     graphics->clear();
     graphics->drawString(7, "abc", 0, 0);
     graphics->drawString(7, "", 0, 0);
@@ -210,8 +208,8 @@ TEST_F(GraphicsSystemTest, LowerCaseAndEmptyTextDrawNothing) {
 TEST_F(GraphicsSystemTest, NewestFontDrawsAndOldestIsRemovedFirst) {
     writeFont("big.bmp", 8, 10);
     writeFont("small.bmp", 4, 3);
-    graphics->createFont(7, "big.bmp", charset);
-    graphics->createFont(7, "small.bmp", charset);
+    graphics->createFont(7, "big.bmp", gameCharset);
+    graphics->createFont(7, "small.bmp", gameCharset);
     EXPECT_EQ(graphics->getFontHeight(7), 3);
     graphics->removeFont(7); // takes big.bmp away
     EXPECT_EQ(graphics->getFontHeight(7), 3);
@@ -224,8 +222,8 @@ TEST_F(GraphicsSystemTest, NewestFontDrawsAndOldestIsRemovedFirst) {
 
 TEST_F(GraphicsSystemTest, TwinFontSurvivesRemovalOfItsTwin) {
     writeFont("font.bmp", 8, 6);
-    graphics->createFont(7, "font.bmp", charset);
-    graphics->createFont(7, "font.bmp", charset);
+    graphics->createFont(7, "font.bmp", gameCharset);
+    graphics->createFont(7, "font.bmp", gameCharset);
     graphics->removeFont(7); // releases the shared picture
     graphics->clear();
     graphics->drawString(7, "A", 0, 0);
@@ -244,7 +242,7 @@ TEST_F(GraphicsSystemTest, FontWithEmptyCharsetIsRefusedAndLogged) {
 }
 
 TEST_F(GraphicsSystemTest, FontWhosePictureIsMissingMeasuresZeroAndDrawsNothing) {
-    graphics->createFont(7, "nofont.bmp", charset);
+    graphics->createFont(7, "nofont.bmp", gameCharset);
     EXPECT_EQ(graphics->getFontWidth(7), 0);
     EXPECT_EQ(graphics->getFontHeight(7), 0);
     graphics->clear();

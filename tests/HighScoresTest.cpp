@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <thread>
 
 #include <grp.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,7 +21,13 @@
 
 namespace {
 
-class HighScoresTest : public SandboxTest {};
+class HighScoresTest : public SandboxTest {
+protected:
+    // Sets up the table as the player left it, rewrites it (as an ordinary user where asked)
+    // and checks that only its content changed, as far as check() can tell.
+    void expectRewrite(const std::function<void()>& setUp, bool ordinaryUser,
+                       const std::function<void()>& check);
+};
 
 // Root may write any file, so to meet a table the player may not write, the update runs in a
 // child process as an ordinary user; limits set by prepare (a file size limit, say) stay in
@@ -48,11 +56,12 @@ bool updateInChild(int score, bool ordinaryUser, void (*prepare)() = nullptr) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Everything in data/ but the table itself: a rewrite must leave no scratch file behind.
-std::vector<std::string> strayFiles() {
+// Everything in a folder but the table: a rewrite must leave no scratch file behind.
+std::vector<std::string> strayFiles(const char* folder = "data",
+                                    const char* table = "highscores.txt") {
     std::vector<std::string> stray;
-    for (const auto& entry : std::filesystem::directory_iterator("data")) {
-        if (entry.path().filename() != "highscores.txt") {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename() != table) {
             stray.push_back(entry.path().filename().string());
         }
     }
@@ -83,6 +92,34 @@ std::string attribute(const char* name) {
     char value[256];
     const ssize_t length = getxattr("data/highscores.txt", name, value, sizeof value);
     return length < 0 ? "(none)" : std::string(value, static_cast<std::size_t>(length));
+}
+
+uid_t ownerOf(const char* path) {
+    struct stat file {};
+    EXPECT_EQ(stat(path, &file), 0) << path;
+    return file.st_uid;
+}
+
+// What happens in a folder while run() runs: "+name" for a file made in it, "<name" and
+// ">name" for one moved out of it and into it.
+std::vector<std::string> watch(const char* folder, const std::function<void()>& run) {
+    const int fd = inotify_init1(IN_NONBLOCK);
+    EXPECT_GE(inotify_add_watch(fd, folder, IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO), 0);
+    run();
+    std::vector<std::string> changes;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            const char* kind = event->mask & IN_CREATE     ? "+"
+                               : event->mask & IN_MOVED_TO ? ">"
+                                                           : "<";
+            changes.push_back(kind + std::string(event->name));
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    close(fd);
+    return changes;
 }
 
 struct UpdateCase {
@@ -166,99 +203,107 @@ TEST_F(HighScoresTest, FailedWriteKeepsTheOldTableWhole) {
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 
+void HighScoresTest::expectRewrite(const std::function<void()>& setUp, bool ordinaryUser,
+                                   const std::function<void()>& check) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    setUp();
+    EXPECT_TRUE(updateInChild(45, ordinaryUser));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n45\n40\n30\n20\n");
+    check();
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+}
+
 // The rewrite replaces the table's content only: the file keeps its mode, its owner and its
 // link, and a file the game did not make is never touched. Where no new file can be put
 // beside the table, the table is rewritten in place rather than left behind.
-TEST_F(HighScoresTest, RewriteKeepsTheFileAsThePlayerSetItUp) {
+TEST_F(HighScoresTest, RewriteKeepsTheModeAndTheLink) {
     namespace fs = std::filesystem;
-    const std::string before = "50\n40\n30\n20\n10\n";
-    const std::string after = "50\n45\n40\n30\n20\n";
-    const uid_t nobody = 65534;
-    struct Case {
-        const char* name;
-        std::function<void()> setUp;
-        bool ordinaryUser;
-        std::function<void()> check;
-    };
-    const Case cases[] = {
-        {"group-writable mode kept",
-         [] { fs::permissions("data/highscores.txt", fs::perms(0664)); }, false,
-         [] { EXPECT_EQ(fs::status("data/highscores.txt").permissions(), fs::perms(0664)); }},
-        {"link followed",
-         [&] {
-             fs::create_directory("scores");
-             fs::rename("data/highscores.txt", "scores/mine.txt");
-             fs::create_symlink("../scores/mine.txt", "data/highscores.txt");
-         },
-         false,
-         [&] {
-             EXPECT_TRUE(fs::is_symlink("data/highscores.txt"));
-             EXPECT_EQ(readFile("scores/mine.txt"), after);
-         }},
-        {"file of the scratch name untouched",
-         [this] { writeFile("data/highscores.txt.new", "mine"); }, false,
-         [this] {
-             EXPECT_EQ(readFile("data/highscores.txt.new"), "mine");
-             fs::remove("data/highscores.txt.new");
-         }},
-        {"folder closed to new files",
-         [] {
-             fs::permissions("data/highscores.txt", fs::perms(0666));
-             fs::permissions("data", fs::perms(0555));
-         },
-         true, [] { fs::permissions("data", fs::perms::all); }},
-        {"access list and attributes kept",
-         [] {
-             const std::string acl = aclLettingWrite(12345);
-             if (setxattr("data/highscores.txt", "system.posix_acl_access", acl.data(), acl.size(),
-                          0) != 0 ||
-                 setxattr("data/highscores.txt", "user.zandorel", "shared", 6, 0) != 0) {
-                 ADD_FAILURE() << "this file system keeps no access lists or attributes";
-             }
-         },
-         false,
-         [] {
-             EXPECT_EQ(attribute("system.posix_acl_access"), aclLettingWrite(12345));
-             EXPECT_EQ(attribute("user.zandorel"), "shared");
-         }},
-        {"owner kept by root",
-         [&] {
-             if (chown("data/highscores.txt", nobody, nobody) != 0) {
-                 ADD_FAILURE() << "chown";
-             }
-         },
-         false,
-         [&] {
-             struct stat file;
-             ASSERT_EQ(stat("data/highscores.txt", &file), 0);
-             EXPECT_EQ(file.st_uid, nobody);
-         }},
-        {"owner kept when the player cannot give it",
-         [] {
-             fs::permissions("data/highscores.txt", fs::perms(0666));
-             fs::permissions("data", fs::perms::all);
-         },
-         true,
-         [] {
-             struct stat file;
-             ASSERT_EQ(stat("data/highscores.txt", &file), 0);
-             EXPECT_EQ(file.st_uid, 0u);
-         }},
-    };
+    {
+        SCOPED_TRACE("group-writable mode kept");
+        expectRewrite(
+            [] { fs::permissions("data/highscores.txt", fs::perms(0664)); }, false,
+            [] { EXPECT_EQ(fs::status("data/highscores.txt").permissions(), fs::perms(0664)); });
+    }
+    fs::remove("data/highscores.txt");
+    SCOPED_TRACE("link followed; nothing left beside the file it points to");
+    expectRewrite(
+        [] {
+            fs::create_directory("scores");
+            fs::rename("data/highscores.txt", "scores/mine.txt");
+            fs::create_symlink("../scores/mine.txt", "data/highscores.txt");
+        },
+        false,
+        [this] {
+            EXPECT_TRUE(fs::is_symlink("data/highscores.txt"));
+            EXPECT_EQ(readFile("scores/mine.txt"), "50\n45\n40\n30\n20\n");
+            EXPECT_EQ(strayFiles("scores", "mine.txt"), std::vector<std::string>());
+        });
+}
+
+TEST_F(HighScoresTest, RewriteKeepsTheAccessListAndAttributes) {
+    expectRewrite(
+        [] {
+            const std::string acl = aclLettingWrite(12345);
+            if (setxattr("data/highscores.txt", "system.posix_acl_access", acl.data(), acl.size(),
+                         0) != 0 ||
+                setxattr("data/highscores.txt", "user.zandorel", "shared", 6, 0) != 0) {
+                ADD_FAILURE() << "this file system keeps no access lists or attributes";
+            }
+        },
+        false,
+        [] {
+            EXPECT_EQ(attribute("system.posix_acl_access"), aclLettingWrite(12345));
+            EXPECT_EQ(attribute("user.zandorel"), "shared");
+        });
+}
+
+// A player who may write the table but not the folder (as root, the update runs as nobody).
+TEST_F(HighScoresTest, FolderClosedToNewFilesGetsTheTableRewrittenInPlace) {
+    namespace fs = std::filesystem;
+    expectRewrite(
+        [] {
+            fs::permissions("data/highscores.txt", fs::perms(0666));
+            fs::permissions("data", fs::perms(0555));
+        },
+        true, [] { fs::permissions("data", fs::perms::all); });
+}
+
+TEST_F(HighScoresTest, OwnerKeptWhenRootRewritesAnotherUsersTable) {
     if (geteuid() != 0) {
-        GTEST_SKIP() << "the owner and unprivileged cases need to start as root";
+        GTEST_SKIP() << "only root can give the table to another user";
     }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all("scores");
-        fs::remove("data/highscores.txt");
-        writeFile("data/highscores.txt", before);
-        c.setUp();
-        EXPECT_TRUE(updateInChild(45, c.ordinaryUser));
-        EXPECT_EQ(readFile("data/highscores.txt"), after);
-        c.check();
-        EXPECT_EQ(strayFiles(), std::vector<std::string>());
+    const uid_t nobody = 65534;
+    expectRewrite([&] { ASSERT_EQ(chown("data/highscores.txt", nobody, nobody), 0); }, false,
+                  [&] { EXPECT_EQ(ownerOf("data/highscores.txt"), nobody); });
+}
+
+TEST_F(HighScoresTest, OwnerKeptWhenThePlayerCannotGiveIt) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a table owned by someone else but writable by the player takes root";
     }
+    namespace fs = std::filesystem;
+    expectRewrite(
+        [] {
+            fs::permissions("data/highscores.txt", fs::perms(0666));
+            fs::permissions("data", fs::perms::all);
+        },
+        true, [] { EXPECT_EQ(ownerOf("data/highscores.txt"), 0u); });
+}
+
+// The new table is written under a name of its own beside the old one, hidden and made
+// unique (so a file already bearing such a name is never taken over), and renamed over it.
+TEST_F(HighScoresTest, RewriteGoesThroughAFreshHiddenFileRenamedOverTheTable) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    writeFile("data/.highscores.txt.XXXXXX", "mine");
+    const auto changes = watch("data", [] { GameState::updateHighScores(45); });
+    ASSERT_FALSE(changes.empty());
+    const std::string scratch = changes[0].substr(1);
+    EXPECT_TRUE(std::regex_match(scratch, std::regex(R"(\.highscores\.txt\.[A-Za-z0-9]{6})")))
+        << scratch;
+    EXPECT_EQ(changes, (std::vector<std::string>{"+" + scratch, "<" + scratch, ">highscores.txt"}));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n45\n40\n30\n20\n");
+    EXPECT_EQ(readFile("data/.highscores.txt.XXXXXX"), "mine");
+    EXPECT_EQ(strayFiles(), std::vector<std::string>{".highscores.txt.XXXXXX"});
 }
 
 // A table the player may not write keeps its content and stays the same file, even where the

@@ -160,6 +160,28 @@ std::vector<std::string> SandboxTest::logLines() const {
     return lines;
 }
 
+std::uint32_t rawPixel(const SDL_Surface* surface, int x, int y) {
+    const int bytes = surface->format->BytesPerPixel;
+    const Uint8* at = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch + x * bytes;
+    switch (bytes) {
+    case 1:
+        return *at;
+    case 2:
+        return *reinterpret_cast<const Uint16*>(at);
+    case 3:
+        return SDL_BYTEORDER == SDL_LIL_ENDIAN ? (at[0] | at[1] << 8 | at[2] << 16)
+                                               : (at[0] << 16 | at[1] << 8 | at[2]);
+    default:
+        return *reinterpret_cast<const Uint32*>(at);
+    }
+}
+
+Colour surfacePixel(const SDL_Surface* surface, int x, int y) {
+    Colour colour;
+    SDL_GetRGB(rawPixel(surface, x, y), surface->format, &colour.r, &colour.g, &colour.b);
+    return colour;
+}
+
 Colour SandboxTest::pixel(int x, int y) {
     SDL_Surface* screen = SDL_GetVideoSurface();
     if (screen == nullptr || x < 0 || y < 0 || x >= screen->w || y >= screen->h) {
@@ -167,26 +189,8 @@ Colour SandboxTest::pixel(int x, int y) {
         return {};
     }
     SDL_LockSurface(screen);
-    const int bytes = screen->format->BytesPerPixel;
-    const Uint8* at = static_cast<Uint8*>(screen->pixels) + y * screen->pitch + x * bytes;
-    Uint32 value = 0;
-    switch (bytes) {
-    case 1:
-        value = *at;
-        break;
-    case 2:
-        value = *reinterpret_cast<const Uint16*>(at);
-        break;
-    case 3:
-        value = at[0] | (at[1] << 8) | (at[2] << 16);
-        break;
-    default:
-        value = *reinterpret_cast<const Uint32*>(at);
-        break;
-    }
+    const Colour colour = surfacePixel(screen, x, y);
     SDL_UnlockSurface(screen);
-    Colour colour;
-    SDL_GetRGB(value, screen->format, &colour.r, &colour.g, &colour.b);
     return colour;
 }
 

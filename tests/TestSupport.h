@@ -4,6 +4,7 @@
 #define ZANDOREL_TESTSUPPORT_H
 
 #include "Event.h"
+#include "GameState.h"
 #include "IEventListener.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@ struct Colour {
         return r == other.r && g == other.g && b == other.b;
     }
     bool operator!=(const Colour& other) const { return !(*this == other); }
+    bool operator<(const Colour& other) const {
+        return r != other.r ? r < other.r : (g != other.g ? g < other.g : b < other.b);
+    }
 };
 std::ostream& operator<<(std::ostream& out, const Colour& colour);
 
@@ -33,7 +37,24 @@ const Colour green{0, 255, 0};
 const Colour blue{0, 0, 255};
 const Colour white{255, 255, 255};
 const Colour black{0, 0, 0};
-const std::string gameCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
+const std::string gameCharset = GameState::fontCharset;
+// One flat colour per tile picture, in strip order.
+const std::vector<Colour> tileColours = {red, green, blue, {255, 255, 0}, {0, 255, 255}};
+
+// Where the screens place what the tests look at, in pixels of the 256 x 240 screen.
+namespace layout {
+constexpr int screenWidth = 256, screenHeight = 240;
+// The grid's top-left corner, and the gap after each tile.
+constexpr int gridX = 10, gridY = 29, tileGap = 3;
+constexpr int textBoxX = 130, textBoxY = 20, textBoxWidth = 114, textBoxHeight = 78;
+// The play screen's top row, left to right.
+constexpr int topRowY = 5, scoreLabelX = 10, timeLabelX = 123, popupX = 145, levelLabelX = 166;
+constexpr int highScoreTitleY = 11, highScoreFirstRowY = 30, highScoreRowStep = 11;
+} // namespace layout
+
+// A pixel of a surface the caller has locked: the raw value in its format, and as RGB.
+std::uint32_t rawPixel(const SDL_Surface* surface, int x, int y);
+Colour surfacePixel(const SDL_Surface* surface, int x, int y);
 
 // Runs each test in an empty temporary folder holding graphics/ and data/, and tears down
 // the event manager and the media library afterwards.

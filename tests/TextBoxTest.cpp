@@ -6,33 +6,22 @@
 
 namespace {
 
-const std::string charset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 constexpr int glyphWidth = 8;
 constexpr int glyphHeight = 10;
 constexpr int fontId = 7;
 constexpr int down = 3;
 constexpr int up = 4;
-constexpr int boxX = 130;
-constexpr int boxY = 20;
+constexpr int boxX = layout::textBoxX;
+constexpr int boxY = layout::textBoxY;
 
 using Lines = std::vector<std::string>;
-
-// Every glyph cell is one solid colour of its own, so the screen can be read back as text.
-Colour glyphColour(std::size_t cell) {
-    return {static_cast<std::uint8_t>(16 * (cell % 16)),
-            static_cast<std::uint8_t>(32 + 64 * (cell / 16)), 200};
-}
 
 class TextBoxTest : public GraphicsTest {
 protected:
     void SetUp() override {
         GraphicsTest::SetUp();
-        std::vector<Colour> cells;
-        for (std::size_t cell = 0; cell < charset.size(); ++cell) {
-            cells.push_back(glyphColour(cell));
-        }
-        writeBands("font.bmp", glyphWidth * static_cast<int>(charset.size()), glyphHeight, cells);
-        graphics->createFont(fontId, "font.bmp", charset);
+        writeCodedFont("font.bmp", glyphWidth, glyphHeight);
+        graphics->createFont(fontId, "font.bmp", gameCharset);
     }
 
     Lines wrap(const std::string& text, int width, int font = fontId) {
@@ -46,14 +35,8 @@ protected:
         box.paint();
         std::string initials;
         for (int slot = 0; slot < slots; ++slot) {
-            const Colour seen = pixel(boxX + glyphWidth / 2, boxY + slot * glyphHeight + 5);
-            char letter = '.';
-            for (std::size_t cell = 0; cell < charset.size(); ++cell) {
-                if (seen == asShown(glyphColour(cell))) {
-                    letter = charset[cell];
-                }
-            }
-            initials += letter;
+            const std::string shown = readText(boxX, boxY + slot * glyphHeight + 5, glyphWidth, 1);
+            initials += shown.empty() ? '.' : shown[0];
         }
         return initials;
     }

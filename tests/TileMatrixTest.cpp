@@ -6,15 +6,12 @@
 
 namespace {
 
-// One colour per tile picture, in strip order.
-const std::vector<Colour> tileColours = {
-    {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
 constexpr int tileWidth = 20;
 constexpr int tileHeight = 12; // not square, so rows and columns cannot be confused
-constexpr int stepX = tileWidth + 3;
-constexpr int stepY = tileHeight + 3;
-constexpr int gridX = 10;
-constexpr int gridY = 29;
+constexpr int stepX = tileWidth + layout::tileGap;
+constexpr int stepY = tileHeight + layout::tileGap;
+using layout::gridX;
+using layout::gridY;
 const std::string levelFile = "./data/level1.txt";
 
 using Grid = std::vector<std::vector<int>>;

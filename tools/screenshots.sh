@@ -4,63 +4,66 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-out="$root/docs/screenshots"
 
 bash tools/setup.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 
 work=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+trap 'rm -rf "$work"' EXIT
 cp -r build/graphics build/data "$work/"
-rm -f "$work/data/highscores.txt"
 printf '120\n95\n60\n35\n10\n' > "$work/data/highscores.txt"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 320x260x24 -nolisten tcp 2>/dev/null & echo "pid $!")
-read -r -t 10 pidline <&3 || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
-xvfb_pid=${pidline#pid }
-read -r -t 10 display <&3 || { echo "screenshots: Xvfb gave no display" >&2; exit 1; }
-export DISPLAY=":$display"
+# The end-to-end tests' harness starts the X server and the game, drives it and reads it back.
+cd tests/e2e
+ZANDOREL_BINARY="$root/build/zandorel" PYTHONDONTWRITEBYTECODE=1 \
+    python3 - "$work" "$root/docs/screenshots" <<'PYTHON'
+import os
+import subprocess
+import sys
+import time
 
-(cd "$work" && exec "$root/build/zandorel") &
-game_pid=$!
-window=$(timeout 10 xdotool search --sync --name '^Zandorel$' | head -1) ||
-    { echo "screenshots: the game window did not appear" >&2; exit 1; }
+from harness import Folder, Game, XServer
 
-mkdir -p "$out"
-shot() {
-    sleep 0.4
-    xwd -silent -id "$window" | convert xwd:- -crop 256x240+0+0 +repage -scale 200% "$out/$1.png"
-    echo "screenshots: $out/$1.png"
-}
-# Pointer positions are window pixels; the window sits at the screen's top-left corner.
-point() { xdotool mousemove --sync "$1" "$2"; sleep 0.1; }
-click() { point "$1" "$2"; xdotool click "${3:-1}"; sleep 0.2; }
+data, out = Folder(sys.argv[1]), sys.argv[2]
+os.makedirs(out, exist_ok=True)
+xserver = XServer(data.path("xvfb.log"))
+game = Game(data, xserver)
 
-point 120 135
-shot title
-click 120 135                   # start
-shot tutorial
-click 170 113                   # continue
-sleep 3                         # the goal shows for two seconds
-for cell in "12 31" "35 31" "58 54"; do
-    # shellcheck disable=SC2086
-    click $cell
-done
-shot play
-sleep 25                        # level 1 runs out of time
-shot gameover
-click 170 113                   # back to the title
-click 120 145                   # high scores
-shot highscores
-xdotool key Escape
-wait "$game_pid" || true
-game_pid=""
+
+def shot(name):
+    time.sleep(0.4)
+    picture = data.path(name + ".ppm")
+    game.wait_for(f"a picture of {name}", lambda screen: True).save_ppm(picture)
+    subprocess.run(["convert", picture, "-scale", "200%", os.path.join(out, name + ".png")],
+                   check=True)
+    print(f"screenshots: {out}/{name}.png")
+
+
+def click(x, y):
+    game.click(x, y)
+    time.sleep(0.2)
+
+
+try:
+    game.move(120, 135)
+    time.sleep(0.1)
+    shot("title")
+    click(120, 135)  # start
+    shot("tutorial")
+    click(170, 113)  # continue
+    time.sleep(3)  # the goal shows for two seconds
+    for cell in ((12, 31), (35, 31), (58, 54)):
+        click(*cell)
+    shot("play")
+    time.sleep(25)  # level 1 runs out of time
+    shot("gameover")
+    click(170, 113)  # back to the title
+    click(120, 145)  # high scores
+    shot("highscores")
+    game.key("Escape")
+    game.wait_exit()
+finally:
+    game.stop()
+    xserver.stop()
+PYTHON

@@ -1,0 +1,51 @@
+"""What every part of the end-to-end driver reads from its environment, and how it starts and
+stops the processes it runs."""
+
+import ctypes
+import os
+import shlex
+import signal
+import subprocess
+
+BINARY = os.environ.get("ZANDOREL_BINARY", "")
+# Where a failed wait leaves the last screenshot it saw (as a PPM picture).
+ARTIFACTS = os.environ.get("ZANDOREL_E2E_ARTIFACTS", "")
+# "classic" (the default) or "compat": which SDL 1.2 the game must have loaded, so that a run
+# meant for the compatibility layer cannot pass on the classic library by mistake.
+EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
+# Upper bound of every wait for something the game should show or do.
+WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
+COMMAND_TIMEOUT = 20.0
+# How often an X client of the tests tries to connect before a refusal fails the test.
+CONNECT_TRIES = 6
+
+# A Windows build runs under the runner the cross build names (Wine, as a shell would split
+# the command), in a Wine prefix of the build tree, made once before the first game.
+UNDER_WINE = BINARY.lower().endswith(".exe")
+RUNNER = shlex.split(os.environ.get("ZANDOREL_E2E_RUNNER", ""))
+WINE_PREFIX = os.environ.get("ZANDOREL_E2E_WINEPREFIX", "")
+# No first-run dialogs offering to fetch .NET or a browser engine, no menu entries written
+# into the home folder, and none of Wine's own chatter in the game's output.
+WINE_ENV = {"WINEPREFIX": WINE_PREFIX, "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
+# The zip a Windows build is shipped in, when the run has one.
+PACKAGE = os.environ.get("ZANDOREL_E2E_PACKAGE", "")
+# See Game._at: the pause Wine needs between a pointer motion and a button.
+WINE_INPUT_PAUSE = 0.1
+
+
+def _die_with_parent():
+    # Runs in the child between fork and exec: if the driver dies, so does the child.
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+def _stop(process, grace=5.0):
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout=grace)

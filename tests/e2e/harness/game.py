@@ -1,0 +1,418 @@
+"""The real game binary in a data set's folder on its own X server, driven with real input and
+watched through screenshots; and the test case base that gives each test its own."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED_SDL, RUNNER,
+                     UNDER_WINE, WAIT, WINE_ENV, WINE_INPUT_PAUSE, WINE_PREFIX, _die_with_parent,
+                     _stop)
+from .diagnostics import backtrace, describe_machine, describe_threads
+from .pictures import HEIGHT, START, WIDTH, DataSet, Screen, grid, play_labels, tile_centre
+from .wine import prepare_wine_prefix, stop_wine_server
+from .xserver import XServer, close_window, xdotool
+
+# What the game logs each time its display refuses it and it tries again.
+RETRY_LINE = "GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: "
+
+
+class Game:
+    """The real zandorel binary, run in a data set's folder on an X display.
+
+    An installed game is started through its launcher instead (command), and runs in the
+    player's folder (workdir) that the launcher makes."""
+
+    def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None):
+        if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
+            raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
+        self.data = data
+        self.workdir = workdir or data.folder
+        self.xserver = xserver
+        self.display = xserver.display
+        # Asked to present through OpenGL, the compatibility layer's software driver keeps a
+        # shader cache: each game gets its own, so that no test writes outside its folder and
+        # no two games share a cache file.
+        self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
+                        SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
+        if UNDER_WINE:
+            # SDL picks its Windows video driver as it would on a player's machine.
+            del self.env["SDL_VIDEODRIVER"]
+            self.env.update(WINE_ENV)
+        # None removes a variable: a player's desktop, say, names no video driver.
+        for name, value in (env or {}).items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
+        # In the sanitizer build, what X and the media library keep until exit is theirs.
+        suppressions = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                    "lsan.supp")
+        self.env["LSAN_OPTIONS"] = ":".join(
+            filter(None, [os.environ.get("LSAN_OPTIONS"), f"suppressions={suppressions}"]))
+        if UNDER_WINE:
+            prepare_wine_prefix()
+        self._out = open(data.path("game.out"), "wb")
+        self.process = None
+        self.window = None
+        self.last_screen = None
+        if UNDER_WINE:
+            self._start_under_wine(user)
+            return
+        # Run as another user, the player's files can be made read-only for the game even
+        # when these tests run as root.
+        command = command or [BINARY]
+        as_user = {}
+        if user is not None:
+            as_user = {"user": user, "group": user, "extra_groups": []}
+            command = [self._stage_runtime(suppressions)]
+        self.process = subprocess.Popen(command, cwd=data.folder, env=self.env,
+                                        stdin=subprocess.DEVNULL, stdout=self._out,
+                                        stderr=subprocess.STDOUT, preexec_fn=_die_with_parent,
+                                        **as_user)
+        try:
+            self.window = self._find_window()
+            self._check_library()
+        except BaseException:
+            self.stop()
+            raise
+
+    # -- start-up -------------------------------------------------------------------------
+
+    def _start_under_wine(self, user):
+        if not RUNNER or not WINE_PREFIX:
+            raise AssertionError("a Windows build needs ZANDOREL_E2E_RUNNER (Wine) and "
+                                 "ZANDOREL_E2E_WINEPREFIX; the cross build's tests set both")
+        if user is not None:
+            raise AssertionError("under Wine the game runs as the user running the tests")
+        # Beside the pictures and levels, as a player unpacks it: SDL's start-up module writes
+        # stdout.txt and stderr.txt beside the executable, so they land in the test's folder.
+        # An unpacked zip brings its own.
+        self.binary = self.data.path(os.path.basename(BINARY))
+        if not os.path.exists(self.binary):
+            shutil.copy2(BINARY, self.binary)
+        # Whatever ran before in the prefix, the game gets a Wine server of its own display.
+        stop_wine_server()
+        for attempt in range(1, CONNECT_TRIES + 1):
+            self.process = subprocess.Popen(RUNNER + [self.binary], cwd=self.data.folder,
+                                            env=self.env, stdin=subprocess.DEVNULL,
+                                            stdout=self._out, stderr=subprocess.STDOUT,
+                                            preexec_fn=_die_with_parent)
+            try:
+                self.window = self._find_window()
+                self._check_library()
+                return
+            except AssertionError:
+                # Wine opens its display once per process; refused, SDL's Windows drivers cannot
+                # start and the game says so. Any other failure, or this one every time, is the
+                # test's.
+                refused = (self.process.poll() == 1
+                           and "none of SDL's Windows drivers started" in self.output())
+                if not refused or attempt == CONNECT_TRIES:
+                    self.stop()
+                    raise
+                self._end()
+            except BaseException:
+                self.stop()
+                raise
+            for name in ("stdout.txt", "stderr.txt"):
+                if os.path.exists(self.data.path(name)):
+                    os.remove(self.data.path(name))
+            time.sleep(0.1 * attempt)
+
+    def _stage_runtime(self, suppressions):
+        """Copies the binary, the library folders it is told to use and the leak
+        suppressions into the data set's folder, which another user can reach while a
+        private build tree may be closed to it. Returns the binary's copy."""
+        runtime = self.data.path("runtime")
+        os.mkdir(runtime)
+        binary = shutil.copy2(BINARY, runtime)
+        folders = []
+        for i, folder in enumerate(filter(None, self.env.get("LD_LIBRARY_PATH", "").split(":"))):
+            if os.path.isdir(folder):
+                folders.append(shutil.copytree(folder, os.path.join(runtime, f"lib{i}"),
+                                               symlinks=True))
+        if folders:
+            self.env["LD_LIBRARY_PATH"] = ":".join(folders)
+        copy = shutil.copy2(suppressions, runtime)
+        self.env["LSAN_OPTIONS"] = self.env["LSAN_OPTIONS"].replace(suppressions, copy)
+        for root, dirs, files in os.walk(runtime):
+            for name in dirs + files:
+                path = os.path.join(root, name)
+                if not os.path.islink(path):
+                    os.chmod(path, os.stat(path).st_mode | 0o555)
+        os.chmod(runtime, 0o755)
+        return binary
+
+    def _find_window(self):
+        deadline = time.monotonic() + WAIT
+        while time.monotonic() < deadline:
+            self._check_alive("while opening its window")
+            found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
+            ids = [int(w) for w in found.split()]
+            if ids:
+                return ids[0]
+            time.sleep(0.05)
+        raise AssertionError(f"no window named Zandorel appeared within {WAIT:.0f} s\n"
+                             + self.diagnose())
+
+    def _check_library(self):
+        """Makes sure the game runs on the SDL 1.2 this run is meant for."""
+        with open(f"/proc/{self.process.pid}/maps") as maps:
+            mapped = {line.split()[-1] for line in maps if "/" in line}
+        paths = {p for p in mapped if "libSDL" in p}
+        if UNDER_WINE:
+            # Wine maps the executable it runs as a file; SDL is linked into it.
+            wine = {p for p in mapped if os.path.basename(p) in ("ntdll.so", "ntdll.dll")}
+            exe = os.path.realpath(self.binary)
+            if exe not in mapped or not wine or paths:
+                seen = sorted(p for p in mapped if "wine" in p or p.endswith(".exe"))
+                seen += sorted(paths)
+                raise AssertionError(f"expected Wine running {exe} with SDL linked in, but the "
+                                     f"process maps {seen}")
+            return
+        compat = any("sdl12-compat" in p for p in paths) or any("libSDL2" in p for p in paths)
+        if (EXPECTED_SDL == "compat") != compat:
+            raise AssertionError(f"expected the {EXPECTED_SDL} SDL 1.2, but the game loaded "
+                                 f"{sorted(paths)}")
+
+    # -- looking --------------------------------------------------------------------------
+
+    def screen(self):
+        """A screenshot, or None while the window cannot be read yet."""
+        try:
+            result = subprocess.run(["xwd", "-silent", "-id", str(self.window)], env=self.env,
+                                    capture_output=True, timeout=COMMAND_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the X server gave no screenshot within {COMMAND_TIMEOUT:.0f} s"
+                                 "\n" + self.diagnose()) from None
+        if result.returncode != 0 or not result.stdout:
+            return None
+        try:
+            screen = Screen(result.stdout)
+        except ValueError:
+            return None
+        if (screen.width, screen.height) != (WIDTH, HEIGHT):
+            return None
+        self.last_screen = screen
+        return screen
+
+    def wait_for(self, what, condition, timeout=None):
+        """Takes screenshots until condition(screen) holds; returns that screen."""
+        timeout = WAIT if timeout is None else timeout
+        deadline = time.monotonic() + timeout
+        while True:
+            self._check_alive(f"while waiting for {what}")
+            screen = self.screen()
+            if screen is not None and condition(screen):
+                return screen
+            if time.monotonic() > deadline:
+                raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}\n"
+                                     + self.diagnose())
+            time.sleep(0.03)
+
+    def hold(self, what, condition, seconds):
+        """Checks that condition(screen) stays true on every screenshot for a while."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self._check_alive(f"while checking that {what}")
+            screen = self.screen()
+            if screen is not None and not condition(screen):
+                raise AssertionError(f"it stopped being true that {what}\n" + self.diagnose())
+            time.sleep(0.03)
+
+    def log(self):
+        try:
+            with open(os.path.join(self.workdir, "debug.txt"), "rb") as file:
+                return file.read().decode().splitlines()
+        except FileNotFoundError:
+            return []
+
+    # -- input ----------------------------------------------------------------------------
+
+    def _xdotool(self, args, check=True):
+        try:
+            result = xdotool(self.env, args)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"xdotool {' '.join(args)} got no answer from the X server "
+                                 f"within {COMMAND_TIMEOUT:.0f} s\n" + self.diagnose()) from None
+        if check and result.returncode != 0:
+            raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
+        return result.stdout.decode()
+
+    def _at(self, x, y, *actions):
+        """Moves the pointer to (x, y) in the window, then performs the xdotool actions."""
+        args = ["mousemove", "--window", str(self.window), str(x), str(y)]
+        if actions and UNDER_WINE:
+            # Wine lets a button sent right behind a pointer motion reach the game ahead of
+            # that motion (a click sent with the move onto the start button pressed where the
+            # pointer had been before), and the game puts a press or release where it last saw
+            # the pointer move. A pause after the motion lets Wine pass it on first: without
+            # one the press landed on the old spot every time here, after 20 ms never; 0.1 s
+            # leaves room for a busy machine.
+            args += ["sleep", str(WINE_INPUT_PAUSE)]
+        self._xdotool(args + list(actions))
+
+    def move(self, x, y):
+        self._at(x, y)
+
+    def click(self, x, y, button=1):
+        """Moves there, then presses and releases the button."""
+        self._at(x, y, "click", str(button))
+
+    def press(self, x, y, button=1):
+        self._at(x, y, "mousedown", str(button))
+
+    def release(self, x, y, button=1):
+        self._at(x, y, "mouseup", str(button))
+
+    def key(self, name, action="key"):
+        # Keys go to the window under the pointer: there is no window manager to give focus.
+        self._at(128, 230, action, name)
+
+    def key_down(self, name):
+        self.key(name, "keydown")
+
+    def key_up(self, name):
+        self.key(name, "keyup")
+
+    def close_window(self):
+        """Asks the window to close, as a window manager's close button does."""
+        close_window(self.display, self.window)
+
+    # -- the end --------------------------------------------------------------------------
+
+    def wait_exit(self, timeout=None):
+        timeout = WAIT if timeout is None else timeout
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the game did not exit within {timeout:.0f} s\n"
+                                 + self.diagnose()) from None
+
+    def _check_alive(self, when):
+        status = self.process.poll()
+        if status is not None:
+            raise AssertionError(f"the game exited with status {status} {when}\n"
+                                 + self.diagnose(running=False))
+
+    def output(self):
+        """What the game wrote to standard output and error (under Wine: with Wine's own)."""
+        out = ""
+        names = ("game.out", "stdout.txt", "stderr.txt") if UNDER_WINE else ("game.out",)
+        for name in names:
+            try:
+                out += self.data.read(name)
+            except FileNotFoundError:
+                pass
+        return out
+
+    def diagnose(self, running=True):
+        """What a reader of a failure needs: output, log tail, threads and a backtrace."""
+        parts = [f"game output:\n{self.output()[-2000:]}",
+                 "debug.txt (last lines):\n" + "\n".join(self.log()[-15:]),
+                 describe_machine()]
+        if running and self.process is not None and self.process.poll() is None:
+            parts.append(describe_threads(self.process.pid))
+            parts.append(backtrace(self.process.pid))
+        parts.append(f"X server output:\n{self.xserver.said()}")
+        # A game that holds the X server grabbed stops every other client too.
+        if self.xserver.process.poll() is None:
+            parts.append("X server " + describe_threads(self.xserver.process.pid))
+            parts.append("X server " + backtrace(self.xserver.process.pid))
+        if ARTIFACTS and self.last_screen is not None:
+            os.makedirs(ARTIFACTS, exist_ok=True)
+            path = os.path.join(ARTIFACTS, f"last-screen-{os.getpid()}-{time.time():.0f}.ppm")
+            self.last_screen.save_ppm(path)
+            parts.append(f"last screenshot: {path}")
+        return "\n".join(parts)
+
+    def _end(self):
+        _stop(self.process)
+        if UNDER_WINE:
+            # Wine's own processes (the server, its services, the desktop) would outlive the
+            # game and hold on to this test's X server.
+            stop_wine_server()
+
+    def stop(self):
+        self._end()
+        self._out.close()
+
+
+def logged_scores(game):
+    """The scores the level-transition screens wrote to debug.txt, in order."""
+    log = game.log()
+    return [int(log[i + 1]) for i, line in enumerate(log[:-1]) if line == "SCORE"]
+
+
+
+class GameTest(unittest.TestCase):
+    """Each test gets its own folder, X server and game; all are gone when it ends."""
+
+    maxDiff = None
+
+    def make_data(self):
+        folder = tempfile.mkdtemp(prefix="zandorel-e2e-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        return DataSet(folder)
+
+    def start(self, data, user=None):
+        xserver = XServer(data.path("xvfb.log"))
+        self.addCleanup(xserver.stop)
+        game = Game(data, xserver, user)
+        self.addCleanup(game.stop)
+        return game
+
+    def assert_clean_exit(self, game):
+        status = game.wait_exit()
+        if status != 0:
+            self.fail(f"exit status {status}\n" + game.diagnose(running=False))
+        log = game.log()
+        self.assertTrue(log, "debug.txt is empty")
+        self.assertEqual(log[-1], "Core::run() - Successful Game Termination",
+                         "the log does not end with the game's own termination line")
+
+    # -- screens --------------------------------------------------------------------------
+
+    def wait_for_title(self, game):
+        return game.wait_for("the title screen", lambda s: s.name(10, 10) == "title"
+                             and s.name(*START) in ("start0", "start1", "start2"))
+
+    def wait_for_grid(self, game, expected, what):
+        rows, cols = len(expected), len(expected[0])
+        return game.wait_for(f"{what}: the grid to show {expected}",
+                             lambda s: grid(s, rows, cols) == expected)
+
+    def solve_by_looking(self, game, solution, done, clicks=40):
+        """Clicks tiles that differ from the solution, one at a time, reading the grid anew
+        each time, until done(screen): from level 2 on a click may bring up a bomb that
+        scrambles tiles. Returns the screen that satisfied done."""
+        rows, cols = len(solution), len(solution[0])
+        for _ in range(clicks):
+            screen = game.wait_for("the grid or the next screen",
+                                   lambda s: done(s) or None not in sum(grid(s, rows, cols), []))
+            if done(screen):
+                return screen
+            shown = grid(screen, rows, cols)
+            wrong = [(r, c) for r in range(rows) for c in range(cols)
+                     if shown[r][c] != solution[r][c]]
+            if not wrong:
+                return game.wait_for("the solved level to end", done)
+            r, c = wrong[0]
+            game.click(*tile_centre(r, c))
+            game.wait_for(f"tile ({r}, {c}) to change or the level to end",
+                          lambda s: done(s) or grid(s, rows, cols)[r][c] != shown[r][c])
+        self.fail(f"{clicks} clicks did not solve {solution}\n" + game.diagnose())
+
+    def wait_for_play(self, game, level):
+        return game.wait_for(f"the play screen of level {level}",
+                             lambda s: play_labels(s)["level"] == f"LEVEL {level}")
+
+    def wait_for_text_box(self, game, lines, what=None, background="mermaid"):
+        """Waits until the text box shows exactly these lines (blank lines after them)."""
+        expected = list(lines) + [""] * (9 - len(lines))
+        return game.wait_for(what or f"the text box to read {lines}",
+                             lambda s: s.name(2, 2) == background and s.text_box() == expected)

@@ -1,0 +1,150 @@
+"""The virtual X server each game runs on, and the X clients that drive it: every one retries a
+refused connection a few times."""
+
+import ctypes
+import ctypes.util
+import os
+import select
+import subprocess
+import time
+
+from .common import COMMAND_TIMEOUT, CONNECT_TRIES, UNDER_WINE, WAIT, _die_with_parent, _stop
+
+# Wine places a window as if a window manager framed it, a title bar's height down the screen;
+# the screen must hold it all, or screenshots come out cut short.
+SCREEN = "640x480x24" if UNDER_WINE else "320x256x24"
+XVFB_OPTIONS = ["-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"]
+
+
+def free_display_number():
+    """A display number that no X server uses now."""
+    number = 60
+    while os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    return number
+
+
+class XServer:
+    """Xvfb on a free display number, 24 bits per pixel."""
+
+    def __init__(self, log_path):
+        reader, writer = os.pipe()
+        self._log = open(log_path, "wb")
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(writer)] + XVFB_OPTIONS,
+                pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
+                stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        except FileNotFoundError:
+            os.close(reader)
+            os.close(writer)
+            self._log.close()
+            raise AssertionError("Xvfb is not installed: tools/setup.sh installs it") from None
+        os.close(writer)
+        number = b""
+        deadline = time.monotonic() + WAIT
+        try:
+            while not number.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                ready, _, _ = select.select([reader], [], [], max(left, 0))
+                if not ready:
+                    raise AssertionError(f"Xvfb gave no display number within {WAIT:.0f} s")
+                chunk = os.read(reader, 16)
+                if not chunk:
+                    status = self.process.wait(timeout=5)
+                    with open(log_path, "rb") as log:
+                        said = log.read().decode(errors="replace")[-2000:]
+                    raise AssertionError(f"Xvfb exited at start-up with status {status}:\n{said}")
+                number += chunk
+        except BaseException:
+            self.stop()
+            raise
+        finally:
+            os.close(reader)
+        self.display = ":" + number.decode().strip()
+
+    def said(self):
+        """The last lines the X server wrote."""
+        with open(self._log.name, "rb") as log:
+            return log.read().decode(errors="replace")[-1500:]
+
+    def stop(self):
+        _stop(self.process)
+        self._log.close()
+
+
+class LateXServer(XServer):
+    """Xvfb that comes up on a free display number only after a delay, for a game that
+    begins to look for its display before there is one."""
+
+    def __init__(self, log_path, delay):
+        self._log = open(log_path, "wb")
+        self.display = f":{free_display_number()}"
+        self.process = subprocess.Popen(
+            ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
+            + XVFB_OPTIONS,
+            stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
+            preexec_fn=_die_with_parent)
+
+
+def xdotool(env, args):
+    """Runs xdotool on env's display; a busy X server now and then refuses a connection
+    outright, and a few tries get through. Raises TimeoutExpired on a server that stays
+    silent."""
+    for attempt in range(CONNECT_TRIES):
+        result = subprocess.run(["xdotool"] + list(args), env=env, capture_output=True,
+                                timeout=COMMAND_TIMEOUT)
+        if b"Can't open display" not in result.stderr:
+            break
+        time.sleep(0.1 * (attempt + 1))
+    return result
+
+
+# Closing a window the way a window manager does: a WM_DELETE_WINDOW client message.
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def close_window(display_name, window):
+    library = ctypes.util.find_library("X11")
+    if library is None:
+        raise AssertionError("libX11 not found: cannot send the close request")
+    x11 = ctypes.CDLL(library)
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(_XEvent)]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    for attempt in range(CONNECT_TRIES):
+        display = x11.XOpenDisplay(display_name.encode())
+        if display:
+            break
+        time.sleep(0.1 * (attempt + 1))
+    else:
+        raise AssertionError(f"cannot open display {display_name}")
+    try:
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.display = display
+        event.xclient.window = window
+        event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        event.xclient.data[1] = 0  # CurrentTime
+        if not x11.XSendEvent(display, window, 0, 0, ctypes.byref(event)):
+            raise AssertionError("XSendEvent refused the close request")
+        x11.XSync(display, 0)
+    finally:
+        x11.XCloseDisplay(display)
