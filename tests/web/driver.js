@@ -33,7 +33,6 @@ async function launch({ profile, width = 1024, height = 768, touch = false, noSt
   }
   page.on('pageerror', (error) => process.stderr.write(`page error: ${error.stack || error.message}\n`));
   page.on('console', (message) => process.stderr.write(`console: ${message.text()}\n`));
-  return {};
 }
 
 // Where a game pixel's centre is on the page.
@@ -68,61 +67,31 @@ function look() {
   return state;
 }
 
+// Each answers with an object (undefined is sent as {}).
 const commands = {
   launch,
-  async open({ url }) {
-    await page.goto(url, { waitUntil: 'load' });
-    return {};
-  },
-  async look() {
-    return page.evaluate(look);
-  },
-  async click({ x, y }) {
+  open: ({ url }) => page.goto(url, { waitUntil: 'load' }).then(() => {}),
+  look: () => page.evaluate(look),
+  click: async ({ x, y }) => {
     const p = await at(x, y);
     await page.mouse.move(p.x, p.y);
     await page.mouse.click(p.x, p.y);
-    return {};
   },
-  async tap({ x, y }) {
-    const p = await at(x, y);
-    await page.touchscreen.tap(p.x, p.y);
-    return {};
-  },
-  async tapPeek() {
-    await page.tap('#peek');
-    return {};
-  },
-  async playAgain() {
-    await Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#again')]);
-    return {};
-  },
+  tap: async ({ x, y }) => { const p = await at(x, y); await page.touchscreen.tap(p.x, p.y); },
+  tapPeek: () => page.tap('#peek'),
+  playAgain: () => Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#again')]),
   // As when the player switches to another tab.
-  async hide() {
-    await page.evaluate(() => {
-      Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
-      document.dispatchEvent(new Event('visibilitychange'));
-    });
-    return {};
-  },
-  async key({ name }) {
-    await page.keyboard.press(name);
-    return {};
-  },
-  async file({ path }) {
-    return page.evaluate((p) => {
-      try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
-    }, path);
-  },
+  hide: () => page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }),
+  key: ({ name }) => page.keyboard.press(name),
+  file: ({ path }) => page.evaluate((p) => {
+    try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
+  }, path),
   // Whether the browser's own menu is kept off the game.
-  async contextMenu() {
-    return page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
-      new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) }));
-  },
-  async close() {
-    if (browser) await browser.close();
-    browser = page = null;
-    return {};
-  },
+  contextMenu: () => page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
+    new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) })),
 };
 
 const lines = readline.createInterface({ input: process.stdin });
@@ -132,7 +101,8 @@ lines.on('line', (line) => {
     let answer;
     try {
       const command = JSON.parse(line);
-      answer = { ok: true, result: await commands[command.op](command) };
+      const result = await commands[command.op](command);
+      answer = { ok: true, result: result && !Array.isArray(result) ? result : {} };
     } catch (error) {
       answer = { ok: false, error: String(error && error.stack || error) };
     }

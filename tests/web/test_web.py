@@ -34,8 +34,6 @@ class CanvasScreen(Screen):
         self._rgba = rgba
 
     def pixel(self, x, y):
-        if not (0 <= x < self.width and 0 <= y < self.height):
-            raise IndexError(f"({x}, {y}) lies outside the canvas")
         at = 4 * (y * self.width + x)
         return tuple(self._rgba[at:at + 3])
 
@@ -161,17 +159,15 @@ class Browser:
                      "web build (ctest -L web in build-web sets them)")
 class WebTest(GameTest):
 
-    def serve(self, data):
-        folder = tempfile.mkdtemp(prefix="zandorel-web-site-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        site = Site(data, folder)
-        self.addCleanup(site.stop)
-        return site
-
-    def profile(self):
-        folder = tempfile.mkdtemp(prefix="zandorel-web-profile-")
+    def profile(self, prefix="zandorel-web-profile-"):
+        folder = tempfile.mkdtemp(prefix=prefix)
         self.addCleanup(shutil.rmtree, folder, True)
         return folder
+
+    def serve(self, data):
+        site = Site(data, self.profile("zandorel-web-site-"))
+        self.addCleanup(site.stop)
+        return site
 
     def browse(self, site, profile=None, **options):
         browser = Browser(profile or self.profile(), site.url, **options)
