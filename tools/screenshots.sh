@@ -6,9 +6,10 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 out="$root/docs/screenshots"
 
-bash tools/setup.sh
-cmake -S . -B build >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+. tools/common.sh
+bash tools/setup.sh test
+cmake --preset plain >/dev/null
+cmake --build --preset plain >/dev/null
 
 work=$(mktemp -d)
 xvfb_pid=""
