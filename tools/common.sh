@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell code the tools share; sourced, never run on its own:
 #   . "$(dirname "$0")/common.sh"
 tool=$(basename "$0" .sh)
@@ -37,6 +38,7 @@ with_fresh_lists() {
 # Wine as the tests and benchmarks run it: in a prefix of the build tree's own, quiet, and
 # without the Mono and Gecko installers or menu entries that a fresh prefix would otherwise
 # bring up. Debian's wine64 keeps its programs off the PATH.
+# shellcheck disable=SC2034 # wine and wineserver are for the caller
 wine_environment() {
     export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
     wine=/usr/lib/wine/wine64

@@ -8,6 +8,7 @@
 # Prints the folder SDL is installed into (include/, lib/, lib/pkgconfig/, bin/sdl-config).
 # Safe to run again: once built, nothing is fetched or built again.
 set -euo pipefail
+# shellcheck source=tools/common.sh
 . "$(dirname "$0")/common.sh"
 
 if [ $# -ne 1 ]; then

@@ -9,6 +9,7 @@
 # tests name build/sdl12-compat/lib); the game and the tests then load the layer instead of the
 # classic library. Safe to run again: it fetches nothing it already has.
 set -euo pipefail
+# shellcheck source=tools/common.sh
 . "$(dirname "$0")/common.sh"
 
 if [ $# -ne 1 ]; then

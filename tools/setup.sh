@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2034 # each need's list is read by its name
 # Installs what a task needs and this Debian machine lacks; safe to run again.
 #
 #   tools/setup.sh NEED...
@@ -41,7 +42,7 @@ declare -A takes=([package]=play [windows]=play [web]=play [bench]=play
     [test]="play package windows web")
 
 if [ $# -eq 0 ]; then
-    sed -n '2,/^set -e/{/^set -e/d;s/^# \{0,1\}//;p}' "$0" >&2
+    sed -n '3,/^set -e/{/^set -e/d;s/^# \{0,1\}//;p}' "$0" >&2
     exit 2
 fi
 needs=()
@@ -70,8 +71,9 @@ for need in "${needs[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "$tool: installing ${missing[*]}"
-    with_fresh_lists as_root env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Waiting for the lock: on a machine just started, apt's daily run may hold it a while.
+    with_fresh_lists as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends -o DPkg::Lock::Timeout=300 "${missing[@]}"
 fi
 
 # The Windows build compiles SDL 1.2 from the source package of the very archive this machine
