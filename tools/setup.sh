@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# shellcheck disable=SC2034 # each need's list is read by its name
+# shellcheck disable=SC2034 # each need's list is read by its name, need_<name>
 # Installs what a task needs and this Debian machine lacks; safe to run again.
 #
 #   tools/setup.sh NEED...
@@ -18,14 +18,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
 
-play=(g++ cmake make pkg-config libsdl1.2-dev libpng-dev)
-package=(dpkg-dev file)
+need_play=(g++ cmake make pkg-config libsdl1.2-dev libpng-dev)
+need_package=(dpkg-dev file)
 # dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry.
-windows=(g++-mingw-w64-x86-64 dpkg-dev python3)
+need_windows=(g++-mingw-w64-x86-64 dpkg-dev python3)
 # nodejs and npm bring in the browser driver for the web tests.
-web=(emscripten chromium nodejs npm)
-bench=(libbenchmark-dev valgrind)
-test=(
+need_web=(emscripten chromium nodejs npm)
+need_bench=(libbenchmark-dev valgrind)
+need_test=(
     python3 libgtest-dev libgmock-dev
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a
     # game that hangs, and Xlib for closing a window as a desktop would.
@@ -60,11 +60,11 @@ done
 
 missing=()
 for need in "${needs[@]}"; do
-    declare -n list=$need
-    for package in "${list[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" &&
-            [[ " ${missing[*]} " != *" $package "* ]]; then
-            missing+=("$package")
+    declare -n list=need_$need
+    for name in "${list[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" &&
+            [[ " ${missing[*]} " != *" $name "* ]]; then
+            missing+=("$name")
         fi
     done
     unset -n list
