@@ -1,10 +1,12 @@
 #include "Core.h"
 
+#include "Display.h"
 #include "Event.h"
 #include "EventManager.h"
 #include "GameState.h"
 #include "GameStateIntro.h"
 #include "GraphicsSystem.h"
+#include "PassLoop.h"
 #include "SceneManager.h"
 #include "StateManager.h"
 #include "TimerManager.h"
@@ -22,10 +24,16 @@ namespace {
 const char* const logFile = "debug.txt";
 const char* const imageDirectory = "./graphics/";
 
-// Reads the key symbol as a plain number: the media library's enum type cannot hold every value
-// a key event may carry, and loading such a value through the enum is undefined.
+// Reads the key symbol as a plain number: where the media library's key type is an enum, it
+// cannot hold every value a key event may carry, and loading such a value through the enum is
+// undefined. Some ports declare it a plain integer, which is read as it is.
+template <typename T, bool = std::is_enum_v<T>> struct Raw {
+    using type = std::underlying_type_t<T>;
+};
+template <typename T> struct Raw<T, false> { using type = T; };
+
 int keySymbol(const SDL_Event& input) {
-    std::underlying_type_t<SDLKey> raw;
+    Raw<decltype(input.key.keysym.sym)>::type raw;
     std::memcpy(&raw, &input.key.keysym.sym, sizeof raw);
     return static_cast<int>(raw);
 }
@@ -49,7 +57,7 @@ void Core::log(const std::string& message) {
 
 Core::Core() {
     { std::ofstream truncate(logFile, std::ios::trunc); }
-    GraphicsSystem::chooseVideoDefaults();
+    chooseVideoDefaults();
     SDL_Init(SDL_INIT_VIDEO);
     log("Core::Core() - SDL Initialized");
     graphicsSystem = new GraphicsSystem(256, 240, 16, false);
@@ -80,13 +88,7 @@ void Core::warnIfNoPictures() const {
     // Ends in the system's own separator: a backslash on Windows.
     const std::string looked = (here / "graphics" / "").string();
     std::cerr << "zandorel: no pictures: the folder " << looked << " does not exist.\n"
-#ifdef _WIN32
-              << "zandorel: start zandorel.exe in the folder that holds graphics and data;"
-              << " a shortcut must name that folder under \"Start in\"\n";
-#else
-              << "zandorel: start the game from the folder that holds graphics/ and data/;"
-              << " after a build that is the build folder: cd build && ./zandorel\n";
-#endif
+              << startFolderAdvice();
     log("Core::Core() - No Picture Folder: " + looked);
 }
 
@@ -99,10 +101,12 @@ Core::~Core() {
 
 void Core::run() {
     start();
-    while (running) {
-        pass();
-    }
-    finish();
+    runPasses(
+        [this] {
+            pass();
+            return running;
+        },
+        [this] { finish(); });
 }
 
 void Core::start() {

@@ -31,6 +31,10 @@ public:
     GameState& operator=(const GameState&) = delete;
 
 protected:
+    // Asks the engine to replace this screen with next (owned by the event from here on); the
+    // change happens when the event is delivered, never inside the caller.
+    static void changeTo(GameState* next);
+
     Core* core; // borrowed: the engine outlives every state
 };
 

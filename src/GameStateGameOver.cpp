@@ -58,7 +58,5 @@ void GameStateGameOver::onEvent(Event& event) {
         event.data[0].getLongVal() != continueId) {
         return;
     }
-    Event change(EVENT_CHANGE_STATE);
-    change.nextState = new GameStateIntro(core);
-    EventManager::getInstance()->postEvent(change);
+    changeTo(new GameStateIntro(core));
 }

@@ -64,7 +64,5 @@ void GameStateHighScores::onEvent(Event& event) {
         event.data[0].getLongVal() != continueId) {
         return;
     }
-    Event change(EVENT_CHANGE_STATE);
-    change.nextState = new GameStateIntro(core);
-    EventManager::getInstance()->postEvent(change);
+    changeTo(new GameStateIntro(core));
 }

@@ -64,15 +64,11 @@ void GameStateIntro::onEvent(Event& event) {
     }
     const long id = event.data[0].getLongVal();
     if (id == startId) {
-        Event change(EVENT_CHANGE_STATE);
-        change.nextState = new GameStateLevelTransition(core, 1, 0);
-        EventManager::getInstance()->postEvent(change);
+        changeTo(new GameStateLevelTransition(core, 1, 0));
     } else if (id == exitId) {
         Event quit(EVENT_QUIT);
         EventManager::getInstance()->postEvent(quit);
     } else if (id == highScoresId) {
-        Event change(EVENT_CHANGE_STATE);
-        change.nextState = new GameStateHighScores(core);
-        EventManager::getInstance()->postEvent(change);
+        changeTo(new GameStateHighScores(core));
     }
 }

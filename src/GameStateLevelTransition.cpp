@@ -112,11 +112,9 @@ void GameStateLevelTransition::onEvent(Event& event) {
         event.data[0].getLongVal() != continueId) {
         return;
     }
-    Event change(EVENT_CHANGE_STATE);
     if (levelExists(level)) {
-        change.nextState = new GameStatePlay(core, level, score);
+        changeTo(new GameStatePlay(core, level, score));
     } else {
-        change.nextState = new GameStateIntro(core);
+        changeTo(new GameStateIntro(core));
     }
-    EventManager::getInstance()->postEvent(change);
 }

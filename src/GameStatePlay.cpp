@@ -198,7 +198,5 @@ void GameStatePlay::showPopup() {
 
 void GameStatePlay::leaveFor(GameState* next) {
     leaving = true;
-    Event change(EVENT_CHANGE_STATE);
-    change.nextState = next;
-    EventManager::getInstance()->postEvent(change);
+    changeTo(next);
 }

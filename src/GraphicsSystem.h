@@ -48,9 +48,6 @@ public:
     GraphicsSystem(int resX, int resY, int bpp, bool fullScreen);
     ~GraphicsSystem();
 
-    // Sets the media library's video defaults the game relies on; call before it starts.
-    static void chooseVideoDefaults();
-
     bool isOpen() const { return screen != nullptr; }
     int getResX() const { return resX; }
     int getResY() const { return resY; }
@@ -83,9 +80,6 @@ public:
     GraphicsSystem& operator=(const GraphicsSystem&) = delete;
 
 private:
-    // False, with the reason on standard error and in the log, when the video driver that
-    // started shows no window and no display accepts a connection.
-    static bool openDisplay();
     const Font* findFont(int id) const;
     void blit(const Image* image, const Rect& src, const Rect& dst);
     static void loadInto(Image* image, const std::string& path);

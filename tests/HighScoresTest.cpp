@@ -1,15 +1,20 @@
+#include "FileReplace.h"
 #include "GameState.h"
 
 #include "TestSupport.h"
 
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -43,11 +48,6 @@ bool updateInChild(int score, bool ordinaryUser, void (*prepare)() = nullptr) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool updateAsOrdinaryUser(int score) {
-    std::filesystem::permissions("data", std::filesystem::perms::all);
-    return updateInChild(score, true);
-}
-
 // Everything in data/ but the table itself: a rewrite must leave no scratch file behind.
 std::vector<std::string> strayFiles() {
     std::vector<std::string> stray;
@@ -57,6 +57,32 @@ std::vector<std::string> strayFiles() {
         }
     }
     return stray;
+}
+
+// An access list letting user id write the file, in the form the kernel stores it, so that
+// no ACL tools are needed to make one.
+std::string aclLettingWrite(std::uint32_t id) {
+    std::string blob;
+    auto put = [&blob](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            blob += static_cast<char>((value >> (8 * i)) & 0xff);
+        }
+    };
+    put(2, 4); // version
+    const std::uint32_t entries[][3] = {
+        {0x01, 6, ~0u}, {0x02, 6, id}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
+    for (const auto& entry : entries) {
+        put(entry[0], 2);
+        put(entry[1], 2);
+        put(entry[2], 4);
+    }
+    return blob;
+}
+
+std::string attribute(const char* name) {
+    char value[256];
+    const ssize_t length = getxattr("data/highscores.txt", name, value, sizeof value);
+    return length < 0 ? "(none)" : std::string(value, static_cast<std::size_t>(length));
 }
 
 struct UpdateCase {
@@ -181,6 +207,20 @@ TEST_F(HighScoresTest, RewriteKeepsTheFileAsThePlayerSetItUp) {
              fs::permissions("data", fs::perms(0555));
          },
          true, [] { fs::permissions("data", fs::perms::all); }},
+        {"access list and attributes kept",
+         [] {
+             const std::string acl = aclLettingWrite(12345);
+             if (setxattr("data/highscores.txt", "system.posix_acl_access", acl.data(), acl.size(),
+                          0) != 0 ||
+                 setxattr("data/highscores.txt", "user.zandorel", "shared", 6, 0) != 0) {
+                 ADD_FAILURE() << "this file system keeps no access lists or attributes";
+             }
+         },
+         false,
+         [] {
+             EXPECT_EQ(attribute("system.posix_acl_access"), aclLettingWrite(12345));
+             EXPECT_EQ(attribute("user.zandorel"), "shared");
+         }},
         {"owner kept by root",
          [&] {
              if (chown("data/highscores.txt", nobody, nobody) != 0) {
@@ -221,16 +261,60 @@ TEST_F(HighScoresTest, RewriteKeepsTheFileAsThePlayerSetItUp) {
     }
 }
 
-TEST_F(HighScoresTest, ReadOnlyTableKeepsItsContent) {
-    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+// A table the player may not write keeps its content and stays the same file, even where the
+// folder would let a new one be put in its place; one with no permissions at all cannot even
+// be read, and still exists.
+TEST_F(HighScoresTest, TableThePlayerMayNotWriteKeepsItsContent) {
     namespace fs = std::filesystem;
-    fs::permissions("data/highscores.txt",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_TRUE(updateAsOrdinaryUser(45));
-    EXPECT_EQ(readFile("data/highscores.txt"), "50\n40\n30\n20\n10\n");
-    EXPECT_EQ(fs::status("data/highscores.txt").permissions(),
-              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = "50\n40\n30\n20\n10\n";
+    const uid_t nobody = 65534;
+    for (const fs::perms mode : {fs::perms(0444), fs::perms(0)}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        fs::remove("data/highscores.txt");
+        writeFile("data/highscores.txt", before);
+        // The player owns the folder and the table, and made the table so.
+        if (geteuid() == 0 && (chown("data", nobody, nobody) != 0 ||
+                               chown("data/highscores.txt", nobody, nobody) != 0)) {
+            ADD_FAILURE() << "chown";
+        }
+        fs::permissions("data/highscores.txt", mode);
+        struct stat old;
+        ASSERT_EQ(stat("data/highscores.txt", &old), 0);
+        EXPECT_TRUE(updateInChild(45, true));
+        struct stat now;
+        ASSERT_EQ(stat("data/highscores.txt", &now), 0);
+        EXPECT_EQ(now.st_ino, old.st_ino);
+        EXPECT_EQ(now.st_mode, old.st_mode);
+        fs::permissions("data/highscores.txt", fs::perms(0644));
+        EXPECT_EQ(readFile("data/highscores.txt"), before);
+        EXPECT_EQ(strayFiles(), std::vector<std::string>());
+    }
+}
+
+// Another game ending at the same moment holds the lock while it rewrites the table; this one
+// must read the table only after that, or the other's score is lost.
+TEST_F(HighScoresTest, GamesEndingAtOnceKeepBothScores) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    int locked[2];
+    ASSERT_EQ(pipe(locked), 0);
+    const pid_t other = fork();
+    if (other == 0) {
+        const FileLock lock("./data/highscores.txt");
+        const bool told = write(locked[1], "!", 1) == 1;
+        // Long enough for this test to read the old table, were it not waiting.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        _exit(told && replaceFile("./data/highscores.txt", "60\n50\n40\n30\n20\n") ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(locked[0], &byte, 1), 1);
+    EXPECT_TRUE(GameState::updateHighScores(45));
+    int status = 0;
+    ASSERT_EQ(waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile("data/highscores.txt"), "60\n50\n45\n40\n30\n");
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
+    close(locked[0]);
+    close(locked[1]);
 }
 
 TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {

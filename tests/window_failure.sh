@@ -53,6 +53,8 @@ check() {
         problem="it did not say why on standard error"
     elif ! grep -q "$logged" debug.txt; then
         problem="no line in debug.txt"
+    elif [ -n "${unwanted:-}" ] && grep -q "$unwanted" debug.txt; then
+        problem="it waited for a display it cannot draw on"
     fi
     if [ -n "$problem" ]; then
         echo "window_failure: $what: $problem" >&2
@@ -67,6 +69,14 @@ if [ -z "$runner" ]; then
     check "a video driver that does not exist" SDL_VIDEODRIVER=no-such-driver
     check "no display configured" -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER
     check "a display with no server" -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=":$free"
+    # Classic SDL has no Wayland driver: it says at once what will work instead of blaming
+    # the compositor after a wait. The layer over SDL2 has one, and gives the display its
+    # moment, as it would an X display.
+    if [ "${ZANDOREL_E2E_SDL:-}" != compat ]; then
+        said="^zandorel: there is no display .*: start it on an X display, such as the desktop's Xwayland"
+        unwanted="Trying Again"
+    fi
+    check "a Wayland display only" -u DISPLAY -u SDL_VIDEODRIVER WAYLAND_DISPLAY=zandorel-none
 else
     # Windows names no display, so the advice leaves DISPLAY out. Wine with no X server to
     # draw on is a Windows whose own video drivers cannot start.

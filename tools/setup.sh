@@ -32,8 +32,9 @@ need_test=(
     xvfb xdotool x11-apps imagemagick gdb libx11-6
     # SDL2, under the SDL 1.2 compatibility layer that tools/sdl12-compat.sh fetches.
     libsdl2-2.0-0
-    # What the install tests check the install and the package with.
-    desktop-file-utils appstream man-db lintian
+    # What the install tests check the install and the package with; gio starts the menu entry
+    # as a desktop would.
+    desktop-file-utils appstream man-db lintian libglib2.0-bin
     # The Windows build's tests play it under Wine.
     wine64
 )

@@ -11,6 +11,7 @@ import stat
 import struct
 import subprocess
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -193,8 +194,10 @@ class InstalledGameTest(GameTest):
         outside = Folder(self.make_folder())
         xserver = XServer(outside.path("xvfb.log"))
         self.addCleanup(xserver.stop)
+        # Where SDL 1.2 is the compatibility layer, the screens are read at their own size,
+        # as a player who set the scaling to 1 sees them.
         game = Game(outside, xserver, command=[launcher],
-                    env={"HOME": home, "XDG_DATA_HOME": None},
+                    env={"HOME": home, "XDG_DATA_HOME": None, "SDL12COMPAT_WINDOW_SCALING": "1"},
                     workdir=os.path.join(home, ".local", "share", "zandorel"))
         self.addCleanup(game.stop)
         return game
@@ -228,7 +231,8 @@ def place(folder, files):
 def install_prefix():
     if not os.path.isdir(BUILD_DIR):
         raise AssertionError(f"ZANDOREL_BUILD_DIR does not name the build folder: {BUILD_DIR!r}")
-    root = tempfile.mkdtemp(prefix="zandorel-prefix-")
+    # A space in the path, as in many a home folder: the menu entry must quote it.
+    root = tempfile.mkdtemp(prefix="zandorel prefix-")
     os.chmod(root, 0o755)
     prefix = os.path.join(root, "usr")
     restore = place(BUILD_DIR, STRAYS)
@@ -238,6 +242,24 @@ def install_prefix():
         restore()
     return root, prefix
 
+# The launcher's cases: (case, how, the player's links planted, what it says, exit status). A
+# first start from an "old" install makes the folder, then one from a "new" install elsewhere
+# with one more level: "pair" two at once, the second run to its end just before the first
+# renames a level link; "pid1" as process 1 of a PID namespace, so that its scratch name is
+# known; "full" on a file system with no inode left. "~" is the home, "{old}" the old data.
+LAUNCHER_CASES = (
+    ("the player chose the window scaling", "scaling", {}, "", 0),
+    ("the player's own links stay", "", {"graphics": "~", "data/level1.txt": "~/1",
+                                         "data/level13.tut": "~/13", "data/level1.tim": "/"},
+     "", 0),
+    ("two starts at once", "pair", {}, "", 0),
+    ("a link to a folder at the scratch name", "pid1",
+     {".new1": "{old}/graphics", "graphics.new1": "{old}/graphics"}, "", 0),
+    ("a full disk", "full", {}, r"cannot renew graphics( data/level\S+)+ in {folder}: "
+                                r"no space left; the game starts with what is there\n", 0),
+    ("a read-only folder", "readonly", {},
+     r"cannot write in {folder}: your scores could not be kept\n", 1),
+)
 
 def shipped(root):
     """The data set under root: the files in its graphics/ and data/."""
@@ -288,8 +310,18 @@ class InstallTest(InstalledGameTest):
                     at, source = (y * size + x) * 4, ((y // scale) * 32 + x // scale) * 4
                     if pixels[at:at + 4] != small[source:source + 4]:
                         self.fail(f"the {size} px icon differs from the 32 px one at ({x}, {y})")
-        checked(["desktop-file-validate",
-                 os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")])
+        entry = os.path.join(self.prefix, f"share/applications/{APP_ID}.desktop")
+        validated = checked(["desktop-file-validate", entry])
+        self.assertEqual(validated.stdout + validated.stderr, "")
+        # The menu starts the game though Debian's PATH holds the games folder of no prefix
+        # but /usr and /usr/local.
+        home = self.make_folder()
+        checked(["gio", "launch", entry], env={"HOME": home, "SDL_VIDEODRIVER": "no-such-driver",
+                                               "PATH": "/usr/bin:/bin:/usr/local/games:/usr/games"})
+        log, deadline = f"{home}/.local/share/zandorel/debug.txt", time.monotonic() + 20
+        while not os.path.exists(log) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(log), "the menu entry did not start the game")
         checked(["appstreamcli", "validate", "--no-net",
                  os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")])
         page = checked(["man", "--warnings", "-l",
@@ -396,6 +428,78 @@ class InstallTest(InstalledGameTest):
         self.assertEqual(os.listdir(os.path.dirname(folder)), ["zandorel"])
         self.assertEqual([n for n in os.listdir(player.path("data")) if ".new" in n], [])
 
+    def test_the_launcher_renews_only_its_own_links_and_plays_on_where_it_can(self):
+        user = {} if os.geteuid() else {"user": "nobody", "group": "nogroup", "extra_groups": []}
+        old, new = (os.path.join(self.make_folder(), "usr") for _ in range(2))
+        for prefix in (old, new):
+            # Levels 1 and 10 to 12, and a game that says where it started and how scaled.
+            shutil.copytree(self.prefix, prefix, symlinks=True)
+            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9]*.*"):
+                os.remove(name)
+            with open(f"{prefix}/lib/games/zandorel/zandorel", "w") as game:
+                game.write('#!/bin/sh\nprintf "in %s at %s\\n" "$PWD" '
+                           '"$SDL12COMPAT_WINDOW_SCALING"')
+        shutil.copy(f"{new}/{SHARE}/data/level12.txt", f"{new}/{SHARE}/data/level13.txt")
+        hold = Folder(self.make_folder(0o777))
+        hold.write("mv", '#!/bin/sh\ncase "$*" in */data/level*) mkdir "$0.1" 2>/dev/null &&\n'
+                         '    { "$SECOND" >"$0.out" 2>"$0.err"; echo $? >"$0.code"; }; esac\n'
+                         'exec /bin/mv "$@"\n')
+        os.chmod(hold.path("mv"), 0o755)
+
+        for case, how, plant, said, code in LAUNCHER_CASES:
+            with self.subTest(case):
+                top, wrap = self.make_folder(), []
+                if how == "pid1":  # an ordinary user needs a user namespace for one
+                    wrap = ["unshare", "--pid", "--fork", "setpriv", "--reuid=nobody",
+                            "--regid=nogroup", "--clear-groups", "--"] if user else \
+                        ["unshare", "--user", "--map-root-user", "--pid", "--fork", "--"]
+                if wrap and run(wrap + ["true"]).returncode or how == "full" and run(
+                        ["mount", "-t", "tmpfs", "-o", "nr_inodes=80", "none", top]).returncode:
+                    self.skipTest("no namespace or file system of its own to be had")
+                if how == "full":
+                    self.addCleanup(run, ["umount", top])
+                home = os.path.join(top, "a player\\n\\c")  # escapes to echo under dash
+                os.mkdir(home)
+                if user:
+                    shutil.chown(home, "nobody")
+                env = dict(player_env(home), SDL12COMPAT_WINDOW_SCALING="1") \
+                    if how == "scaling" else player_env(home)
+                self.assertEqual(run([f"{old}/games/zandorel"], env=env, **user).stderr, "")
+                folder = f"{home}/.local/share/zandorel"
+                fill = lambda target: target.replace("~", home).replace("{old}", f"{old}/{SHARE}")
+                for name, target in plant.items():
+                    if os.path.lexists(f"{folder}/{name}"):
+                        os.remove(f"{folder}/{name}")
+                    os.symlink(fill(target), f"{folder}/{name}")
+                for path in (folder, f"{folder}/data") if how == "readonly" else ():
+                    os.chmod(path, 0o555)
+                    self.addCleanup(os.chmod, path, 0o755)
+                if how == "full":
+                    run(["sh", "-c", 'i=0; while : >"$i"; do i=$((i+1)); done'], cwd=top)
+
+                if how == "pair":
+                    env.update(PATH=f"{hold.folder}:{env['PATH']}", SECOND=f"{new}/games/zandorel")
+                started = run(wrap + [f"{new}/games/zandorel"], env=env, **({} if wrap else user))
+                results = [(started.returncode, started.stdout, started.stderr)]
+                if how == "pair":
+                    results.append([hold.read(f"mv.{name}") for name in ("code", "out", "err")])
+                said = said and "zandorel: " + said.replace("{folder}", re.escape(folder))
+                scaling = env.get("SDL12COMPAT_WINDOW_SCALING", 2)
+                for returncode, out, err in results:
+                    self.assertEqual((int(returncode), out),
+                                     (code, f"in {folder} at {scaling}\n" if code == 0 else ""))
+                    self.assertRegex(err, f"\\A{said}\\Z")
+                share = f"{new if code == 0 and how != 'full' else old}/{SHARE}"
+                expected = {"data": None, "data/highscores.txt": None,
+                            "graphics": f"{share}/graphics"}
+                expected.update({f"data/{n}": f"{share}/data/{n}"
+                                 for n in os.listdir(f"{share}/data") if n.startswith("level")})
+                expected.update({n: fill(t) for n, t in plant.items() if n != ".new1"})
+                names = os.listdir(folder) + ["data/" + n for n in os.listdir(f"{folder}/data")]
+                self.assertEqual({n: os.readlink(f"{folder}/{n}")
+                                  if os.path.islink(f"{folder}/{n}") else None for n in names},
+                                 expected)
+
     def test_a_game_from_a_fresh_home_lands_in_that_homes_table(self):
         before = tree(self.prefix)
         screens = RealScreens(self.share)
@@ -489,6 +593,9 @@ class PackageTest(InstalledGameTest):
         described = checked(["file", "-b", os.path.join(root, "usr/lib/games/zandorel/zandorel")])
         self.assertIn("stripped", described.stdout)
         self.assertNotIn("not stripped", described.stdout)
+        # The menu entry names the launcher where the package puts it.
+        with open(os.path.join(root, f"usr/share/applications/{APP_ID}.desktop")) as file:
+            self.assertIn("\nExec=/usr/games/zandorel\nTryExec=/usr/games/zandorel\n", file.read())
 
     def test_unpacked_anywhere_the_launcher_starts_the_game(self):
         root = self.make_folder()

@@ -1,0 +1,110 @@
+// Linux and the browser's file system.
+#include "FileReplace.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// Extended attributes say what the mode cannot: an access list that lets another player write
+// the table, a label. A new file without them would quietly shut that player out, so they go
+// along, or the table is not replaced at all.
+bool copyAttributes(const std::string& from, int fd) {
+    const ssize_t size = listxattr(from.c_str(), nullptr, 0);
+    if (size < 0) {
+        return errno == ENOTSUP || errno == ENOSYS;
+    }
+    std::vector<char> names(static_cast<std::size_t>(size));
+    const ssize_t listed = listxattr(from.c_str(), names.data(), names.size());
+    if (listed < 0) {
+        return false;
+    }
+    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
+        const char* name = &names[at];
+        const ssize_t length = getxattr(from.c_str(), name, nullptr, 0);
+        std::vector<char> value(static_cast<std::size_t>(length > 0 ? length : 0));
+        if (length < 0 || getxattr(from.c_str(), name, value.data(), value.size()) != length ||
+            fsetxattr(fd, name, value.data(), value.size(), 0) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace replace_detail {
+
+std::string fileToChange(const std::string& path) {
+    struct stat link;
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return path;
+    }
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return std::string();
+    }
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+// A first table gets the mode any new file would get; a table that exists keeps its mode, its
+// extended attributes and, where the player may give it away, its owner and group.
+bool keepIdentity(int fd, const std::string& target) {
+    struct stat old;
+    if (stat(target.c_str(), &old) != 0) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(fd, 0666 & ~mask) == 0;
+    }
+    if (fchmod(fd, old.st_mode & 07777) != 0) {
+        return false;
+    }
+    const bool owned = (old.st_uid == geteuid() && old.st_gid == getegid()) ||
+                       fchown(fd, old.st_uid, old.st_gid) == 0;
+    return owned && copyAttributes(target, fd);
+}
+
+bool flushToDisk(int fd) {
+    return fsync(fd) == 0;
+}
+
+bool moveOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// The folder is locked rather than the file: the file itself is replaced by every rewrite, and a
+// lock file of its own would be one more file left in the player's folder.
+std::intptr_t tryLock(const std::string& target) {
+    const int fd = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return noLock;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        return fd;
+    }
+    const bool held = errno == EWOULDBLOCK || errno == EINTR;
+    close(fd);
+    return held ? -1 : noLock;
+}
+
+void unlock(std::intptr_t handle) {
+    close(static_cast<int>(handle));
+}
+
+} // namespace replace_detail

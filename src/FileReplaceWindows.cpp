@@ -1,0 +1,56 @@
+// Windows: no links to follow (they are rare there and take special rights to make), and no
+// mode or owner to set by hand, since ReplaceFile keeps the old file's access list.
+#include "FileReplace.h"
+
+#include <io.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace replace_detail {
+
+std::string fileToChange(const std::string& path) {
+    return path;
+}
+
+bool keepIdentity(int, const std::string&) {
+    return true;
+}
+
+bool flushToDisk(int fd) {
+    return _commit(fd) == 0;
+}
+
+// std::rename will not replace a file that exists on Windows. ReplaceFile does, and gives the
+// new file the old one's access list; MoveFileEx puts a first table in place, or finishes a
+// replacement that took the old file away but could not move the new one in.
+bool moveOver(const std::string& from, const std::string& to) {
+    return ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) ||
+           MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// A hidden file beside the target, opened for no one else to share and gone when its holder
+// closes it (or dies): the next game's open fails with a sharing violation until then.
+std::intptr_t tryLock(const std::string& target) {
+    const std::string lock = target + ".lock";
+    const HANDLE file =
+        CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        return reinterpret_cast<std::intptr_t>(file);
+    }
+    const DWORD error = GetLastError();
+    // A lock file that its last holder has just closed refuses access until it is gone.
+    const bool held = error == ERROR_SHARING_VIOLATION ||
+                      (error == ERROR_ACCESS_DENIED &&
+                       GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return held ? -1 : noLock;
+}
+
+void unlock(std::intptr_t handle) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+} // namespace replace_detail
