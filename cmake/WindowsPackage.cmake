@@ -1,5 +1,5 @@
 # The zip a Windows player unpacks and plays from: zandorel.exe, graphics/, data/ with the
-# shipped high-score table, and README.txt, in one folder named after the zip.
+# shipped high-score table, README.txt and LICENSE.txt, in one folder named after the zip.
 #   cmake --build build-windows --target windows_zip     (tools/windows.sh does it all)
 set(ZANDOREL_PACKAGE_NAME "zandorel-${PROJECT_VERSION}-windows-x86_64")
 set(ZANDOREL_PACKAGE_ZIP "${CMAKE_BINARY_DIR}/${ZANDOREL_PACKAGE_NAME}.zip")
@@ -7,10 +7,11 @@ set(ZANDOREL_PACKAGE_ZIP "${CMAKE_BINARY_DIR}/${ZANDOREL_PACKAGE_NAME}.zip")
 # Notepad before Windows 10 shows a text with bare line feeds as one long line.
 configure_file("${PROJECT_SOURCE_DIR}/docs/windows/README.txt" "${CMAKE_BINARY_DIR}/README.txt"
     @ONLY NEWLINE_STYLE CRLF)
+configure_file("${PROJECT_SOURCE_DIR}/LICENSE" "${CMAKE_BINARY_DIR}/LICENSE.txt"
+    @ONLY NEWLINE_STYLE CRLF)
 
-# Packed afresh by every build, in well under a second: what goes in is a set of files (a
-# picture, a level, the shipped table) that may come and go, which no list of dependencies
-# written here would follow.
+# Packed afresh by every build, in well under a second, rather than following the time stamp of
+# each file that goes in (cmake/WindowsZip.cmake).
 add_custom_target(windows_zip ALL
     COMMAND "${CMAKE_COMMAND}"
         -D "NAME=${ZANDOREL_PACKAGE_NAME}"

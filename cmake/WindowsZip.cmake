@@ -1,24 +1,24 @@
-# Packs the Windows zip (see WindowsPackage.cmake), run with cmake -P. Takes NAME, BUILD,
-# SOURCE and EXECUTABLE. Only the files a player needs go in: the build folder's data/ may
-# hold a high-score table left by someone playing there, so the table packed is the shipped
-# one from the sources.
+# Packs the Windows zip (see WindowsPackage.cmake), run with cmake -P. Takes NAME, BUILD (the
+# build folder: its graphics/, data/, README.txt and LICENSE.txt), SOURCE and EXECUTABLE. What goes in is the
+# data set cmake/DataSet.cmake names, taken by name: an editor's backup or a stale level in the
+# build folder's data/ stays out, and so does a high-score table left by someone playing there,
+# since the table packed is the shipped one from the sources.
+include("${SOURCE}/cmake/DataSet.cmake")
 set(stage "${BUILD}/package")
 set(top "${stage}/${NAME}")
 file(REMOVE_RECURSE "${stage}")
-file(MAKE_DIRECTORY "${top}/graphics" "${top}/data")
 
-file(COPY "${EXECUTABLE}" DESTINATION "${top}")
-file(COPY "${BUILD}/README.txt" DESTINATION "${top}")
-file(GLOB pictures "${BUILD}/graphics/*.bmp")
-file(GLOB levels "${BUILD}/data/level*")
-if(NOT pictures OR NOT levels)
-    message(FATAL_ERROR "no pictures or levels in ${BUILD}: build the zandorel_data target first")
-endif()
+list(TRANSFORM ZANDOREL_PICTURES PREPEND "${BUILD}/graphics/" OUTPUT_VARIABLE pictures)
+list(TRANSFORM pictures APPEND ".bmp")
+list(TRANSFORM ZANDOREL_LEVELS PREPEND "${BUILD}/data/" OUTPUT_VARIABLE levels)
+foreach(file IN LISTS pictures levels)
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "no ${file}: build the zandorel_data target first")
+    endif()
+endforeach()
+file(COPY "${EXECUTABLE}" "${BUILD}/README.txt" "${BUILD}/LICENSE.txt" DESTINATION "${top}")
 file(COPY ${pictures} DESTINATION "${top}/graphics")
-file(COPY ${levels} DESTINATION "${top}/data")
-if(EXISTS "${SOURCE}/data/highscores.txt")
-    file(COPY "${SOURCE}/data/highscores.txt" DESTINATION "${top}/data")
-endif()
+file(COPY ${levels} "${SOURCE}/data/${ZANDOREL_FIRST_TABLE}" DESTINATION "${top}/data")
 
 file(REMOVE "${BUILD}/${NAME}.zip")
 execute_process(

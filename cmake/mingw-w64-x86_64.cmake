@@ -1,7 +1,6 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 compilers:
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DZANDOREL_SDL_PREFIX="$(bash tools/sdl-windows.sh build-windows/sdl)"
-# tools/windows.sh does all of it and packs the zip.
+# Cross build for 64-bit Windows with Debian's mingw-w64 compilers, once SDL is built for it
+# (bash tools/sdl-windows.sh build-windows/sdl):
+#   cmake --preset windows        (CMakePresets.json; tools/windows.sh does all of it)
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZANDOREL_MINGW_HOST x86_64-w64-mingw32)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Benchmarks: a Release build with the benchmark program in build-bench, run headless from that
-# folder (it holds the generated graphics/ and data/).
+# Benchmarks: a Release build with the benchmark program in build-bench (CMakePresets.json's
+# bench tree), run headless from that folder (it holds the generated graphics/ and data/).
 #
 #   tools/bench.sh [benchmark options]   timings, each game figure beside its bare
 #                                        media-library twin; nine repetitions, medians
@@ -10,16 +10,12 @@
 #                                        input-play input-title startup (all by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-if [ "${1:-}" = callgrind ] && ! command -v valgrind >/dev/null; then
-    echo "bench.sh: instruction counts need valgrind (apt-get install valgrind)" >&2
-    exit 1
-fi
+. tools/common.sh
+bash tools/setup.sh bench
 folder=build-bench
 
-cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DZANDOREL_BENCHMARKS=ON -DBUILD_TESTING=OFF \
-    >/dev/null
-cmake --build "$folder" -j2 --target zandorel_benchmarks zandorel_profile zandorel_data >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target zandorel_benchmarks zandorel_profile zandorel_data >/dev/null
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 cd "$folder"
 

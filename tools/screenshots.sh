@@ -5,9 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash tools/setup.sh
-cmake -S . -B build >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+. tools/common.sh
+bash tools/setup.sh test
+cmake --preset plain >/dev/null
+cmake --build --preset plain >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

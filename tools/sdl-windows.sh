@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds SDL 1.2 for 64-bit Windows, as a static library with its start-up module (SDLmain),
 # from the source package of the archive this machine installs SDL from, Debian's patches
-# applied, with the mingw-w64 cross compiler. tools/setup.sh installs the compiler and adds the
-# source entry apt needs.
+# applied, with the mingw-w64 cross compiler. tools/setup.sh (the windows need) installs the
+# compiler and adds the source entry apt needs.
 #
 # Usage: tools/sdl-windows.sh FOLDER
 # Prints the folder SDL is installed into (include/, lib/, lib/pkgconfig/, bin/sdl-config).
 # Safe to run again: once built, nothing is fetched or built again.
 set -euo pipefail
+# shellcheck source=tools/common.sh
+. "$(dirname "$0")/common.sh"
 
 if [ $# -ne 1 ]; then
     echo "usage: $0 FOLDER" >&2
@@ -25,11 +27,7 @@ if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
     fetch() {
         (cd "$folder/source" && apt-get source -qq -o APT::Sandbox::User=root libsdl1.2) >&2
     }
-    if ! fetch; then
-        echo "sdl-windows: refreshing the package lists and trying again" >&2
-        apt-get update -qq >&2
-        fetch
-    fi
+    with_fresh_lists fetch
     tree=$(find "$folder/source" -mindepth 1 -maxdepth 1 -type d -name 'libsdl1.2-*' | head -n 1)
     if [ -z "$tree" ]; then
         echo "sdl-windows: apt-get source left no libsdl1.2 tree in $folder/source" >&2
@@ -43,7 +41,7 @@ if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
             --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl \
             >"$folder/configure.log" 2>&1 ||
             { tail -n 40 "$folder/configure.log" >&2; exit 1; }
-        make -j"$(nproc)" >"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
+        make -j"$jobs" >"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
         make install >>"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
     )
     if [ ! -e "$prefix/lib/libSDLmain.a" ]; then

@@ -2,12 +2,15 @@
 # Fetches Debian's SDL 1.2 compatibility layer over SDL2 (the SDL 1.2 that current
 # distributions ship) and unpacks it into a folder of the build tree, without installing it:
 # the installed classic SDL 1.2 stays what the game links against. SDL2 itself is installed
-# by tools/setup.sh.
+# by tools/setup.sh (the test need).
 #
 # Usage: tools/sdl12-compat.sh FOLDER
-# Prints the library folder to put in LD_LIBRARY_PATH; the game and the tests then load the
-# layer instead of the classic library. Safe to run again: it fetches nothing it already has.
+# Prints the library folder to put in LD_LIBRARY_PATH, FOLDER/lib (CMakePresets.json's compat
+# tests name build/sdl12-compat/lib); the game and the tests then load the layer instead of the
+# classic library. Safe to run again: it fetches nothing it already has.
 set -euo pipefail
+# shellcheck source=tools/common.sh
+. "$(dirname "$0")/common.sh"
 
 if [ $# -ne 1 ]; then
     echo "usage: $0 FOLDER" >&2
@@ -26,11 +29,7 @@ if [ ! -e "$libdir/libSDL-1.2.so.0" ]; then
     download() {
         (cd "$work" && apt-get download -qq -o APT::Sandbox::User=root "${packages[@]}") >&2
     }
-    if ! download; then
-        echo "sdl12-compat: refreshing the package lists and trying again" >&2
-        apt-get update -qq >&2
-        download
-    fi
+    with_fresh_lists download
     rm -rf "$folder/root"
     for deb in "$work"/*.deb; do
         dpkg-deb -x "$deb" "$folder/root"
@@ -40,4 +39,5 @@ if [ ! -e "$libdir/libSDL-1.2.so.0" ]; then
         exit 1
     fi
 fi
-echo "$libdir"
+ln -sfn "$libdir" "$folder/lib"
+echo "$folder/lib"

@@ -5,27 +5,21 @@
 # headless Chromium (label web). Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
-# packaged, which the library underneath and the sanitizers do not change.
+# packaged, which the library underneath and the sanitizers do not change. Each tree and its
+# tests are named in CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-
-jobs=$(nproc)
-if [ "$jobs" -gt 2 ]; then
-    jobs=2
-fi
+. tools/common.sh
+bash tools/setup.sh test
 export SDL_VIDEODRIVER=dummy
 
-# Usage: run_suite FOLDER [CMAKE OPTIONS...]; CTEST_OPTIONS holds extra options for ctest.
+# Usage: run_suite PRESET: configure, build and test one tree.
 run_suite() {
-    local folder=$1
-    shift
-    echo "== $folder: configure and build"
-    cmake -S . -B "$folder" "$@" >/dev/null
-    cmake --build "$folder" -j"$jobs"
-    echo "== $folder: tests"
-    # shellcheck disable=SC2086
-    ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120 ${CTEST_OPTIONS:-}
+    echo "== $1: configure and build"
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+    echo "== $1: tests"
+    ctest --preset "$1"
 }
 
 # Current distributions ship SDL 1.2 as a layer over SDL2, which differs from the classic
@@ -34,12 +28,11 @@ run_suite() {
 # Only the plain build: the sanitizers judge the game's own code, which is the same on either
 # library, while inside the layer they report SDL2's and D-Bus's allocations kept until exit.
 run_on_compat_layer() {
-    local folder=$1
-    echo "== $folder: tests again on the SDL 1.2 compatibility layer"
+    echo "== build: tests again on the SDL 1.2 compatibility layer"
     local libdir
-    libdir=$(bash tools/sdl12-compat.sh "$folder/sdl12-compat")
+    libdir=$(bash tools/sdl12-compat.sh build/sdl12-compat)
     local binary
-    for binary in "$folder/zandorel" "$folder/tests/CoreTest"; do
+    for binary in build/zandorel build/tests/CoreTest; do
         local loaded
         loaded=$(LD_LIBRARY_PATH="$libdir" ldd "$binary" | awk '/libSDL-1\.2/ {print $3}')
         case "$(readlink -f "$loaded")" in
@@ -50,37 +43,32 @@ run_on_compat_layer() {
             ;;
         esac
     done
-    LD_LIBRARY_PATH="$libdir" ZANDOREL_E2E_SDL=compat \
-        ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 120 -LE install
+    ctest --preset compat
 }
 
 # The Windows build, packed as it ships: the binary in the zip is the one played, under Wine,
 # by the same end-to-end tests, and the one that must report a window it cannot open. SDL for
 # Windows is built once and kept in the build tree, as is Wine's prefix.
 run_windows() {
-    local folder=$1
-    echo "== $folder: cross-build for Windows and pack"
-    bash tools/windows.sh "$folder"
-    echo "== $folder: tests under Wine"
-    ctest --test-dir "$folder" -j"$jobs" --output-on-failure --timeout 600
+    echo "== windows: cross-build and pack"
+    bash tools/windows.sh
+    echo "== windows: tests under Wine"
+    ctest --preset windows
 }
 
-# The web build, compiled to WebAssembly, played as a page in headless Chromium (label web). The
-# build's own script installs emscripten; the tests' set-up installs the browser and the
-# pinned puppeteer-core.
+# The web build, compiled to WebAssembly, played as a page in headless Chromium, with the
+# browser driver pinned in tests/web/.
 run_web() {
-    local folder=$1
-    echo "== $folder: WebAssembly build and site"
-    bash tools/web.sh "$folder" >/dev/null
+    echo "== web: WebAssembly build and site"
+    bash tools/web.sh >/dev/null
     bash tests/web/setup.sh
-    echo "== $folder: tests in the browser"
-    ctest --test-dir "$folder" --output-on-failure --timeout 600 -L web
+    echo "== web: tests in the browser"
+    ctest --preset web
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_on_compat_layer build
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    CTEST_OPTIONS="-LE install" run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DZANDOREL_SANITIZE=ON
-run_windows build-windows
-run_web build-web
+run_suite plain
+run_on_compat_layer
+run_suite sanitize
+run_windows
+run_web
 echo "== all tests passed"

@@ -9,11 +9,12 @@
 # With a revision, the game as built from it runs beside today's, in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/common.sh
 root=$PWD
-bash tools/setup.sh
+bash tools/setup.sh test
 starts=${1:-15}
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target zandorel zandorel_data >/dev/null
+cmake --preset plain >/dev/null
+cmake --build --preset plain --target zandorel zandorel_data >/dev/null
 compat=$(bash tools/sdl12-compat.sh build/sdl12-compat)
 
 scratch=$(mktemp -d)
@@ -23,7 +24,7 @@ if [ -n "${2:-}" ]; then
     git worktree add -q --detach "$scratch/source" "$2"
     cmake -S "$scratch/source" -B "$scratch/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DBUILD_TESTING=OFF >/dev/null
-    cmake --build "$scratch/build" -j2 --target zandorel >/dev/null
+    cmake --build "$scratch/build" --target zandorel >/dev/null
     binaries=("$2=$scratch/build/zandorel" "${binaries[@]}")
 fi
 
@@ -38,14 +39,12 @@ done
 
 # Wine: with its server stopped before each start (not timed), as on a player's first start
 # of a session once the prefix exists, and with the server still running from the start before.
-bash tools/windows.sh build-windows >/dev/null 2>"$scratch/windows.log" ||
+bash tools/windows.sh >/dev/null 2>"$scratch/windows.log" ||
     { cat "$scratch/windows.log" >&2; exit 1; }
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-prefix=$root/build-windows/wineprefix
+# Every start inherits Wine's environment from here.
+wine_environment "$root/build-windows/wineprefix"
 cp build-windows/zandorel.exe "$scratch/run/"
 cat >"$scratch/wine.sh" <<SCRIPT
-export WINEPREFIX='$prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 if [ "\$1" = stop ]; then
     '$wineserver' -k 2>/dev/null
     exec '$wineserver' -w
@@ -53,7 +52,7 @@ fi
 exec '$wine' ./zandorel.exe
 SCRIPT
 wine_harness() {
-    (cd "$root/tests/e2e" && ZANDOREL_E2E_RUNNER=$wine ZANDOREL_E2E_WINEPREFIX=$prefix \
+    (cd "$root/tests/e2e" && ZANDOREL_E2E_RUNNER=$wine ZANDOREL_E2E_WINEPREFIX=$WINEPREFIX \
         python3 -c "import harness; harness.$1()")
 }
 wine_harness prepare_wine_prefix

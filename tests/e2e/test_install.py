@@ -13,6 +13,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import zipfile
 
 from harness import CONTINUE, START, WAIT, Folder, Game, GameTest, XServer, logged_scores
 
@@ -21,6 +22,16 @@ CMAKE = os.environ.get("ZANDOREL_CMAKE", "cmake")
 CPACK = os.environ.get("ZANDOREL_CPACK", "cpack")
 APP_ID = "io.github.zandorel.Zandorel"
 SHARE = "share/games/zandorel"
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+# What a developer leaves in a build folder's data set beside what the build made: an editor's
+# backup of a level, a level since dropped from the game, a picture no longer drawn, their own
+# scores. None of it may ship. (The installing tests share the real build folder with the unit
+# tests, which read every level file there: its strays are named so that no reader takes them
+# for a level.)
+STRAYS = {"data/level1.txt~": "3 3 2\n", "data/level1.tut.orig": "old\n",
+          "graphics/mermaid-old.bmp": "BM", "data/highscores.txt": "99\n" * 5}
+STALE = {"data/level13.txt": "1 1 2\n0\n1\n", "data/level13.tim": "9\n"}
 
 # What the install lays out, relative to the prefix, and the mode of each.
 LAYOUT = {
@@ -195,6 +206,28 @@ class InstalledGameTest(GameTest):
         return game.wait_for("the title screen", screens.is_title)
 
 
+def place(folder, files):
+    """Writes files into folder, keeping what was there; returns a function that puts it back."""
+    kept = {}
+    for name, content in files.items():
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            with open(path, "rb") as file:
+                kept[path] = file.read()
+        with open(path, "w") as file:
+            file.write(content)
+
+    def restore():
+        for name in files:
+            path = os.path.join(folder, name)
+            if path in kept:
+                with open(path, "wb") as file:
+                    file.write(kept[path])
+            else:
+                os.remove(path)
+    return restore
+
+
 def install_prefix():
     if not os.path.isdir(BUILD_DIR):
         raise AssertionError(f"ZANDOREL_BUILD_DIR does not name the build folder: {BUILD_DIR!r}")
@@ -202,7 +235,11 @@ def install_prefix():
     root = tempfile.mkdtemp(prefix="zandorel prefix-")
     os.chmod(root, 0o755)
     prefix = os.path.join(root, "usr")
-    checked([CMAKE, "--install", BUILD_DIR, "--prefix", prefix])
+    restore = place(BUILD_DIR, STRAYS)
+    try:
+        checked([CMAKE, "--install", BUILD_DIR, "--prefix", prefix])
+    finally:
+        restore()
     return root, prefix
 
 # The launcher's cases: (case, how, the player's links planted, what it says, exit status). A
@@ -223,6 +260,13 @@ LAUNCHER_CASES = (
     ("a read-only folder", "readonly", {},
      r"cannot write in {folder}: your scores could not be kept\n", 1),
 )
+
+def shipped(root):
+    """The data set under root: the files in its graphics/ and data/."""
+    return {os.path.relpath(os.path.join(folder, name), root)
+            for part in ("graphics", "data")
+            for folder, _, names in os.walk(os.path.join(root, part)) for name in names}
+
 
 class InstallTest(InstalledGameTest):
     """cmake --install into a fresh prefix, then everything a player and a desktop see."""
@@ -287,6 +331,27 @@ class InstallTest(InstalledGameTest):
         text = re.sub(".\b", "", page.stdout)  # bold and underline are overstruck
         self.assertIn("XDG_DATA_HOME", text)
         self.assertNotIn("@", text, "a placeholder was left in the page")
+
+    def test_the_install_and_the_zip_ship_one_data_set_whatever_the_build_folder_holds(self):
+        installed = shipped(self.share)
+        self.assertIn("data/level12.tut", installed)
+        self.assertEqual(installed & set(STRAYS), {"data/highscores.txt"})
+        # The Windows zip, packed from a build folder holding the same data set, the same
+        # strays and a level left from an earlier version.
+        build = self.make_folder()
+        for part in ("graphics", "data"):
+            shutil.copytree(os.path.join(BUILD_DIR, part), os.path.join(build, part))
+        place(build, dict(STRAYS, **STALE, **{"README.txt": "", "LICENSE.txt": ""}))
+        checked([CMAKE, "-D", "NAME=zip", "-D", f"BUILD={build}", "-D", f"SOURCE={SOURCE}",
+                 "-D", f"EXECUTABLE={os.path.join(BUILD_DIR, 'zandorel')}",
+                 "-P", os.path.join(SOURCE, "cmake", "WindowsZip.cmake")])
+        with zipfile.ZipFile(os.path.join(build, "zip.zip")) as package:
+            packed = {n[len("zip/"):] for n in package.namelist() if not n.endswith("/")}
+            table = package.read("zip/data/highscores.txt").decode()
+        self.assertEqual(packed - shipped(self.share),
+                         {"zandorel", "README.txt", "LICENSE.txt"})
+        self.assertEqual(shipped(self.share) - packed, set())
+        self.assertEqual(table, "0\n" * 5)
 
     def test_launcher_refuses_what_it_cannot_do_and_leaves_nothing_behind(self):
         before = tree(self.prefix)

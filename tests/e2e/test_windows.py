@@ -31,7 +31,7 @@ class WindowsZipTest(GameTest):
                 for p in glob.glob(os.path.join(SOURCES, "data", "level*"))
                 + glob.glob(os.path.join(SOURCES, "data", "highscores.txt"))}
         self.assertEqual(names, {f"{name}/{n}" for n in
-                                 {"zandorel.exe", "README.txt"} | pictures | data})
+                                 {"zandorel.exe", "README.txt", "LICENSE.txt"} | pictures | data})
         top = os.path.join(folder, name)
         with open(os.path.join(top, "README.txt"), "rb") as readme:
             text = readme.read()

@@ -39,7 +39,7 @@ class XServer:
             os.close(reader)
             os.close(writer)
             self._log.close()
-            raise AssertionError("Xvfb is not installed: tools/setup.sh installs it") from None
+            raise AssertionError("Xvfb is not installed: tools/setup.sh test installs it") from None
         os.close(writer)
         number = b""
         deadline = time.monotonic() + WAIT
