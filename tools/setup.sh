@@ -63,6 +63,10 @@ missing=()
 for need in "${needs[@]}"; do
     declare -n list=need_$need
     for name in "${list[@]}"; do
+        # A Node.js from outside Debian brings its own npm, and cannot stand beside Debian's.
+        if [ "$name" = npm ] && command -v npm >/dev/null; then
+            continue
+        fi
         if ! dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" &&
             [[ " ${missing[*]} " != *" $name "* ]]; then
             missing+=("$name")

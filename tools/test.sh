@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows build under Wine. Unit tests run headless; the
+# UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in
+# headless Chromium (label web). Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change. Each tree and its
@@ -55,8 +56,19 @@ run_windows() {
     ctest --preset windows
 }
 
+# The web build, compiled to WebAssembly, played as a page in headless Chromium, with the
+# browser driver pinned in tests/web/.
+run_web() {
+    echo "== web: WebAssembly build and site"
+    bash tools/web.sh >/dev/null
+    bash tests/web/setup.sh
+    echo "== web: tests in the browser"
+    ctest --preset web
+}
+
 run_suite plain
 run_on_compat_layer
 run_suite sanitize
 run_windows
+run_web
 echo "== all tests passed"

@@ -1,0 +1,161 @@
+// The web build's figures (BENCHMARKS.md, "Web"): transfer size, first frame after a cold
+// load, frame rate and script time on the title and play screens, and the frames from a click
+// to the frame that shows it. Headless Chromium on this machine, the site served from
+// 127.0.0.1. Prints the figures; asserts nothing.
+//
+// Usage: node bench/web.js SITE_FOLDER     (tools/web-bench.sh builds the site and runs this)
+'use strict';
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
+
+const site = path.resolve(process.argv[2] || 'build-web/site');
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+
+function serve() {
+  const server = http.createServer((request, response) => {
+    const file = path.join(site, path.normalize(decodeURIComponent(request.url.split('?')[0])).replace(/^\/$/, '/index.html'));
+    fs.readFile(file, (error, body) => {
+      if (error) { response.writeHead(404); response.end(); return; }
+      response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+      response.end(body);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+function median(values) {
+  const sorted = values.slice().sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Animation frames, and the share of one core spent in script (the game's WebAssembly, its
+// JavaScript and the calls they make into the browser), from the sampling profiler: every
+// sample that is not idle, the browser's own work or garbage collection.
+async function steady(page, client, seconds) {
+  const frames0 = await page.evaluate(() => window.benchFrames);
+  await client.send('Profiler.start');
+  await sleep(seconds * 1000);
+  const { profile } = await client.send('Profiler.stop');
+  const frames1 = await page.evaluate(() => window.benchFrames);
+  const nodes = new Map(profile.nodes.map((node) => [node.id, node.callFrame.functionName]));
+  let script = 0;
+  profile.samples.forEach((id, i) => {
+    if (!['(idle)', '(program)', '(garbage collector)'].includes(nodes.get(id))) {
+      script += profile.timeDeltas[i] || 0;
+    }
+  });
+  const elapsed = (profile.endTime - profile.startTime) / 1e6;
+  return { fps: (frames1 - frames0) / elapsed, script: 100 * script / 1e6 / elapsed };
+}
+
+// A frame counter beside the game's own animation frames.
+function countFrames() {
+  window.benchFrames = 0;
+  const tick = () => { window.benchFrames++; requestAnimationFrame(tick); };
+  requestAnimationFrame(tick);
+}
+
+// Frames from a click's release to the first frame whose pixels around the click differ.
+// Armed before the click, so that a release cannot come before the listener.
+function armFramesToShow(x, y) {
+  window.benchShown = new Promise((resolve) => {
+    const canvas = document.getElementById('canvas');
+    const ctx = canvas.getContext('2d');
+    const around = () => Array.from(ctx.getImageData(x - 1, y - 1, 3, 3).data).join();
+    const seen = around();
+    canvas.addEventListener('mouseup', () => {
+      const released = window.benchFrames;
+      const check = () => {
+        if (around() !== seen) resolve(window.benchFrames - released);
+        else if (window.benchFrames - released > 30) resolve(-1);
+        else requestAnimationFrame(check);
+      };
+      requestAnimationFrame(check);
+    }, { once: true, capture: true });
+  });
+}
+
+async function main() {
+  const sizes = {};
+  let gzipped = 0;
+  for (const name of fs.readdirSync(site)) {
+    const body = fs.readFileSync(path.join(site, name));
+    const packed = zlib.gzipSync(body, { level: 9 }).length;
+    sizes[name] = { bytes: body.length, gzip: packed };
+    gzipped += packed;
+  }
+  console.log('transfer (gzip -9, every file of the site):', (gzipped / 1024).toFixed(1), 'KB');
+  for (const [name, size] of Object.entries(sizes)) {
+    console.log(`  ${name}: ${(size.bytes / 1024).toFixed(1)} KB, gzip ${(size.gzip / 1024).toFixed(1)} KB`);
+  }
+
+  const server = await serve();
+  const url = `http://127.0.0.1:${server.address().port}/`;
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zandorel-bench-'));
+  const browser = await puppeteer.launch({ executablePath: process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium',
+    headless: true, userDataDir: profile,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      `--user-data-dir=${profile}`] });
+  try {
+    const firsts = [];
+    for (let i = 0; i < 10; i++) {
+      // A context of its own: empty cache, empty storage.
+      const context = await browser.createBrowserContext();
+      const page = await context.newPage();
+      await page.setViewport({ width: 1024, height: 768 });
+      await page.goto(url);
+      await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
+      firsts.push(await page.evaluate(() => window.zandorelFirstFrame));
+      await context.close();
+    }
+    console.log('first frame after a cold load, median of 10:', median(firsts).toFixed(0), 'ms',
+      `(all: ${firsts.map((t) => t.toFixed(0)).join(' ')})`);
+
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    await page.setViewport({ width: 1024, height: 768 });
+    await page.goto(url);
+    await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
+    await page.evaluate(countFrames);
+    const client = await page.createCDPSession();
+    await client.send('Profiler.enable');
+    await client.send('Profiler.setSamplingInterval', { interval: 200 });
+    const title = await steady(page, client, 5);
+    console.log(`title screen: ${title.fps.toFixed(1)} frames/s, script ${title.script.toFixed(1)}% of one core`);
+
+    const box = await page.$eval('#canvas', (c) => { const r = c.getBoundingClientRect(); return { x: r.left, y: r.top, s: r.width / 256 }; });
+    const click = async (x, y) => {
+      await page.mouse.move(box.x + (x + 0.5) * box.s, box.y + (y + 0.5) * box.s);
+      await page.mouse.click(box.x + (x + 0.5) * box.s, box.y + (y + 0.5) * box.s);
+    };
+    await click(120, 134); // start
+    await sleep(500);
+    await click(174, 115); // continue
+    await sleep(2600); // the solution's preview
+    const play = await steady(page, client, 5);
+    console.log(`play screen: ${play.fps.toFixed(1)} frames/s, script ${play.script.toFixed(1)}% of one core`);
+
+    const delays = [];
+    for (let i = 0; i < 6; i++) {
+      await page.evaluate(armFramesToShow, 15, 34);
+      await click(15, 34); // tile (0, 0), whatever the tile size
+      delays.push(await page.evaluate(() => window.benchShown));
+      await sleep(200);
+    }
+    console.log('frames from a click to the frame that shows it:', delays.join(' '),
+      '(-1: not seen within 30 frames)');
+  } finally {
+    await browser.close();
+    server.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  }
+}
+
+main().catch((error) => { console.error(error); process.exit(1); });

@@ -1,0 +1,75 @@
+# The web build (emcmake): the game as zandorel.js and zandorel.wasm, and a static site in
+# ${CMAKE_BINARY_DIR}/site: our own page, the game, and the shipped pictures and levels packed
+# into zandorel.data (with zandorel-data.js, which loads it), plus a zip of that folder.
+include(${PROJECT_SOURCE_DIR}/cmake/DataSet.cmake)
+
+set(ZANDOREL_WEB_SOURCE ${PROJECT_SOURCE_DIR}/web)
+# Emscripten's own packer, the one its --preload-file uses; the web tests pack their small
+# data set with it too.
+set(ZANDOREL_WEB_PACKER ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py)
+
+target_link_options(zandorel PRIVATE
+    # BMP decoding at once, inside SDL_LoadBMP_RW, instead of through the browser's decoder
+    # later.
+    -sSTB_IMAGE=1
+    # ...which the library calls through Module, where an optimised build keeps only what is
+    # named here.
+    "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_stbi_load,_stbi_load_from_memory,_stbi_image_free"
+    # The data arrive in their own package (below), which needs the full file system.
+    -sFORCE_FILESYSTEM=1
+    -lidbfs.js
+    -sENVIRONMENT=web
+    "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/sdl12.js"
+    "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/page.js")
+set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS
+    ${ZANDOREL_WEB_SOURCE}/sdl12.js ${ZANDOREL_WEB_SOURCE}/page.js)
+# Debian's emcc runs its JavaScript tools on this machine's Node with the modules Debian
+# installs in /usr/share/nodejs; a Node from elsewhere does not look there ("Cannot find module
+# 'acorn'"). Set for the link, so that a plain cmake --build works too.
+if(EXISTS /usr/share/nodejs/acorn)
+    set_target_properties(zandorel PROPERTIES
+        CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs")
+endif()
+# emcc writes the .wasm beside the .js.
+set_target_properties(zandorel PROPERTIES SUFFIX ".js")
+
+set(site ${CMAKE_BINARY_DIR}/site)
+set(packed)
+set(package_args)
+foreach(name IN LISTS ZANDOREL_PICTURES)
+    list(APPEND packed ${CMAKE_BINARY_DIR}/graphics/${name}.bmp)
+    list(APPEND package_args --preload ${CMAKE_BINARY_DIR}/graphics/${name}.bmp@/graphics/${name}.bmp)
+endforeach()
+foreach(name IN LISTS ZANDOREL_LEVELS)
+    list(APPEND packed ${CMAKE_BINARY_DIR}/data/${name})
+    list(APPEND package_args --preload ${CMAKE_BINARY_DIR}/data/${name}@/data/${name})
+endforeach()
+# The first table from the sources: the build folder's may hold someone's game.
+list(APPEND packed ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE})
+list(APPEND package_args
+    --preload ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE}@/data/${ZANDOREL_FIRST_TABLE})
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_custom_command(
+    OUTPUT ${site}/zandorel.data ${site}/zandorel-data.js
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
+    COMMAND ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} ${site}/zandorel.data --no-node
+        --js-output=${site}/zandorel-data.js ${package_args}
+    DEPENDS ${packed} zandorel_data
+    COMMENT "Packing the pictures and levels for the web"
+    VERBATIM)
+
+set(ZANDOREL_WEB_ZIP ${CMAKE_BINARY_DIR}/zandorel-${PROJECT_VERSION}-web.zip)
+add_custom_command(
+    OUTPUT ${site}/index.html ${site}/zandorel.js ${site}/zandorel.wasm ${ZANDOREL_WEB_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html ${site}/index.html
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zandorel> ${site}/zandorel.js
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:zandorel>/zandorel.wasm ${site}/zandorel.wasm
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${ZANDOREL_WEB_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${ZANDOREL_WEB_ZIP} --format=zip
+        index.html zandorel.js zandorel.wasm zandorel.data zandorel-data.js
+    WORKING_DIRECTORY ${site}
+    DEPENDS zandorel ${ZANDOREL_WEB_SOURCE}/index.html ${site}/zandorel.data ${site}/zandorel-data.js
+    COMMENT "Writing the web site and its zip"
+    VERBATIM)
+add_custom_target(zandorel_site ALL DEPENDS ${site}/index.html ${ZANDOREL_WEB_ZIP})

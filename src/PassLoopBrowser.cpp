@@ -1,0 +1,50 @@
+// The browser drives the passes: a tab whose script never returns hangs, so each animation
+// frame runs passes and hands the tab back.
+#include "PassLoop.h"
+
+#include "SDL.h"
+
+#include <emscripten.h>
+
+#include <functional>
+
+extern "C" void zandorel_game_ended(); // web/page.js
+
+namespace {
+
+// One click is about five of the library's events and a pass takes one: a frame runs passes
+// while events wait, so that input is never more than a frame behind. Bounded, so that a
+// flood of events (a fast mouse) cannot hold the tab.
+constexpr int maxPassesPerFrame = 32;
+
+struct Loop {
+    std::function<bool()> pass;
+    std::function<void()> finish;
+};
+
+void frame(void* arg) {
+    Loop* loop = static_cast<Loop*>(arg);
+    bool running = true;
+    int passes = 0;
+    do {
+        running = loop->pass();
+        ++passes;
+    } while (running && passes < maxPassesPerFrame && SDL_PollEvent(nullptr) != 0);
+    if (running) {
+        return;
+    }
+    emscripten_cancel_main_loop();
+    loop->finish();
+    delete loop;
+    // What the desktop's main does after the loop; main's own tail never runs here.
+    SDL_Quit();
+    zandorel_game_ended();
+}
+
+} // namespace
+
+void runPasses(const std::function<bool()>& pass, const std::function<void()>& finish) {
+    // 0 frames a second: the browser's animation frame. The simulated endless loop leaves
+    // main here, as a real one would never come back from it.
+    emscripten_set_main_loop_arg(frame, new Loop{pass, finish}, 0, 1);
+}

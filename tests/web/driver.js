@@ -1,0 +1,114 @@
+// Drives one headless Chromium for the web tests: one JSON command a line on standard input,
+// one JSON answer a line on standard output. Game coordinates (0..255, 0..239) are turned
+// into page coordinates at whatever scale the page shows the canvas.
+'use strict';
+const puppeteer = require('puppeteer-core');
+const readline = require('readline');
+
+const CHROMIUM = process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium';
+
+let browser = null;
+let page = null;
+
+// Quiet, offline and root-proof: no sandbox (tests run as root), no GPU, no network of its
+// own, a profile of the test's choosing.
+function chromiumArgs(profile) {
+  return ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+    '--disable-dev-shm-usage', `--user-data-dir=${profile}`];
+}
+
+async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false }) {
+  browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
+    args: chromiumArgs(profile), userDataDir: profile, protocolTimeout: 30000 });
+  page = (await browser.pages())[0] || await browser.newPage();
+  await page.setViewport({ width, height, hasTouch: touch, isMobile: touch });
+  if (noStorage) {
+    // As in a window whose browser refuses the site any storage.
+    await page.evaluateOnNewDocument(() => {
+      IDBFactory.prototype.open = function() {
+        throw new DOMException('storage is blocked', 'SecurityError');
+      };
+    });
+  }
+  page.on('pageerror', (error) => process.stderr.write(`page error: ${error.stack || error.message}\n`));
+  page.on('console', (message) => process.stderr.write(`console: ${message.text()}\n`));
+}
+
+// Where a game pixel's centre is on the page.
+async function at(x, y) {
+  const box = await page.$eval('#canvas', (canvas) => {
+    const r = canvas.getBoundingClientRect();
+    return { left: r.left, top: r.top, width: r.width, height: r.height };
+  });
+  return { x: box.left + (x + 0.5) * box.width / 256, y: box.top + (y + 0.5) * box.height / 240 };
+}
+
+// The canvas as the player sees it, and what the page says around it.
+function look() {
+  const canvas = document.getElementById('canvas');
+  const shown = (id) => !document.getElementById(id).hidden;
+  const state = {
+    scale: canvas.getBoundingClientRect().width / 256,
+    game: shown('game'), status: shown('status'), ended: shown('ended'), note: shown('note'),
+    statusText: document.getElementById('status-text').textContent,
+    storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
+    rendering: getComputedStyle(canvas).imageRendering,
+    pixels: null,
+  };
+  if (state.game) {
+    const bytes = canvas.getContext('2d').getImageData(0, 0, 256, 240).data;
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) {
+      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    }
+    state.pixels = btoa(text);
+  }
+  return state;
+}
+
+// Each answers with an object (undefined is sent as {}).
+const commands = {
+  launch,
+  open: ({ url }) => page.goto(url, { waitUntil: 'load' }).then(() => {}),
+  look: () => page.evaluate(look),
+  click: async ({ x, y }) => {
+    const p = await at(x, y);
+    await page.mouse.move(p.x, p.y);
+    await page.mouse.click(p.x, p.y);
+  },
+  tap: async ({ x, y }) => { const p = await at(x, y); await page.touchscreen.tap(p.x, p.y); },
+  tapPeek: () => page.tap('#peek'),
+  playAgain: () => Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#again')]),
+  // As when the player switches to another tab.
+  hide: () => page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }),
+  key: ({ name }) => page.keyboard.press(name),
+  file: ({ path }) => page.evaluate((p) => {
+    try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
+  }, path),
+  // Whether the browser's own menu is kept off the game.
+  contextMenu: () => page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
+    new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) })),
+};
+
+const lines = readline.createInterface({ input: process.stdin });
+let queue = Promise.resolve();
+lines.on('line', (line) => {
+  queue = queue.then(async () => {
+    let answer;
+    try {
+      const command = JSON.parse(line);
+      const result = await commands[command.op](command);
+      answer = { ok: true, result: result && !Array.isArray(result) ? result : {} };
+    } catch (error) {
+      answer = { ok: false, error: String(error && error.stack || error) };
+    }
+    process.stdout.write(JSON.stringify(answer) + '\n');
+  });
+});
+lines.on('close', () => {
+  queue.then(async () => { if (browser) await browser.close(); process.exit(0); });
+});

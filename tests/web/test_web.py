@@ -1,0 +1,309 @@
+"""The web build in headless Chromium: the same roads as the X groups, on the small data set
+of the end-to-end tests packed into a site of its own, served on 127.0.0.1 and driven through
+tests/web/driver.js (puppeteer-core, from this folder's lock file)."""
+
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+
+from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa: E402
+                     GameTest, Screen, grid, logged_scores, play_labels, tile_centre)
+
+SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
+PACKER = os.environ.get("ZANDOREL_WEB_PACKER", "")
+HERE = os.path.dirname(os.path.abspath(__file__))
+TERMINATION = "Core::run() - Successful Game Termination"
+
+
+class CanvasScreen(Screen):
+    """The game's canvas read back from the page: 256 x 240 pixels of red, green, blue, alpha."""
+
+    def __init__(self, rgba):
+        self.width, self.height = 256, 240
+        self._rgba = rgba
+
+    def pixel(self, x, y):
+        at = 4 * (y * self.width + x)
+        return tuple(self._rgba[at:at + 3])
+
+
+class Site:
+    """The built page and game with a test's data set packed beside them, served on a free
+    port of 127.0.0.1 until stopped."""
+
+    def __init__(self, data, folder):
+        for name in ("index.html", "zandorel.js", "zandorel.wasm"):
+            shutil.copy(os.path.join(SITE, name), folder)
+        files = []
+        for sub in ("graphics", "data"):
+            for name in sorted(os.listdir(data.path(sub))):
+                files += ["--preload", f"{data.path(sub)}/{name}@/{sub}/{name}"]
+        subprocess.run([sys.executable, PACKER, os.path.join(folder, "zandorel.data"), "--no-node",
+                        "--js-output=" + os.path.join(folder, "zandorel-data.js")] + files,
+                       check=True, capture_output=True, timeout=120)
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
+                                  **{".wasm": "application/wasm"})
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(
+            ("127.0.0.1", 0), functools.partial(Handler, directory=folder))
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        self.url = f"http://127.0.0.1:{self.server.server_port}/"
+        self.folder = folder
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class Browser:
+    """One Chromium on one profile, showing the game's page. Offers what the X groups' Game
+    offers (screen, wait_for, click, key, log), so that their helpers play it the same way."""
+
+    def __init__(self, profile, url, **options):
+        self._err = tempfile.TemporaryFile()
+        self.driver = subprocess.Popen(["node", os.path.join(HERE, "driver.js")], cwd=HERE,
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       stderr=self._err, text=True)
+        self.last = {}
+        self._call("launch", profile=profile, **options)
+        self._call("open", url=url)
+
+    def _call(self, op, **args):
+        self.driver.stdin.write(json.dumps(dict(args, op=op)) + "\n")
+        self.driver.stdin.flush()
+        answer = json.loads(self.driver.stdout.readline() or '{"ok": false, "error": "no answer"}')
+        if not answer["ok"]:
+            raise AssertionError(f"{op} failed: {answer['error']}\n" + self.said())
+        return answer["result"]
+
+    def said(self):
+        self._err.seek(0)
+        return "browser and page said:\n" + self._err.read().decode(errors="replace")[-3000:]
+
+    def page(self):
+        """What the page shows: its messages, and the canvas as a screen (None while hidden)."""
+        state = self._call("look")
+        pixels = state.pop("pixels")
+        self.last = state
+        state["screen"] = CanvasScreen(base64.b64decode(pixels)) if pixels else None
+        return state
+
+    def screen(self):
+        return self.page()["screen"]
+
+    def wait_for_page(self, what, condition, timeout=None):
+        deadline = time.monotonic() + (WAIT if timeout is None else timeout)
+        while True:
+            state = self.page()
+            if condition(state):
+                return state
+            if time.monotonic() > deadline:
+                raise AssertionError(f"timed out waiting for {what}\n" + self.diagnose())
+            time.sleep(0.03)
+
+    def wait_for(self, what, condition, timeout=None):
+        return self.wait_for_page(
+            what, lambda s: s["screen"] is not None and condition(s["screen"]), timeout)["screen"]
+
+    def click(self, x, y):
+        self._call("click", x=x, y=y)
+
+    def tap(self, x, y):
+        self._call("tap", x=x, y=y)
+
+    def tap_peek(self):
+        self._call("tapPeek")
+
+    def key(self, name):
+        self._call("key", name=name)
+
+    def read(self, path):
+        return self._call("file", path=path)["text"]
+
+    def log(self):
+        return (self.read("/debug.txt") or "").splitlines()
+
+    def diagnose(self):
+        return "\n".join([f"page: {self.last}",
+                          "debug.txt (last lines):\n" + "\n".join(self.log()[-15:]), self.said()])
+
+    def stop(self):
+        if self.driver.poll() is None:
+            self.driver.stdin.close()  # the driver closes the browser and ends
+            try:
+                self.driver.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.driver.kill()
+                self.driver.wait()
+            self.driver.stdout.close()
+            self._err.close()
+
+
+@unittest.skipUnless(SITE and PACKER, "ZANDOREL_WEB_SITE and ZANDOREL_WEB_PACKER name the "
+                     "web build (ctest -L web in build-web sets them)")
+class WebTest(GameTest):
+
+    def profile(self, prefix="zandorel-web-profile-"):
+        folder = tempfile.mkdtemp(prefix=prefix)
+        self.addCleanup(shutil.rmtree, folder, True)
+        return folder
+
+    def serve(self, data):
+        site = Site(data, self.profile("zandorel-web-site-"))
+        self.addCleanup(site.stop)
+        return site
+
+    def browse(self, site, profile=None, **options):
+        browser = Browser(profile or self.profile(), site.url, **options)
+        self.addCleanup(browser.stop)
+        return browser
+
+    def assert_ended(self, browser):
+        state = browser.wait_for_page("the page to say the game has ended",
+                                      lambda s: s["ended"] and not s["game"])
+        self.assertEqual(browser.log()[-1], TERMINATION)
+        return state
+
+    def test_tutorial_a_level_solved_and_the_win_at_three_times_the_size(self):
+        data = self.make_data()
+        data.level(1, [[0, 1], [2, 0]], [[1, 1], [2, 2]], kinds=3, seconds=60,
+                   tutorial="SHORT AND SWEET")
+        data.high_scores(90, 80, 10, 5, 1)
+        browser = self.browse(self.serve(data), width=1024, height=768)
+        title = self.wait_for_title(browser)
+        # The colour key holds: no magenta anywhere (every button's first column is magenta).
+        self.assertNotIn(MAGENTA, {title.pixel(x, y) for x in range(256) for y in range(240)})
+        state = browser.page()
+        # Whole-number scale, crisp pixels, and the right button's menu kept off the game.
+        self.assertEqual((state["scale"], state["rendering"]), (3, "pixelated"))
+        self.assertTrue(browser._call("contextMenu")["blocked"])
+        browser.click(*START)
+        self.wait_for_text_box(browser, ["SHORT AND", "SWEET"])
+        browser.click(*CONTINUE)
+        play = self.wait_for_grid(browser, [[0, 1], [2, 0]], "level 1 after its preview")
+        # Each frame starts from black: the gap between tiles shows no earlier screen.
+        self.assertEqual(play.name(31, 39), "black")
+        # Every click at 3x lands on the tile it was aimed at.
+        self.solve_by_looking(browser, [[1, 1], [2, 2]],
+                              lambda s: s.name(2, 2) == "mermaid")
+        self.wait_for_text_box(browser, ["WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"])
+        score = logged_scores(browser)[-1]
+        self.assertEqual(browser.read("/data/highscores.txt"), f"90\n80\n{score}\n10\n5\n")
+        browser.click(*CONTINUE)
+        self.wait_for_title(browser)
+        browser.key("Escape")
+        self.assert_ended(browser)
+
+    def test_a_solve_then_a_loss_and_the_table_is_kept_when_the_browser_starts_again(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=2)
+        data.high_scores(90, 80, 10, 5, 1)
+        site = self.serve(data)
+        profile = self.profile()
+        browser = self.browse(site, profile)
+        self.wait_for_title(browser)
+        first = browser.page()["storage"]
+        self.assertTrue(first["persistent"], first)
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        browser.wait_for("level 1 after its preview",
+                         lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
+        browser.click(*tile_centre(0, 0))
+        self.wait_for_text_box(browser, ["WOW! YOU MADE", "IT TO LEVEL", "2!"])
+        score = logged_scores(browser)[-1]
+        browser.click(*CONTINUE)
+        self.wait_for_play(browser, 2)
+        browser.wait_for("the countdown to run out", lambda s: s.name(2, 2) == "mermaid")
+        self.wait_for_text_box(browser, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
+        # The game's own rewrite, through the link into the kept folder, byte for byte.
+        table = f"90\n80\n{score}\n10\n5\n"
+        self.assertEqual(browser.read("/scores/highscores.txt"), table)
+        saved = browser.wait_for_page("the new table to be flushed",
+                                      lambda s: s["storage"]["saved"] > first["saved"]
+                                      and not s["storage"]["saving"])["storage"]["saved"]
+        browser._call("hide")
+        browser.wait_for_page("a flush when the page is hidden",
+                              lambda s: s["storage"]["saved"] > saved and not s["storage"]["saving"])
+        browser.stop()
+
+        again = self.browse(site, profile)
+        self.wait_for_title(again)
+        again.click(*HIGH_SCORES)
+        screen = again.wait_for("the high-score screen",
+                                lambda s: s.text(130, 11, 11) == "HIGH SCORES")
+        self.assertEqual([screen.text(130, 30 + 11 * i, 6) for i in range(5)],
+                         ["90", "80", str(score), "10", "5"])
+        self.assertEqual(again.read("/data/highscores.txt"), table)
+        self.assertFalse(again.page()["note"])
+
+    def test_without_indexeddb_the_game_plays_and_the_page_says_so(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=2)
+        browser = self.browse(self.serve(data), noStorage=True)
+        self.wait_for_title(browser)
+        state = browser.page()
+        self.assertTrue(state["note"], "the page does not say the scores last this visit only")
+        self.assertFalse(state["storage"]["persistent"])
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        self.wait_for_play(browser, 1)
+        browser.wait_for("the countdown to run out", lambda s: s.name(2, 2) == "mermaid")
+        self.wait_for_text_box(browser, ["OH NO! YOU", "LOST!"])
+        # Without a shipped table the game starts from an empty one, as on the desktop.
+        self.assertEqual(browser.read("/data/highscores.txt"), "0\n0\n0\n0\n0\n")
+        browser.click(*CONTINUE)
+        self.wait_for_title(browser)
+        browser.click(*EXIT)
+        self.assert_ended(browser)
+        browser._call("playAgain")
+        self.wait_for_title(browser)
+
+    def test_a_tap_is_a_left_click_and_the_peek_control_is_the_right_one(self):
+        data = self.make_data()
+        data.level(1, [[0, 0, 0]], [[1, 0, 1]], kinds=2, seconds=60)
+        # A phone held upright: the game at its own size, with the peek control beside it.
+        browser = self.browse(self.serve(data), width=412, height=800, touch=True)
+        self.wait_for_title(browser)
+        self.assertEqual(browser.page()["scale"], 1)
+        browser.tap(*START)
+        browser.tap(*CONTINUE)
+        self.wait_for_grid(browser, [[0, 0, 0]], "level 1 after its preview")
+        # Taps far apart: each lands where it touches, not where the last one did.
+        browser.tap(*tile_centre(0, 2))
+        self.wait_for_grid(browser, [[0, 0, 1]], "the tapped tile")
+        browser.tap_peek()
+        self.wait_for_grid(browser, [[1, 0, 1]], "the solution after the peek control")
+        browser.tap_peek()
+        self.wait_for_grid(browser, [[0, 0, 1]], "the grid again")
+        browser.tap(*tile_centre(0, 0))
+        browser.wait_for("the win after the last tap",
+                         lambda s: s.name(2, 2) == "mermaid" and s.text_box()[0] == "WOW! YOU WIN!")
+
+    def test_a_page_that_cannot_load_the_game_says_so(self):
+        site = self.serve(self.make_data())
+        os.remove(os.path.join(site.folder, "zandorel.wasm"))
+        browser = self.browse(site)
+        state = browser.wait_for_page("a sentence instead of the game",
+                                      lambda s: s["status"] and "could not" in s["statusText"])
+        self.assertFalse(state["game"])
+
+
+if __name__ == "__main__":
+    unittest.main()

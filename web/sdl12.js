@@ -1,0 +1,131 @@
+// SDL 1.2 as the game and its documentation know it, where emscripten's SDL (library_sdl.js)
+// differs. Each function replaces emscripten's own of the same name; surfaces there are
+// canvases, so a colour key becomes transparent pixels and a blit is a drawImage.
+mergeInto(LibraryManager.library, {
+  // Emscripten has only the alpha variant. The canvas copy keeps the colour key's transparent
+  // pixels, as SDL 1.2 carries the key over to the converted surface.
+  SDL_DisplayFormat__deps: ['SDL_ConvertSurface'],
+  SDL_DisplayFormat: function(surf) {
+    return _SDL_ConvertSurface(surf);
+  },
+
+  // Emscripten ignores the key, so magenta would show. Done once per picture, here: pixels of
+  // the key colour become transparent (and opaque again when the key is switched off).
+  SDL_SetColorKey: function(surf, flag, key) {
+    var data = SDL.surfaces[surf];
+    if (!data) return -1;
+    if (data.width === 0 || data.height === 0) return 0;
+    // SDL_SRCCOLORKEY: 0x20000 in emscripten's SDL headers, which the game is compiled with;
+    // 0x1000 in SDL 1.2's own.
+    var on = (flag & (0x20000 | 0x1000)) !== 0;
+    var r = key & 0xff, g = (key >> 8) & 0xff, b = (key >> 16) & 0xff;
+    var image = data.ctx.getImageData(0, 0, data.width, data.height);
+    var px = image.data;
+    for (var i = 0; i < px.length; i += 4) {
+      if (on && px[i] === r && px[i + 1] === g && px[i + 2] === b) {
+        px[i + 3] = 0;
+      } else if (!on && px[i + 3] === 0) {
+        // The canvas forgets the colour of a transparent pixel; it was the key.
+        px[i] = r; px[i + 1] = g; px[i + 2] = b; px[i + 3] = 255;
+      }
+    }
+    data.ctx.putImageData(image, 0, 0);
+    return 0;
+  },
+
+  // SDL 1.2 takes only x and y of the destination; emscripten also clips by its w and h, so a
+  // destination of width 0 drew nothing. Source clipped to the picture, then to the target's
+  // clip rectangle; the rectangle drawn is written back, as SDL 1.2 does.
+  SDL_UpperBlit: function(src, srcrect, dst, dstrect) {
+    var s = SDL.surfaces[src], d = SDL.surfaces[dst];
+    if (!s || !d) return -1;
+    var r = srcrect ? SDL.loadRect(srcrect) : { x: 0, y: 0, w: s.width, h: s.height };
+    var at = dstrect ? SDL.loadRect(dstrect) : { x: 0, y: 0 };
+    var x = r.x, y = r.y, w = r.w, h = r.h, dx = at.x, dy = at.y;
+    if (x < 0) { w += x; dx -= x; x = 0; }
+    if (y < 0) { h += y; dy -= y; y = 0; }
+    w = Math.min(w, s.width - x);
+    h = Math.min(h, s.height - y);
+    var clip = d.clipRect || { x: 0, y: 0, w: d.width, h: d.height };
+    if (dx < clip.x) { w -= clip.x - dx; x += clip.x - dx; dx = clip.x; }
+    if (dy < clip.y) { h -= clip.y - dy; y += clip.y - dy; dy = clip.y; }
+    w = Math.min(w, clip.x + clip.w - dx);
+    h = Math.min(h, clip.y + clip.h - dy);
+    var drawn = w > 0 && h > 0;
+    if (dstrect) {
+      SDL.updateRect(dstrect, { x: dx, y: dy, w: drawn ? w : 0, h: drawn ? h : 0 });
+    }
+    if (!drawn) return 0;
+    var oldAlpha = d.ctx.globalAlpha;
+    d.ctx.globalAlpha = s.alpha / 255;
+    d.ctx.drawImage(s.canvas, x, y, w, h, dx, dy, w, h);
+    d.ctx.globalAlpha = oldAlpha;
+    if (dst != SDL.screen) {
+      // As emscripten's own blit: C code reads the pixels of surfaces other than the screen.
+      _SDL_LockSurface(dst);
+      d.locked--;
+    }
+    return 0;
+  },
+
+  // A fill sets the pixels to the colour, it does not paint over them: emscripten drew
+  // colour 0 as transparent over the last frame. The screen has no alpha channel in SDL 1.2.
+  SDL_FillRect: function(surf, rect, color) {
+    var d = SDL.surfaces[surf];
+    if (!d) return -1;
+    if (d.isFlagSet(0x00200000 /* SDL_HWPALETTE */)) {
+      color = d.colors32[color];
+    }
+    var whole = { x: 0, y: 0, w: d.width, h: d.height };
+    var r = rect ? SDL.intersectionOfRects(whole, SDL.loadRect(rect)) : whole;
+    if (d.clipRect) r = SDL.intersectionOfRects(d.clipRect, r);
+    if (rect) SDL.updateRect(rect, r);
+    if (r.w <= 0 || r.h <= 0) return 0;
+    if (surf == SDL.screen) color = color | 0xff000000;
+    d.ctx.clearRect(r.x, r.y, r.w, r.h);
+    d.ctx.fillStyle = SDL.translateColorToCSSRGBA(color);
+    d.ctx.fillRect(r.x, r.y, r.w, r.h);
+    return 0;
+  },
+
+  // Slot 0 stands for "no stream": emscripten's version gave it away when the last stream was
+  // freed, and the next open then returned 0, read as a failed open.
+  SDL_FreeRW: function(rwopsID) {
+    SDL.rwops[rwopsID] = null;
+    while (SDL.rwops.length > 1 && SDL.rwops[SDL.rwops.length - 1] === null) {
+      SDL.rwops.pop();
+    }
+  },
+
+  // The screen is the page's canvas, so the frame is already there; the page counts frames
+  // (its first one ends the loading line).
+  SDL_Flip: function(surf) {
+    SDL.flips = (SDL.flips || 0) + 1;
+    if (Module['onFlip']) Module['onFlip'](SDL.flips);
+    return 0;
+  },
+
+  // Ending video stops the input: the listeners SDL_Init and SDL_SetVideoMode put on the page
+  // go, so that after the game the page's keys and clicks are the page's again.
+  SDL_QuitSubSystem: function(flags) {
+    if (!(flags & 0x20 /* SDL_INIT_VIDEO */)) return;
+    var keys = Module['keyboardListeningElement'] || document;
+    ['keydown', 'keyup', 'keypress'].forEach(function(type) {
+      keys.removeEventListener(type, SDL.receiveEvent);
+    });
+    window.removeEventListener('focus', SDL.receiveEvent);
+    window.removeEventListener('blur', SDL.receiveEvent);
+    window.removeEventListener('unload', SDL.receiveEvent);
+    document.removeEventListener('visibilitychange', SDL.receiveEvent);
+    ['touchstart', 'touchend', 'touchmove', 'mousedown', 'mouseup', 'mousemove', 'DOMMouseScroll',
+     'mousewheel', 'wheel', 'mouseout'].forEach(function(type) {
+      Module['canvas'].removeEventListener(type, SDL.receiveEvent, true);
+    });
+    SDL.events = [];
+  },
+
+  SDL_Quit__deps: ['SDL_QuitSubSystem'],
+  SDL_Quit: function() {
+    _SDL_QuitSubSystem(0xffff);
+  },
+});
