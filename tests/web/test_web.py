@@ -18,7 +18,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
 from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa: E402
-                     GameTest, Screen, grid, logged_scores, play_labels, tile_centre)
+                     GameTest, Screen, grid, logged_scores, tile_centre)
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
 PACKER = os.environ.get("ZANDOREL_WEB_PACKER", "")
@@ -221,12 +221,7 @@ class WebTest(GameTest):
         self.wait_for_title(browser)
         first = browser.page()["storage"]
         self.assertTrue(first["persistent"], first)
-        browser.click(*START)
-        browser.click(*CONTINUE)
-        browser.wait_for("level 1 after its preview",
-                         lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
-        browser.click(*tile_centre(0, 0))
-        self.wait_for_text_box(browser, ["WOW! YOU MADE", "IT TO LEVEL", "2!"])
+        self.solve_one_tile_level_one(browser)
         score = logged_scores(browser)[-1]
         browser.click(*CONTINUE)
         self.wait_for_play(browser, 2)

@@ -12,7 +12,7 @@ from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED
                      UNDER_WINE, WAIT, WINE_ENV, WINE_INPUT_PAUSE, WINE_PREFIX, _die_with_parent,
                      _stop)
 from .diagnostics import backtrace, describe_machine, describe_threads
-from .pictures import HEIGHT, START, WIDTH, DataSet, Screen, grid, play_labels, tile_centre
+from .pictures import CONTINUE, HEIGHT, START, WIDTH, DataSet, Screen, grid, play_labels, tile_centre
 from .wine import prepare_wine_prefix, stop_wine_server
 from .xserver import XServer, close_window, xdotool
 
@@ -406,6 +406,16 @@ class GameTest(unittest.TestCase):
             game.wait_for(f"tile ({r}, {c}) to change or the level to end",
                           lambda s: done(s) or grid(s, rows, cols)[r][c] != shown[r][c])
         self.fail(f"{clicks} clicks did not solve {solution}\n" + game.diagnose())
+
+    def solve_one_tile_level_one(self, game):
+        """From the title screen through a level 1 of one tile, [[0]] to [[1]], to the message
+        that leads to level 2."""
+        game.click(*START)
+        game.click(*CONTINUE)
+        game.wait_for("level 1 after its preview",
+                      lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
+        game.click(*tile_centre(0, 0))
+        self.wait_for_text_box(game, ["WOW! YOU MADE", "IT TO LEVEL", "2!"])
 
     def wait_for_play(self, game, level):
         return game.wait_for(f"the play screen of level {level}",
