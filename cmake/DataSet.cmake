@@ -28,6 +28,16 @@ foreach(level RANGE 1 12)
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
 endforeach()
 
+# The shipped pictures and levels as a build writes them into folder (its graphics/*.bmp and
+# data/), in the variables named pictures and levels, for whatever packs or installs them.
+function(zandorel_built_data_set folder pictures levels)
+    list(TRANSFORM ZANDOREL_PICTURES PREPEND "${folder}/graphics/" OUTPUT_VARIABLE drawn)
+    list(TRANSFORM drawn APPEND ".bmp")
+    list(TRANSFORM ZANDOREL_LEVELS PREPEND "${folder}/data/" OUTPUT_VARIABLE copied)
+    set(${pictures} ${drawn} PARENT_SCOPE)
+    set(${levels} ${copied} PARENT_SCOPE)
+endfunction()
+
 # The table a player starts from; the build never writes it into a build folder, where it
 # belongs to whoever plays there.
 set(ZANDOREL_FIRST_TABLE highscores.txt)

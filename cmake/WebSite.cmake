@@ -1,8 +1,6 @@
 # The web build (emcmake): the game as zandorel.js and zandorel.wasm, and a static site in
 # ${CMAKE_BINARY_DIR}/site: our own page, the game, and the shipped pictures and levels packed
 # into zandorel.data (with zandorel-data.js, which loads it), plus a zip of that folder.
-include(${PROJECT_SOURCE_DIR}/cmake/DataSet.cmake)
-
 set(ZANDOREL_WEB_SOURCE ${PROJECT_SOURCE_DIR}/web)
 # Emscripten's own packer, the one its --preload-file uses; the web tests pack their small
 # data set with it too.
@@ -34,20 +32,17 @@ endif()
 set_target_properties(zandorel PROPERTIES SUFFIX ".js")
 
 set(site ${CMAKE_BINARY_DIR}/site)
-set(packed)
-set(package_args)
-foreach(name IN LISTS ZANDOREL_PICTURES)
-    list(APPEND packed ${CMAKE_BINARY_DIR}/graphics/${name}.bmp)
-    list(APPEND package_args --preload ${CMAKE_BINARY_DIR}/graphics/${name}.bmp@/graphics/${name}.bmp)
-endforeach()
-foreach(name IN LISTS ZANDOREL_LEVELS)
-    list(APPEND packed ${CMAKE_BINARY_DIR}/data/${name})
-    list(APPEND package_args --preload ${CMAKE_BINARY_DIR}/data/${name}@/data/${name})
-endforeach()
+zandorel_built_data_set(${CMAKE_BINARY_DIR} pictures levels)
 # The first table from the sources: the build folder's may hold someone's game.
-list(APPEND packed ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE})
-list(APPEND package_args
-    --preload ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE}@/data/${ZANDOREL_FIRST_TABLE})
+set(packed ${pictures} ${levels} ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE})
+# Each file goes where the game looks for it: graphics/<name> or data/<name>.
+set(package_args)
+foreach(file IN LISTS packed)
+    get_filename_component(folder ${file} DIRECTORY)
+    get_filename_component(folder ${folder} NAME)
+    get_filename_component(name ${file} NAME)
+    list(APPEND package_args --preload ${file}@/${folder}/${name})
+endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_command(
