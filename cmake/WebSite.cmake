@@ -56,15 +56,17 @@ add_custom_command(
 
 set(ZANDOREL_WEB_ZIP ${CMAKE_BINARY_DIR}/zandorel-${PROJECT_VERSION}-web.zip)
 add_custom_command(
-    OUTPUT ${site}/index.html ${site}/zandorel.js ${site}/zandorel.wasm ${ZANDOREL_WEB_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html ${site}/index.html
+    OUTPUT ${site}/index.html ${site}/loader.js ${site}/zandorel.js ${site}/zandorel.wasm ${ZANDOREL_WEB_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/loader.js
+        ${site}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zandorel> ${site}/zandorel.js
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:zandorel>/zandorel.wasm ${site}/zandorel.wasm
     COMMAND ${CMAKE_COMMAND} -E rm -f ${ZANDOREL_WEB_ZIP}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${ZANDOREL_WEB_ZIP} --format=zip
-        index.html zandorel.js zandorel.wasm zandorel.data zandorel-data.js
+        index.html loader.js zandorel.js zandorel.wasm zandorel.data zandorel-data.js
     WORKING_DIRECTORY ${site}
-    DEPENDS zandorel ${ZANDOREL_WEB_SOURCE}/index.html ${site}/zandorel.data ${site}/zandorel-data.js
+    DEPENDS zandorel ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/loader.js
+        ${site}/zandorel.data ${site}/zandorel-data.js
     COMMENT "Writing the web site and its zip"
     VERBATIM)
 add_custom_target(zandorel_site ALL DEPENDS ${site}/index.html ${ZANDOREL_WEB_ZIP})

@@ -43,7 +43,7 @@ class Site:
     port of 127.0.0.1 until stopped."""
 
     def __init__(self, data, folder):
-        for name in ("index.html", "zandorel.js", "zandorel.wasm"):
+        for name in ("index.html", "loader.js", "zandorel.js", "zandorel.wasm"):
             shutil.copy(os.path.join(SITE, name), folder)
         files = []
         for sub in ("graphics", "data"):
