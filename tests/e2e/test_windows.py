@@ -133,7 +133,7 @@ class WindowsSetupTest(GameTest):
             self.assertEqual(table.read(), scores)
 
 
-@unittest.skipUnless(BINARY.lower().endswith(".exe"), "only a Windows build has resources")
+@unittest.skipUnless(PACKAGE, "only a Windows build has resources")
 class WindowsResourcesTest(unittest.TestCase):
 
     def resource(self, kind):
