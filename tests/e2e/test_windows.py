@@ -77,6 +77,10 @@ def installed_files(folder):
 class WindowsSetupTest(GameTest):
 
     def test_a_silent_install_plays_and_keeps_the_table_through_a_reinstall_and_the_uninstall(self):
+        with open(SETUP, "rb") as program:  # a 64-bit Windows program, as the game is
+            head = program.read(4096)
+        at = int.from_bytes(head[0x3c:0x40], "little")
+        self.assertEqual(head[at:at + 6], b"PE\0\0\x64\x86")
         wine = Wine(tempfile.mkdtemp(prefix="zandorel-wine-"))
         self.addCleanup(shutil.rmtree, wine.prefix, True)
         self.addCleanup(wine.stop_server)
