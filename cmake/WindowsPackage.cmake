@@ -23,3 +23,68 @@ add_custom_target(windows_zip ALL
     COMMENT "Packing ${ZANDOREL_PACKAGE_NAME}.zip"
     VERBATIM)
 add_dependencies(windows_zip zandorel zandorel_data)
+
+# What the copyright line of the licence names: the year and the holders, who publish the game.
+file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" ZANDOREL_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright \\([cC]\\) [0-9, -]+ " "" ZANDOREL_PUBLISHER "${ZANDOREL_COPYRIGHT}")
+
+# The executable's icon, drawn from the same picture as the desktop icons, and its version
+# information, compiled in by windres (dist/windows/zandorel.rc.in).
+enable_language(RC)
+set(ZANDOREL_ICON "${CMAKE_BINARY_DIR}/zandorel.ico")
+file(GLOB icon_parts CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/graphics/*.inc")
+add_custom_command(
+    OUTPUT "${ZANDOREL_ICON}"
+    COMMAND picmake "${PROJECT_SOURCE_DIR}/dist/icon.pic" "${ZANDOREL_ICON}"
+    DEPENDS picmake "${PROJECT_SOURCE_DIR}/dist/icon.pic" ${icon_parts}
+    COMMENT "Drawing zandorel.ico"
+    VERBATIM)
+configure_file("${PROJECT_SOURCE_DIR}/dist/windows/zandorel.rc.in" "${CMAKE_BINARY_DIR}/zandorel.rc"
+    @ONLY)
+# Listed as a source, the icon is drawn before the resources that hold it are compiled.
+target_sources(zandorel PRIVATE "${CMAKE_BINARY_DIR}/zandorel.rc" "${ZANDOREL_ICON}")
+set_source_files_properties("${CMAKE_BINARY_DIR}/zandorel.rc" PROPERTIES
+    OBJECT_DEPENDS "${ZANDOREL_ICON}")
+
+# The setup program (dist/windows/setup.nsi), made by NSIS from the folder the zip was packed
+# from, so the two ship the same files. The setup puts them in place and its uninstaller
+# removes them by name, from this list; the first high-score table is the setup's own business.
+find_program(ZANDOREL_MAKENSIS makensis)
+if(NOT ZANDOREL_MAKENSIS)
+    message(FATAL_ERROR "no makensis for the Windows setup program: tools/setup.sh windows installs NSIS")
+endif()
+set(ZANDOREL_SETUP "${CMAKE_BINARY_DIR}/zandorel-${PROJECT_VERSION}-setup.exe")
+set(stage "${CMAKE_BINARY_DIR}/package/${ZANDOREL_PACKAGE_NAME}")
+set(install_files "SetOutPath \"$INSTDIR\"\n")
+set(remove_files "")
+set(folder "")
+list(TRANSFORM ZANDOREL_PICTURES PREPEND "graphics/" OUTPUT_VARIABLE pictures)
+list(TRANSFORM pictures APPEND ".bmp")
+list(TRANSFORM ZANDOREL_LEVELS PREPEND "data/" OUTPUT_VARIABLE levels)
+foreach(file IN ITEMS zandorel.exe README.txt LICENSE.txt ${pictures} ${levels})
+    get_filename_component(next "${file}" DIRECTORY)
+    if(NOT next STREQUAL folder)
+        string(APPEND install_files "SetOutPath \"$INSTDIR\\${next}\"\n")
+        set(folder "${next}")
+    endif()
+    string(REPLACE "/" "\\" windows_file "${file}")
+    string(APPEND install_files "File \"${stage}/${file}\"\n")
+    string(APPEND remove_files "Delete \"$INSTDIR\\${windows_file}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/setup-files.nsh" @ONLY CONTENT
+"; The shipped files (cmake/DataSet.cmake), written by the build for dist/windows/setup.nsi.
+!macro ZANDOREL_INSTALL_FILES
+${install_files}!macroend
+!macro ZANDOREL_REMOVE_FILES
+${remove_files}!macroend
+")
+add_custom_target(windows_setup ALL
+    COMMAND "${ZANDOREL_MAKENSIS}" -V2 -WX
+        "-DVERSION=${PROJECT_VERSION}" "-DPUBLISHER=${ZANDOREL_PUBLISHER}"
+        "-DCOPYRIGHT=${ZANDOREL_COPYRIGHT}" "-DICON=${ZANDOREL_ICON}" "-DSTAGE=${stage}"
+        "-DFILES=${CMAKE_BINARY_DIR}/setup-files.nsh" "-DOUTFILE=${ZANDOREL_SETUP}"
+        "${PROJECT_SOURCE_DIR}/dist/windows/setup.nsi"
+    BYPRODUCTS "${ZANDOREL_SETUP}"
+    COMMENT "Making zandorel-${PROJECT_VERSION}-setup.exe"
+    VERBATIM)
+add_dependencies(windows_setup windows_zip)

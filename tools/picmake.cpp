@@ -1,12 +1,16 @@
 // picmake turns a picture source written as text (graphics/*.pic) into a 24-bit Windows BMP file,
 // so that every picture of the game can be reviewed and changed as text. It also writes the
-// desktop icons as PNG files, enlarged without smoothing so that the pixel art stays crisp.
+// desktop icons as PNG files, enlarged without smoothing so that the pixel art stays crisp, and
+// the Windows executable's icon.
 //
 // Usage: picmake SOURCE.pic OUTPUT.bmp
 //        picmake SOURCE.pic OUTPUT.png [SCALE]
+//        picmake SOURCE.pic OUTPUT.ico
 //
 // A PNG output is RGBA: the transparent magenta becomes fully transparent, every other pixel
-// opaque, and each pixel a SCALE x SCALE square (default 1).
+// opaque, and each pixel a SCALE x SCALE square (default 1). An ICO output holds the square
+// picture at the sizes Windows asks for, 16 to 256 pixels: a size that is a whole multiple of
+// the source stays sharp squares, any other is the area average of the pixels it covers.
 //
 // A source is a list of drawing commands, one a line; "#" starts a comment. Coordinates are pixels
 // from the top-left corner, shifted by the current origin. The canvas starts transparent, that is
@@ -692,26 +696,67 @@ bool writePng(png_structp png, png_infop info, std::vector<uint8_t>* out, png_ui
     return true;
 }
 
-std::vector<uint8_t> encodePng(const Canvas& canvas, int scale) {
-    const int width = canvas.width * scale;
-    const int height = canvas.height * scale;
-    std::vector<std::vector<png_byte>> rows(static_cast<size_t>(height),
-                                            std::vector<png_byte>(static_cast<size_t>(width) * 4));
+// A picture with an alpha channel, four bytes a pixel (red, green, blue, alpha), rows top down.
+struct Rgba {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// Each output pixel is the average of the source area it covers, weighted by how much of each
+// source pixel lies inside, and with colours weighted by their opacity so that the transparent
+// magenta never tints an edge. A whole-number enlargement covers one source pixel per output
+// pixel, so it copies that pixel exactly.
+Rgba resample(const Canvas& canvas, int width, int height) {
+    Rgba out{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
+    // Coordinates in units of 1/width of a source pixel across, 1/height down.
+    auto overlap = [](long from, long to, long cellFrom, long cellTo) {
+        return std::max(0L, std::min(to, cellTo) - std::max(from, cellFrom));
+    };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const Color& c =
-                canvas.pixels[static_cast<size_t>(y / scale) * canvas.width + x / scale];
-            const bool clear = c.r == 255 && c.g == 0 && c.b == 255;
-            png_byte* p = &rows[static_cast<size_t>(y)][static_cast<size_t>(x) * 4];
-            p[0] = clear ? 0 : static_cast<png_byte>(c.r);
-            p[1] = clear ? 0 : static_cast<png_byte>(c.g);
-            p[2] = clear ? 0 : static_cast<png_byte>(c.b);
-            p[3] = clear ? 0 : 255;
+            const long x0 = static_cast<long>(x) * canvas.width;
+            const long x1 = x0 + canvas.width;
+            const long y0 = static_cast<long>(y) * canvas.height;
+            const long y1 = y0 + canvas.height;
+            long area = 0;
+            long opaque = 0;
+            long sum[3] = {0, 0, 0};
+            for (int sy = static_cast<int>(y0 / height); sy * static_cast<long>(height) < y1; ++sy) {
+                const long dy = overlap(y0, y1, sy * static_cast<long>(height),
+                                        (sy + 1) * static_cast<long>(height));
+                for (int sx = static_cast<int>(x0 / width); sx * static_cast<long>(width) < x1;
+                     ++sx) {
+                    const long weight = dy * overlap(x0, x1, sx * static_cast<long>(width),
+                                                     (sx + 1) * static_cast<long>(width));
+                    const Color& c = canvas.pixels[static_cast<size_t>(sy) * canvas.width + sx];
+                    area += weight;
+                    if (c.r == 255 && c.g == 0 && c.b == 255) {
+                        continue;
+                    }
+                    opaque += weight;
+                    sum[0] += weight * c.r;
+                    sum[1] += weight * c.g;
+                    sum[2] += weight * c.b;
+                }
+            }
+            uint8_t* p = &out.pixels[(static_cast<size_t>(y) * width + x) * 4];
+            for (int i = 0; i < 3; ++i) {
+                p[i] = opaque == 0 ? 0 : static_cast<uint8_t>((sum[i] + opaque / 2) / opaque);
+            }
+            p[3] = static_cast<uint8_t>((opaque * 255 + area / 2) / area);
         }
     }
+    return out;
+}
+
+std::vector<uint8_t> encodePng(const Rgba& picture) {
+    const int width = picture.width;
+    const int height = picture.height;
+    std::vector<uint8_t> pixels = picture.pixels; // libpng's rows are not const
     std::vector<png_bytep> rowPointers;
-    for (auto& row : rows) {
-        rowPointers.push_back(row.data());
+    for (int y = 0; y < height; ++y) {
+        rowPointers.push_back(&pixels[static_cast<size_t>(y) * width * 4]);
     }
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -726,13 +771,81 @@ std::vector<uint8_t> encodePng(const Canvas& canvas, int scale) {
     return out;
 }
 
+// A Windows icon file: a directory of sizes, each entry a bitmap (32-bit, with the one-bit mask
+// that old readers use), but the 256-pixel one a PNG picture, as Windows stores that size and
+// at a fraction of the bytes.
+std::vector<uint8_t> encodeIco(const Canvas& canvas) {
+    if (canvas.width != canvas.height) {
+        throw Error("an icon's picture must be square");
+    }
+    const int sizes[] = {16, 24, 32, 48, 64, 256};
+    std::vector<std::vector<uint8_t>> images;
+    for (int size : sizes) {
+        const Rgba picture = resample(canvas, size, size);
+        if (size == 256) {
+            images.push_back(encodePng(picture));
+            continue;
+        }
+        const uint32_t maskRow = ((static_cast<uint32_t>(size) + 31) / 32) * 4;
+        std::vector<uint8_t> dib;
+        put32(dib, 40);
+        put32(dib, static_cast<uint32_t>(size));
+        put32(dib, static_cast<uint32_t>(size) * 2); // the colours and the mask, one on the other
+        put16(dib, 1);
+        put16(dib, 32);
+        put32(dib, 0);
+        put32(dib, static_cast<uint32_t>(size) * size * 4 + maskRow * size);
+        for (int i = 0; i < 4; ++i) {
+            put32(dib, 0);
+        }
+        for (int y = size - 1; y >= 0; --y) {
+            for (int x = 0; x < size; ++x) {
+                const uint8_t* p = &picture.pixels[(static_cast<size_t>(y) * size + x) * 4];
+                dib.insert(dib.end(), {p[2], p[1], p[0], p[3]});
+            }
+        }
+        for (int y = size - 1; y >= 0; --y) {
+            std::vector<uint8_t> row(maskRow, 0);
+            for (int x = 0; x < size; ++x) {
+                if (picture.pixels[(static_cast<size_t>(y) * size + x) * 4 + 3] == 0) {
+                    row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+                }
+            }
+            dib.insert(dib.end(), row.begin(), row.end());
+        }
+        images.push_back(dib);
+    }
+    std::vector<uint8_t> out;
+    put16(out, 0);
+    put16(out, 1); // an icon, not a cursor
+    put16(out, static_cast<uint32_t>(images.size()));
+    uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        out.push_back(static_cast<uint8_t>(sizes[i] & 0xFF)); // 256 is written as 0
+        out.push_back(static_cast<uint8_t>(sizes[i] & 0xFF));
+        out.push_back(0);
+        out.push_back(0);
+        put16(out, 1);
+        put16(out, 32);
+        put32(out, static_cast<uint32_t>(images[i].size()));
+        put32(out, offset);
+        offset += static_cast<uint32_t>(images[i].size());
+    }
+    for (const auto& image : images) {
+        out.insert(out.end(), image.begin(), image.end());
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const bool png = argc >= 3 && endsWith(argv[2], ".png");
+    const bool ico = argc >= 3 && endsWith(argv[2], ".ico");
     if (argc != 3 && !(png && argc == 4)) {
         std::cerr << "usage: picmake SOURCE.pic OUTPUT.bmp\n"
-                     "       picmake SOURCE.pic OUTPUT.png [SCALE]\n";
+                     "       picmake SOURCE.pic OUTPUT.png [SCALE]\n"
+                     "       picmake SOURCE.pic OUTPUT.ico\n";
         return 2;
     }
     try {
@@ -753,8 +866,11 @@ int main(int argc, char** argv) {
         if (painter.canvas().width == 0) {
             throw Error(std::string(argv[1]) + ": no 'size' or 'fontstrip'");
         }
+        const Canvas& canvas = painter.canvas();
         std::vector<uint8_t> bytes =
-            png ? encodePng(painter.canvas(), scale) : encodeBmp(painter.canvas());
+            png   ? encodePng(resample(canvas, canvas.width * scale, canvas.height * scale))
+            : ico ? encodeIco(canvas)
+                  : encodeBmp(canvas);
         std::string tmp = std::string(argv[2]) + ".tmp";
         {
             std::ofstream out(tmp, std::ios::binary | std::ios::trunc);

@@ -6,8 +6,9 @@
 #
 #   play      build and play: the compiler, CMake, SDL 1.2's and libpng's development files
 #   package   the Debian package (cpack -G DEB): dpkg-shlibdeps and file
-#   windows   the Windows zip: the mingw-w64 cross compiler and SDL 1.2's source package, for
-#             which a source entry is added to apt's configuration where there is none
+#   windows   the Windows zip and setup program: the mingw-w64 cross compiler, NSIS, and SDL
+#             1.2's source package, for which a source entry is added to apt's configuration
+#             where there is none
 #   web       the browser build: Emscripten, and Chromium with Node.js to play it in
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   test      every test: play, package, windows and web, and what the tests run on top (a
@@ -20,8 +21,9 @@ cd "$(dirname "$0")/.."
 
 need_play=(g++ cmake make pkg-config libsdl1.2-dev libpng-dev)
 need_package=(dpkg-dev file)
-# dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry.
-need_windows=(g++-mingw-w64-x86-64 dpkg-dev python3)
+# dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry;
+# NSIS makes the setup program.
+need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
 # nodejs and npm bring in the browser driver for the web tests.
 need_web=(emscripten chromium nodejs npm)
 need_bench=(libbenchmark-dev valgrind)
@@ -35,8 +37,8 @@ need_test=(
     # What the install tests check the install and the package with; gio starts the menu entry
     # as a desktop would.
     desktop-file-utils appstream man-db lintian libglib2.0-bin
-    # The Windows build's tests play it under Wine.
-    wine64
+    # The Windows build's tests play it under Wine, and read the resources of its executable.
+    wine64 icoutils
 )
 # What each need takes in beside its own packages.
 declare -A takes=([package]=play [windows]=play [web]=play [bench]=play

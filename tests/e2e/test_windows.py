@@ -1,13 +1,19 @@
-"""The Windows zip, unpacked as a player would, starting at its own title screen."""
+"""The Windows zip, unpacked as a player would, starting at its own title screen; the setup
+program, installing, playing and uninstalling in a fresh Wine prefix; and the executable's
+resources."""
 
+import filecmp
+import getpass
 import glob
 import os
+import re
 import shutil
+import subprocess
 import tempfile
 import unittest
 import zipfile
 
-from harness import PACKAGE, Folder, GameTest
+from harness import BINARY, PACKAGE, SETUP, Folder, GameTest, Wine, read_shortcut
 
 SOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
@@ -39,15 +45,123 @@ class WindowsZipTest(GameTest):
         self.assertIn(b"stderr.txt", text)
         self.assertNotIn(b"@", text, "a placeholder was left in README.txt")
 
-        game = self.start(Folder(top))
-        game.wait_for("the shipped title screen, not a black one",
-                      lambda s: sum(s.pixel(x, y) != (0, 0, 0)
-                                    for x in range(8, 256, 16) for y in range(8, 240, 16)) > 100)
-        log = game.log()
-        self.assertEqual([line for line in log if line.startswith("Load Failed")], [])
-        self.assertIn("Loading Resource: ./graphics/title.bmp", log)
-        game.key("Escape")
-        self.assert_clean_exit(game)
+        play_to_the_title_and_quit(self, self.start(Folder(top)))
+
+
+def play_to_the_title_and_quit(test, game):
+    """The game shows the shipped title screen, having loaded every picture, and ends on
+    Escape."""
+    game.wait_for("the shipped title screen, not a black one",
+                  lambda s: sum(s.pixel(x, y) != (0, 0, 0)
+                                for x in range(8, 256, 16) for y in range(8, 240, 16)) > 100)
+    log = game.log()
+    test.assertEqual([line for line in log if line.startswith("Load Failed")], [])
+    test.assertIn("Loading Resource: ./graphics/title.bmp", log)
+    game.key("Escape")
+    test.assert_clean_exit(game)
+
+
+def shipped_files():
+    """The zip's files, relative to its one folder, as a Windows path."""
+    with zipfile.ZipFile(PACKAGE) as package:
+        return {n.split("/", 1)[1].replace("/", "\\") for n in package.namelist()
+                if not n.endswith("/")}
+
+
+def installed_files(folder):
+    return {os.path.relpath(os.path.join(root, name), folder).replace("/", "\\")
+            for root, _, names in os.walk(folder) for name in names}
+
+
+@unittest.skipUnless(SETUP and PACKAGE, "only a Windows build has a setup program")
+class WindowsSetupTest(GameTest):
+
+    def test_a_silent_install_plays_and_keeps_the_table_through_a_reinstall_and_the_uninstall(self):
+        with open(SETUP, "rb") as program:  # a 64-bit Windows program, as the game is
+            head = program.read(4096)
+        at = int.from_bytes(head[0x3c:0x40], "little")
+        self.assertEqual(head[at:at + 6], b"PE\0\0\x64\x86")
+        wine = Wine(tempfile.mkdtemp(prefix="zandorel-wine-"))
+        self.addCleanup(shutil.rmtree, wine.prefix, True)
+        self.addCleanup(wine.stop_server)
+        wine.prepare()
+        self.assertEqual(wine.run(SETUP, "/S"), 0)
+        # The user's own programs folder, the files of the zip and the uninstaller, and the
+        # shipped table.
+        home = f"C:\\users\\{getpass.getuser()}"
+        place = home + "\\AppData\\Local\\Programs\\Zandorel"
+        folder = wine.path(place)
+        self.assertEqual(installed_files(folder), shipped_files() | {"uninstall.exe"})
+        self.assertTrue(filecmp.cmp(os.path.join(folder, "zandorel.exe"), BINARY, shallow=False))
+        sources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        self.assertTrue(filecmp.cmp(os.path.join(folder, "data", "highscores.txt"),
+                                    os.path.join(sources, "data", "highscores.txt"), shallow=False))
+        version = re.search(r"zandorel-(.+)-setup\.exe$", SETUP).group(1)
+        key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zandorel"
+        entry = wine.user_registry(key)
+        size = entry.pop("EstimatedSize")
+        self.assertEqual(entry, {
+            "DisplayName": "Zandorel", "DisplayVersion": version,
+            "Publisher": "The Zandorel developers", "DisplayIcon": place + "\\zandorel.exe,0",
+            "InstallLocation": place, "UninstallString": f'"{place}\\uninstall.exe"',
+            "QuietUninstallString": f'"{place}\\uninstall.exe" /S', "NoModify": 1, "NoRepair": 1})
+        total = sum(os.path.getsize(os.path.join(folder, f.replace("\\", "/")))
+                    for f in installed_files(folder))
+        self.assertAlmostEqual(size, total / 1024, delta=total / 1024 / 20)
+        menu = wine.path(home + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs")
+        target, start_in = read_shortcut(os.path.join(menu, "Zandorel.lnk"))
+        self.assertEqual((target, start_in), (place + "\\zandorel.exe", place))
+
+        # Started as the menu entry starts it, the installed game plays from its folder.
+        game = self.start(self.make_data(), wine=wine, workdir=wine.path(start_in))
+        play_to_the_title_and_quit(self, game)
+        game.stop()
+
+        # Installed again, the files are renewed and the player's table stays.
+        scores = b"4321\n321\n21\n1\n0\n"
+        with open(os.path.join(folder, "data", "highscores.txt"), "wb") as table:
+            table.write(scores)
+        os.remove(os.path.join(folder, "data", "level1.txt"))
+        self.assertEqual(wine.run(SETUP, "/S"), 0)
+        self.assertTrue(os.path.exists(os.path.join(folder, "data", "level1.txt")))
+        with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
+            self.assertEqual(table.read(), scores)
+
+        # Uninstalled, only the table is left, and a later install finds it.
+        self.assertEqual(wine.run(place + "\\uninstall.exe", "/S"), 0)
+        self.assertEqual(installed_files(folder), {"data\\highscores.txt"})
+        self.assertFalse(os.path.exists(os.path.join(menu, "Zandorel.lnk")))
+        self.assertIsNone(wine.user_registry(key))
+        self.assertEqual(wine.run(SETUP, "/S"), 0)
+        with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
+            self.assertEqual(table.read(), scores)
+
+
+@unittest.skipUnless(PACKAGE, "only a Windows build has resources")
+class WindowsResourcesTest(unittest.TestCase):
+
+    def resource(self, kind):
+        return subprocess.run(["wrestool", "-x", "--raw", f"--type={kind}", BINARY],
+                              capture_output=True, check=True, timeout=30).stdout
+
+    def test_the_executable_carries_its_icon_and_its_version(self):
+        # The icon group SDL gives its window, at the sizes Windows shows, 16 to 256 pixels
+        # (256 written as 0); each an icon of 32 bits.
+        names = subprocess.run(["wrestool", "-l", "--type=group_icon", BINARY],
+                               capture_output=True, check=True, timeout=30).stdout.decode()
+        self.assertIn("--name='SDL_APP'", names)
+        group = self.resource("group_icon")
+        count = int.from_bytes(group[4:6], "little")
+        entries = [group[6 + 14 * i:20 + 14 * i] for i in range(count)]
+        self.assertEqual([e[0] or 256 for e in entries], [16, 24, 32, 48, 64, 256])
+        self.assertEqual({int.from_bytes(e[6:8], "little") for e in entries}, {32})
+        version = self.resource("version").decode("utf-16-le", errors="replace")
+        release = re.search(r"zandorel-(\d+\.\d+\.\d+)-", os.path.basename(PACKAGE)).group(1)
+        for name, value in (("ProductName", "Zandorel"), ("ProductVersion", release),
+                            ("FileVersion", release), ("OriginalFilename", "zandorel.exe")):
+            self.assertRegex(version, f"{name}\0+{re.escape(value)}\0")
+        self.assertRegex(version, r"LegalCopyright\0+Copyright \(c\) \d{4} The Zandorel "
+                                  r"developers\. Released under the MIT licence\.\0")
 
 
 if __name__ == "__main__":

@@ -3,7 +3,6 @@ stops the processes it runs."""
 
 import ctypes
 import os
-import shlex
 import signal
 import subprocess
 
@@ -19,20 +18,11 @@ COMMAND_TIMEOUT = 20.0
 # How often an X client of the tests tries to connect before a refusal fails the test.
 CONNECT_TRIES = 6
 
-# A Windows build runs under the runner the cross build names (Wine, as a shell would split
-# the command), in a Wine prefix of the build tree, made once before the first game.
+# A Windows build (wine.py) is played under Wine.
 UNDER_WINE = BINARY.lower().endswith(".exe")
-RUNNER = shlex.split(os.environ.get("ZANDOREL_E2E_RUNNER", ""))
-WINE_PREFIX = os.environ.get("ZANDOREL_E2E_WINEPREFIX", "")
-# No first-run dialogs offering to fetch .NET or a browser engine, no menu entries written
-# into the home folder, and none of Wine's own chatter in the game's output.
-WINE_ENV = {"WINEPREFIX": WINE_PREFIX, "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
-# The zip a Windows build is shipped in, when the run has one.
+# The zip a Windows build is shipped in, and its setup program, when the run has them.
 PACKAGE = os.environ.get("ZANDOREL_E2E_PACKAGE", "")
-# See Game._at: the pause Wine needs between a pointer motion and a button.
-WINE_INPUT_PAUSE = 0.1
-
+SETUP = os.environ.get("ZANDOREL_E2E_SETUP", "")
 
 def _die_with_parent():
     # Runs in the child between fork and exec: if the driver dies, so does the child.

@@ -8,12 +8,11 @@ import tempfile
 import time
 import unittest
 
-from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED_SDL, RUNNER,
-                     UNDER_WINE, WAIT, WINE_ENV, WINE_INPUT_PAUSE, WINE_PREFIX, _die_with_parent,
-                     _stop)
+from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED_SDL, UNDER_WINE,
+                     WAIT, _die_with_parent, _stop)
 from .diagnostics import backtrace, describe_machine, describe_threads
 from .pictures import CONTINUE, HEIGHT, START, WIDTH, DataSet, Screen, grid, play_labels, tile_centre
-from .wine import prepare_wine_prefix, stop_wine_server
+from .wine import OUTPUT_FILES, REFUSED, WINE_INPUT_PAUSE, WINE_PREFIX, Wine
 from .xserver import XServer, close_window, xdotool
 
 # What the game logs each time its display refuses it and it tries again.
@@ -24,9 +23,11 @@ class Game:
     """The real zandorel binary, run in a data set's folder on an X display.
 
     An installed game is started through its launcher instead (command), and runs in the
-    player's folder (workdir) that the launcher makes."""
+    player's folder (workdir) that the launcher makes. A Windows build runs under Wine, in the
+    build tree's prefix or the one given (wine)."""
 
-    def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None):
+    def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None,
+                 wine=None):
         if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
@@ -38,10 +39,9 @@ class Game:
         # no two games share a cache file.
         self.env = dict(os.environ, DISPLAY=self.display, SDL_VIDEODRIVER="x11",
                         SDL_AUDIODRIVER="dummy", XDG_CACHE_HOME=data.path("cache"))
-        if UNDER_WINE:
-            # SDL picks its Windows video driver as it would on a player's machine.
-            del self.env["SDL_VIDEODRIVER"]
-            self.env.update(WINE_ENV)
+        self.wine = wine or (Wine(WINE_PREFIX) if UNDER_WINE else None)
+        if self.wine:
+            self.env = self.wine.environment(self.env)
         # None removes a variable: a player's desktop, say, names no video driver.
         for name, value in (env or {}).items():
             if value is None:
@@ -53,13 +53,13 @@ class Game:
                                     "lsan.supp")
         self.env["LSAN_OPTIONS"] = ":".join(
             filter(None, [os.environ.get("LSAN_OPTIONS"), f"suppressions={suppressions}"]))
-        if UNDER_WINE:
-            prepare_wine_prefix()
+        if self.wine:
+            self.wine.prepare()
         self._out = open(data.path("game.out"), "wb")
         self.process = None
         self.window = None
         self.last_screen = None
-        if UNDER_WINE:
+        if self.wine:
             self._start_under_wine(user)
             return
         # Run as another user, the player's files can be made read-only for the game even
@@ -83,34 +83,19 @@ class Game:
     # -- start-up -------------------------------------------------------------------------
 
     def _start_under_wine(self, user):
-        if not RUNNER or not WINE_PREFIX:
-            raise AssertionError("a Windows build needs ZANDOREL_E2E_RUNNER (Wine) and "
-                                 "ZANDOREL_E2E_WINEPREFIX; the cross build's tests set both")
         if user is not None:
             raise AssertionError("under Wine the game runs as the user running the tests")
-        # Beside the pictures and levels, as a player unpacks it: SDL's start-up module writes
-        # stdout.txt and stderr.txt beside the executable, so they land in the test's folder.
-        # An unpacked zip brings its own.
-        self.binary = self.data.path(os.path.basename(BINARY))
-        if not os.path.exists(self.binary):
-            shutil.copy2(BINARY, self.binary)
-        # Whatever ran before in the prefix, the game gets a Wine server of its own display.
-        stop_wine_server()
+        self.binary = self.wine.place(BINARY, self.workdir)
         for attempt in range(1, CONNECT_TRIES + 1):
-            self.process = subprocess.Popen(RUNNER + [self.binary], cwd=self.data.folder,
-                                            env=self.env, stdin=subprocess.DEVNULL,
-                                            stdout=self._out, stderr=subprocess.STDOUT,
-                                            preexec_fn=_die_with_parent)
+            self.process = self.wine.start(self.binary, self.workdir, self.env, self._out)
             try:
                 self.window = self._find_window()
                 self._check_library()
                 return
             except AssertionError:
-                # Wine opens its display once per process; refused, SDL's Windows drivers cannot
-                # start and the game says so. Any other failure, or this one every time, is the
-                # test's.
-                refused = (self.process.poll() == 1
-                           and "none of SDL's Windows drivers started" in self.output())
+                # Refused its display, the game cannot start SDL's Windows drivers and says so.
+                # Any other failure, or this one every time, is the test's.
+                refused = self.process.poll() == 1 and REFUSED in self.output()
                 if not refused or attempt == CONNECT_TRIES:
                     self.stop()
                     raise
@@ -118,9 +103,6 @@ class Game:
             except BaseException:
                 self.stop()
                 raise
-            for name in ("stdout.txt", "stderr.txt"):
-                if os.path.exists(self.data.path(name)):
-                    os.remove(self.data.path(name))
             time.sleep(0.1 * attempt)
 
     def _stage_runtime(self, suppressions):
@@ -164,7 +146,7 @@ class Game:
         with open(f"/proc/{self.process.pid}/maps") as maps:
             mapped = {line.split()[-1] for line in maps if "/" in line}
         paths = {p for p in mapped if "libSDL" in p}
-        if UNDER_WINE:
+        if self.wine:
             # Wine maps the executable it runs as a file; SDL is linked into it.
             wine = {p for p in mapped if os.path.basename(p) in ("ntdll.so", "ntdll.dll")}
             exe = os.path.realpath(self.binary)
@@ -246,7 +228,7 @@ class Game:
     def _at(self, x, y, *actions):
         """Moves the pointer to (x, y) in the window, then performs the xdotool actions."""
         args = ["mousemove", "--window", str(self.window), str(x), str(y)]
-        if actions and UNDER_WINE:
+        if actions and self.wine:
             # Wine lets a button sent right behind a pointer motion reach the game ahead of
             # that motion (a click sent with the move onto the start button pressed where the
             # pointer had been before), and the game puts a press or release where it last saw
@@ -302,10 +284,11 @@ class Game:
     def output(self):
         """What the game wrote to standard output and error (under Wine: with Wine's own)."""
         out = ""
-        names = ("game.out", "stdout.txt", "stderr.txt") if UNDER_WINE else ("game.out",)
-        for name in names:
+        for path in [self.data.path("game.out")] + [os.path.join(self.workdir, name) for name
+                                                    in (OUTPUT_FILES if self.wine else ())]:
             try:
-                out += self.data.read(name)
+                with open(path, "rb") as file:
+                    out += file.read().decode(errors="replace")
             except FileNotFoundError:
                 pass
         return out
@@ -332,10 +315,10 @@ class Game:
 
     def _end(self):
         _stop(self.process)
-        if UNDER_WINE:
+        if self.wine:
             # Wine's own processes (the server, its services, the desktop) would outlive the
             # game and hold on to this test's X server.
-            stop_wine_server()
+            self.wine.stop_server()
 
     def stop(self):
         self._end()
@@ -359,10 +342,10 @@ class GameTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, folder, True)
         return DataSet(folder)
 
-    def start(self, data, user=None):
+    def start(self, data, user=None, wine=None, workdir=None):
         xserver = XServer(data.path("xvfb.log"))
         self.addCleanup(xserver.stop)
-        game = Game(data, xserver, user)
+        game = Game(data, xserver, user, workdir=workdir, wine=wine)
         self.addCleanup(game.stop)
         return game
 
