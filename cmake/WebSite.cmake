@@ -6,13 +6,19 @@ set(ZANDOREL_WEB_SOURCE ${PROJECT_SOURCE_DIR}/web)
 # data set with it too.
 set(ZANDOREL_WEB_PACKER ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py)
 
+# Size before speed: the game's passes are small, its download is not.
+target_compile_options(zandorel_core PRIVATE $<$<CONFIG:Release>:-Oz>)
+target_compile_options(zandorel PRIVATE $<$<CONFIG:Release>:-Oz>)
+target_link_options(zandorel PRIVATE $<$<CONFIG:Release>:-Oz>)
+# BMP decoding at once, inside SDL_LoadBMP_RW (web/sdl12.js), by a decoder of BMP alone.
+target_sources(zandorel PRIVATE ${ZANDOREL_WEB_SOURCE}/stb_image_bmp.cpp)
+target_include_directories(zandorel SYSTEM PRIVATE ${EMSCRIPTEN_ROOT_PATH}/third_party)
 target_link_options(zandorel PRIVATE
-    # BMP decoding at once, inside SDL_LoadBMP_RW, instead of through the browser's decoder
-    # later.
-    -sSTB_IMAGE=1
-    # ...which the library calls through Module, where an optimised build keeps only what is
+    # ...which the page's SDL calls through Module, where an optimised build keeps only what is
     # named here.
     "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_stbi_load,_stbi_load_from_memory,_stbi_image_free"
+    # The smaller allocator: the game allocates little once a screen is built.
+    -sMALLOC=emmalloc
     # The data arrive in their own package (below), which needs the full file system.
     -sFORCE_FILESYSTEM=1
     -lidbfs.js
