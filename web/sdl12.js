@@ -59,13 +59,16 @@ mergeInto(LibraryManager.library, {
     // A picture just loaded is keyed from its decoded pixels; reading a canvas back is slow.
     var image = data.decoded || data.ctx.getImageData(0, 0, data.width, data.height);
     data.decoded = null;
-    var px = image.data;
-    for (var i = 0; i < px.length; i += 4) {
-      if (on && px[i] === r && px[i + 1] === g && px[i + 2] === b) {
-        px[i + 3] = 0;
-      } else if (!on && px[i + 3] === 0) {
+    // A pixel at a time, as red, green, blue and alpha bytes read in the machine's own (little-
+    // endian, as WebAssembly's) order.
+    var px = new Uint32Array(image.data.buffer);
+    var rgb = (b << 16) | (g << 8) | r;
+    for (var i = 0; i < px.length; i++) {
+      if (on && (px[i] & 0xffffff) === rgb) {
+        px[i] = rgb;
+      } else if (!on && (px[i] >>> 24) === 0) {
         // The canvas forgets the colour of a transparent pixel; it was the key.
-        px[i] = r; px[i + 1] = g; px[i + 2] = b; px[i + 3] = 255;
+        px[i] = (rgb | 0xff000000) >>> 0;
       }
     }
     data.ctx.putImageData(image, 0, 0);
