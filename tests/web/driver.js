@@ -129,6 +129,11 @@ const commands = {
   }),
   key: ({ name }) => page.keyboard.press(name),
   fit,
+  fullScreen: async () => {
+    await page.click('#fullscreen');
+    return { full: await page.waitForFunction(() => !!document.fullscreenElement, { timeout: 5000 })
+      .then(() => true, () => false) };
+  },
   // Whether the page cancelled the browser's own use of a key or a chord (['Control', 'Equal']).
   keyCancelled: async ({ keys }) => {
     await page.evaluate(() => {

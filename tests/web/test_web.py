@@ -314,6 +314,7 @@ class WebTest(GameTest):
                 browser = self.browse(site, width=width, height=height, touch=touch, ratio=ratio)
                 self.wait_for_title(browser)
                 self.assert_fits(browser, per_game_pixel, peek_below)
+                self.assertTrue(browser._call("fullScreen")["full"], "no full screen")
                 browser.stop()
 
     def test_the_browsers_keys_stay_the_browsers_and_escape_still_ends_the_game(self):
