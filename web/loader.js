@@ -44,6 +44,15 @@
   window.addEventListener('resize', fit);
   fit();
 
+  // A window moved to a screen of another density changes the ratio without a resize.
+  function watchRatio() {
+    var query = window.matchMedia &&
+      window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+    if (!query || !query.addEventListener) return;
+    query.addEventListener('change', function() { fit(); watchRatio(); }, { once: true });
+  }
+  watchRatio();
+
   // Emscripten's SDL cancels the browser's own use of every key on the element it listens to.
   // It listens to a stand-in that hears only the key the game uses, Escape, so that Tab, F5,
   // F11, the zoom keys and the browser's shortcuts stay the browser's, and Tab reaches Peek.
