@@ -1,9 +1,10 @@
 // The web build's figures (BENCHMARKS.md, "Web"): transfer size, first frame after a cold
-// load, frame rate and script time on the title and play screens, and the frames from a click
-// to the frame that shows it. Headless Chromium on this machine, the site served from
-// 127.0.0.1. Prints the figures; asserts nothing.
+// load beside a bare SDL page's, frame rate and script time on the title and play screens, and
+// the frames from a click to the frame that shows it. Headless Chromium on this machine, the
+// pages served from 127.0.0.1. Prints the figures; asserts nothing.
 //
-// Usage: node bench/web.js SITE_FOLDER     (tools/web-bench.sh builds the site and runs this)
+// Usage: node bench/web.js SITE_FOLDER BARE_FOLDER
+//        (tools/web-bench.sh builds both and runs this)
 'use strict';
 const fs = require('fs');
 const http = require('http');
@@ -13,11 +14,12 @@ const zlib = require('zlib');
 const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
 
 const site = path.resolve(process.argv[2] || 'build-web/site');
+const bare = path.resolve(process.argv[3] || 'build-web/bare');
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 
-function serve() {
+function serve(root) {
   const server = http.createServer((request, response) => {
-    const file = path.join(site, path.normalize(decodeURIComponent(request.url.split('?')[0])).replace(/^\/$/, '/index.html'));
+    const file = path.join(root, path.normalize(decodeURIComponent(request.url.split('?')[0])).replace(/^\/$/, '/index.html'));
     fs.readFile(file, (error, body) => {
       if (error) { response.writeHead(404); response.end(); return; }
       response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
@@ -81,6 +83,18 @@ function armFramesToShow(x, y) {
   });
 }
 
+// A context of its own: empty cache, empty storage.
+async function firstFrame(browser, url) {
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  await page.setViewport({ width: 1024, height: 768 });
+  await page.goto(url);
+  await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
+  const time = await page.evaluate(() => window.zandorelFirstFrame);
+  await context.close();
+  return time;
+}
+
 async function main() {
   const sizes = {};
   let gzipped = 0;
@@ -95,8 +109,10 @@ async function main() {
     console.log(`  ${name}: ${(size.bytes / 1024).toFixed(1)} KB, gzip ${(size.gzip / 1024).toFixed(1)} KB`);
   }
 
-  const server = await serve();
+  const server = await serve(site);
   const url = `http://127.0.0.1:${server.address().port}/`;
+  const bareServer = await serve(bare);
+  const bareUrl = `http://127.0.0.1:${bareServer.address().port}/`;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zandorel-bench-'));
   const browser = await puppeteer.launch({ executablePath: process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium',
     headless: true, userDataDir: profile,
@@ -104,19 +120,20 @@ async function main() {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       `--user-data-dir=${profile}`] });
   try {
-    const firsts = [];
+    // The site and the bare page by turns, so that both meet the same load of the machine.
+    const firsts = { site: [], bare: [] };
+    const load = [os.loadavg()[0]];
     for (let i = 0; i < 10; i++) {
-      // A context of its own: empty cache, empty storage.
-      const context = await browser.createBrowserContext();
-      const page = await context.newPage();
-      await page.setViewport({ width: 1024, height: 768 });
-      await page.goto(url);
-      await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
-      firsts.push(await page.evaluate(() => window.zandorelFirstFrame));
-      await context.close();
+      firsts.site.push(await firstFrame(browser, url));
+      firsts.bare.push(await firstFrame(browser, bareUrl));
     }
-    console.log('first frame after a cold load, median of 10:', median(firsts).toFixed(0), 'ms',
-      `(all: ${firsts.map((t) => t.toFixed(0)).join(' ')})`);
+    load.push(os.loadavg()[0]);
+    for (const [name, times] of Object.entries(firsts)) {
+      console.log(`first frame after a cold load, ${name}, median of 10:`, median(times).toFixed(0),
+        'ms', `(all: ${times.map((t) => t.toFixed(0)).join(' ')})`);
+    }
+    console.log('site / bare:', (median(firsts.site) / median(firsts.bare)).toFixed(2),
+      `(load average ${load.map((l) => l.toFixed(1)).join(' to ')})`);
 
     const context = await browser.createBrowserContext();
     const page = await context.newPage();
@@ -154,6 +171,7 @@ async function main() {
   } finally {
     await browser.close();
     server.close();
+    bareServer.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
 }

@@ -28,6 +28,10 @@ foreach(level RANGE 1 12)
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
 endforeach()
 
+# The browser's own lines, in data/web/, packed for the web site in place of the files of the same
+# name: there a right click is also the page's Peek control.
+set(ZANDOREL_WEB_TUTORIALS level2.tut)
+
 # The shipped pictures and levels as a build writes them into folder (its graphics/*.bmp and
 # data/), in the variables named pictures and levels, for whatever packs or installs them.
 function(zandorel_built_data_set folder pictures levels)

@@ -6,35 +6,62 @@ set(ZANDOREL_WEB_SOURCE ${PROJECT_SOURCE_DIR}/web)
 # data set with it too.
 set(ZANDOREL_WEB_PACKER ${EMSCRIPTEN_ROOT_PATH}/tools/file_packager.py)
 
+# How a program becomes a page here: the game, and the web benchmark's bare page (below), alike.
+function(zandorel_web_program target)
+    # Size before speed: a pass is small, the download is not.
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-Oz>)
+    target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-Oz>
+        # The smaller allocator: the game allocates little once a screen is built.
+        -sMALLOC=emmalloc
+        # The data arrive in a package of their own, which needs the full file system.
+        -sFORCE_FILESYSTEM=1
+        -sENVIRONMENT=web
+        "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/sdl12.js")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ZANDOREL_WEB_SOURCE}/sdl12.js)
+    # Debian's emcc runs its JavaScript tools on this machine's Node with the modules Debian
+    # installs in /usr/share/nodejs; a Node from elsewhere does not look there ("Cannot find
+    # module 'acorn'"). Set for the link, so that a plain cmake --build works too.
+    if(EXISTS /usr/share/nodejs/acorn)
+        set_target_properties(${target} PROPERTIES
+            CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs")
+    endif()
+    # emcc writes the .wasm beside the .js.
+    set_target_properties(${target} PROPERTIES SUFFIX ".js")
+endfunction()
+
+zandorel_web_program(zandorel)
+target_compile_options(zandorel_core PRIVATE $<$<CONFIG:Release>:-Oz>)
+# BMP decoding at once, inside SDL_LoadBMP_RW (web/sdl12.js), by a decoder of BMP alone.
+target_sources(zandorel PRIVATE ${ZANDOREL_WEB_SOURCE}/stb_image_bmp.cpp)
+target_include_directories(zandorel SYSTEM PRIVATE ${EMSCRIPTEN_ROOT_PATH}/third_party)
 target_link_options(zandorel PRIVATE
-    # BMP decoding at once, inside SDL_LoadBMP_RW, instead of through the browser's decoder
-    # later.
-    -sSTB_IMAGE=1
-    # ...which the library calls through Module, where an optimised build keeps only what is
+    # ...which the page's SDL calls through Module, where an optimised build keeps only what is
     # named here.
     "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_stbi_load,_stbi_load_from_memory,_stbi_image_free"
-    # The data arrive in their own package (below), which needs the full file system.
-    -sFORCE_FILESYSTEM=1
     -lidbfs.js
-    -sENVIRONMENT=web
-    "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/sdl12.js"
     "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/page.js")
-set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS
-    ${ZANDOREL_WEB_SOURCE}/sdl12.js ${ZANDOREL_WEB_SOURCE}/page.js)
-# Debian's emcc runs its JavaScript tools on this machine's Node with the modules Debian
-# installs in /usr/share/nodejs; a Node from elsewhere does not look there ("Cannot find module
-# 'acorn'"). Set for the link, so that a plain cmake --build works too.
-if(EXISTS /usr/share/nodejs/acorn)
-    set_target_properties(zandorel PROPERTIES
-        CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs")
-endif()
-# emcc writes the .wasm beside the .js.
-set_target_properties(zandorel PROPERTIES SUFFIX ".js")
+set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS ${ZANDOREL_WEB_SOURCE}/page.js)
+
+# The web benchmark's bare page (tools/web-bench.sh, into bare/): an SDL 1.2 program built as
+# the game is, which sets the game's video mode, fills the screen and flips once; no data, no
+# store, no pictures. Its first frame is what the site's is measured against.
+add_executable(zandorel_web_bare EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/web_bare.cpp)
+target_link_libraries(zandorel_web_bare PRIVATE zandorel_sdl)
+zandorel_web_program(zandorel_web_bare)
+set_target_properties(zandorel_web_bare PROPERTIES
+    OUTPUT_NAME bare RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bare)
+add_custom_command(TARGET zandorel_web_bare POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/bench/web_bare.html
+        ${CMAKE_BINARY_DIR}/bare/index.html
+    VERBATIM)
 
 set(site ${CMAKE_BINARY_DIR}/site)
 zandorel_built_data_set(${CMAKE_BINARY_DIR} pictures levels)
 # The first table from the sources: the build folder's may hold someone's game.
 set(packed ${pictures} ${levels} ${PROJECT_SOURCE_DIR}/data/${ZANDOREL_FIRST_TABLE})
+# The browser's own tutorial lines in place of the shipped ones of the same name.
+list(TRANSFORM ZANDOREL_WEB_TUTORIALS PREPEND ${CMAKE_BINARY_DIR}/data/ OUTPUT_VARIABLE replaced)
+list(REMOVE_ITEM packed ${replaced})
 # Each file goes where the game looks for it: graphics/<name> or data/<name>.
 set(package_args)
 foreach(file IN LISTS packed)
@@ -42,6 +69,10 @@ foreach(file IN LISTS packed)
     get_filename_component(folder ${folder} NAME)
     get_filename_component(name ${file} NAME)
     list(APPEND package_args --preload ${file}@/${folder}/${name})
+endforeach()
+foreach(name IN LISTS ZANDOREL_WEB_TUTORIALS)
+    list(APPEND packed ${PROJECT_SOURCE_DIR}/data/web/${name})
+    list(APPEND package_args --preload ${PROJECT_SOURCE_DIR}/data/web/${name}@/data/${name})
 endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

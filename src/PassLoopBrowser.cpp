@@ -22,8 +22,8 @@ struct Loop {
     std::function<void()> finish;
 };
 
-void frame(void* arg) {
-    Loop* loop = static_cast<Loop*>(arg);
+// One frame's passes; false once the game has ended and all it held is let go.
+bool runFrame(Loop* loop) {
     bool running = true;
     int passes = 0;
     do {
@@ -31,20 +31,31 @@ void frame(void* arg) {
         ++passes;
     } while (running && passes < maxPassesPerFrame && SDL_PollEvent(nullptr) != 0);
     if (running) {
-        return;
+        return true;
     }
-    emscripten_cancel_main_loop();
     loop->finish();
     delete loop;
     // What the desktop's main does after the loop; main's own tail never runs here.
     SDL_Quit();
     zandorel_game_ended();
+    return false;
+}
+
+void frame(void* arg) {
+    if (!runFrame(static_cast<Loop*>(arg))) {
+        emscripten_cancel_main_loop();
+    }
 }
 
 } // namespace
 
 void runPasses(const std::function<bool()>& pass, const std::function<void()>& finish) {
+    // The first frame at once, as the desktop draws it, rather than an animation frame later.
+    Loop* loop = new Loop{pass, finish};
+    if (!runFrame(loop)) {
+        return;
+    }
     // 0 frames a second: the browser's animation frame. The simulated endless loop leaves
     // main here, as a real one would never come back from it.
-    emscripten_set_main_loop_arg(frame, new Loop{pass, finish}, 0, 1);
+    emscripten_set_main_loop_arg(frame, loop, 0, 1);
 }

@@ -192,6 +192,21 @@ std::vector<Level> shippedLevels() {
     return levels;
 }
 
+// The first lines of the browser's own tutorial files, by file name.
+std::map<std::string, std::string> webTutorials() {
+    std::map<std::string, std::string> lines;
+    for (const auto& entry : std::filesystem::directory_iterator(ZANDOREL_WEB_TUTORIALS)) {
+        std::ifstream in(entry.path());
+        std::string line;
+        std::getline(in, line);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines[entry.path().filename().string()] = line;
+    }
+    return lines;
+}
+
 class DataSetTest : public SandboxTest {
 protected:
     void SetUp() override {
@@ -579,28 +594,35 @@ TEST_F(DataSetTest, TutorialsUseTheCharsetAndFitTheTextBox) {
     const int fontId = 7;
     graphics.createFont(fontId, "fontblack.bmp", gameCharset);
     ASSERT_EQ(graphics.getFontWidth(fontId), g);
+    // The shipped lines, and the browser's own that replace some of them on the web site.
+    std::map<std::string, std::string> tutorials;
     for (const Level& level : shippedLevels()) {
         ASSERT_EQ(level.problem, "") << "level " << level.number;
-        const std::string& text = level.tutorial;
-        EXPECT_FALSE(text.empty()) << "level " << level.number;
+        tutorials["level " + std::to_string(level.number)] = level.tutorial;
+    }
+    for (const auto& [name, text] : webTutorials()) {
+        tutorials["web " + name] = text;
+    }
+    for (const auto& [where, text] : tutorials) {
+        EXPECT_FALSE(text.empty()) << where;
         for (char c : text) {
             EXPECT_TRUE(c == ' ' || c == '/' || gameCharset.find(c) != std::string::npos)
-                << "level " << level.number << ": '" << c << "' is not in the fonts";
+                << where << ": '" << c << "' is not in the fonts";
         }
         std::istringstream words(text);
         std::string word;
         while (words >> word) {
             EXPECT_TRUE(word == "/" || word.find('/') == std::string::npos)
-                << "level " << level.number << ": a slash breaks lines only alone";
+                << where << ": a slash breaks lines only alone";
             EXPECT_LE((static_cast<int>(word.size()) + 1) * g, textBoxWidth)
-                << "level " << level.number << ": '" << word << "' is wider than the box";
+                << where << ": '" << word << "' is wider than the box";
         }
-        EXPECT_EQ(text.find("  "), std::string::npos) << "level " << level.number;
+        EXPECT_EQ(text.find("  "), std::string::npos) << where;
         // Wrapped as the level's screen wraps it: the box shows every line without scrolling.
         const TextBox box(&graphics, fontId, text, textBoxX, textBoxY, textBoxWidth, textBoxHeight,
                           -1, -1);
         EXPECT_LE(static_cast<int>(box.getLines().size()), textBoxHeight / h)
-            << "level " << level.number << ": the text needs scrolling";
+            << where << ": the text needs scrolling";
     }
 }
 
@@ -614,6 +636,10 @@ TEST_F(DataSetTest, FirstTutorialsTeachTheRules) {
     EXPECT_NE(second.find("RIGHT CLICK"), std::string::npos) << second;
     EXPECT_NE(second.find("CLOCK"), std::string::npos) << second;
     EXPECT_NE(second.find("BOMB"), std::string::npos) << second;
+    // In the browser a right click is also the page's Peek control: its line says both.
+    const std::string web = webTutorials()["level2.tut"];
+    EXPECT_NE(web.find("RIGHT CLICK"), std::string::npos) << web;
+    EXPECT_NE(web.find("PEEK"), std::string::npos) << web;
 }
 
 } // namespace

@@ -15,19 +15,88 @@
     game.hidden = true;
   }
 
-  // The largest whole-number scale that fits, so that every game pixel is a square of the
-  // same size.
+  // The game's size is counted in device pixels: the largest whole number of them per game
+  // pixel that fits, so that every game pixel is the same square on a phone and at a desktop's
+  // 125% alike. A narrow or upright screen takes the controls under the game, where they leave
+  // it more room; others beside it.
   function fit() {
-    var room = Math.min((window.innerWidth - 24 - 100) / 256, (window.innerHeight - 24) / 240);
-    var scale = Math.max(1, Math.floor(room));
-    if (scale * 256 > window.innerWidth) scale = 1;
-    document.documentElement.style.setProperty('--scale', scale);
+    var ratio = window.devicePixelRatio || 1;
+    var controls = document.getElementById('controls');
+    var note = document.getElementById('note');
+    var width = document.documentElement.clientWidth - 24;
+    var height = window.innerHeight - 24 - (note.hidden ? 0 : note.offsetHeight + 12);
+    game.classList.remove('below');
+    var beside = devicePixelsPerGamePixel(width - 12 - controls.offsetWidth, height, ratio);
+    game.classList.add('below');
+    var below = devicePixelsPerGamePixel(width, height - 12 - controls.offsetHeight, ratio);
+    var under = height > width || below > beside;
+    game.classList.toggle('below', under);
+    var pixels = under ? below : beside;
+    var style = document.documentElement.style;
+    style.setProperty('--width', 256 * pixels / ratio + 'px');
+    style.setProperty('--height', 240 * pixels / ratio + 'px');
   }
+
+  function devicePixelsPerGamePixel(width, height, ratio) {
+    return Math.max(1, Math.floor(Math.min(width * ratio / 256, height * ratio / 240)));
+  }
+
   window.addEventListener('resize', fit);
   fit();
 
-  // The right button peeks; the browser's own menu would cover the game.
-  canvas.addEventListener('contextmenu', function(event) { event.preventDefault(); });
+  // A window moved to a screen of another density changes the ratio without a resize.
+  function watchRatio() {
+    var query = window.matchMedia &&
+      window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
+    if (!query || !query.addEventListener) return;
+    query.addEventListener('change', function() { fit(); watchRatio(); }, { once: true });
+  }
+  watchRatio();
+
+  // Emscripten's SDL cancels the browser's own use of every key on the element it listens to.
+  // It listens to a stand-in that hears only the key the game uses, Escape, so that Tab, F5,
+  // F11, the zoom keys and the browser's shortcuts stay the browser's, and Tab reaches Peek.
+  function gameKeys() {
+    var listeners = [];
+    function hear(event) {
+      if (event.key !== 'Escape' && event.keyCode !== 27) return;
+      listeners.forEach(function(listener) {
+        if (listener.type === event.type) listener.handle(event);
+      });
+    }
+    document.addEventListener('keydown', hear);
+    document.addEventListener('keyup', hear);
+    return {
+      addEventListener: function(type, handle) { listeners.push({ type: type, handle: handle }); },
+      removeEventListener: function(type, handle) {
+        listeners = listeners.filter(function(listener) {
+          return listener.type !== type || listener.handle !== handle;
+        });
+      }
+    };
+  }
+
+  // Full screen, where the browser lets a page have it (not every phone's browser does).
+  function offerFullScreen() {
+    var button = document.getElementById('fullscreen');
+    var root = document.documentElement;
+    if (!document.fullscreenEnabled || !root.requestFullscreen) return;
+    button.hidden = false;
+    button.addEventListener('click', function() {
+      if (document.fullscreenElement) {
+        document.exitFullscreen();
+      } else {
+        root.requestFullscreen().catch(function() { /* refused: the page stays as it is */ });
+      }
+    });
+    document.addEventListener('fullscreenchange', function() {
+      button.setAttribute('aria-pressed', document.fullscreenElement ? 'true' : 'false');
+    });
+  }
+  offerFullScreen();
+
+  // The right button peeks; the browser's own menu, or a long press's, would cover the game.
+  game.addEventListener('contextmenu', function(event) { event.preventDefault(); });
 
   // SDL presses at the touch without moving the pointer there first; the game takes a press
   // where the pointer last moved. A motion to the touch comes first, as a mouse would make.
@@ -60,6 +129,7 @@
 
   window.Module = {
     canvas: canvas,
+    keyboardListeningElement: gameKeys(),
     // Emscripten reports its downloads as "... (done/total)".
     setStatus: function(text) {
       var parts = /\((\d+(\.\d+)?)\/(\d+)\)/.exec(text || '');
@@ -70,18 +140,21 @@
     },
     onScoreStorage: function(persistent) {
       document.getElementById('note').hidden = persistent;
+      fit();
     },
     onFlip: function(frames) {
       if (frames === 1) {
         started = true;
         statusBox.hidden = true;
         game.hidden = false;
+        document.documentElement.classList.add('playing');
         fit();
         window.zandorelFirstFrame = performance.now();
       }
     },
     onGameEnded: function() {
       game.hidden = true;
+      document.documentElement.classList.remove('playing');
       document.getElementById('ended').hidden = false;
       document.getElementById('again').focus();
     },

@@ -9,6 +9,43 @@ mergeInto(LibraryManager.library, {
     return _SDL_ConvertSurface(surf);
   },
 
+  // A BMP decoded at once by the BMP-only decoder linked into the game (stb_image_bmp.cpp),
+  // in place of emscripten's, which takes every format stb_image knows and reads each picture
+  // back from its canvas twice. The decoded pixels are kept for the colour key, which the game
+  // sets next, so that the key need not read them back either.
+  SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free'],
+  SDL_LoadBMP_RW: function(rwopsID, freeSrc) {
+    var rwops = SDL.rwops[rwopsID];
+    var surf = 0;
+    if (rwops) {
+      var size = _malloc(12);
+      var pixels;
+      if (rwops.filename !== undefined) {
+        var name = allocateUTF8(rwops.filename);
+        pixels = _stbi_load(name, size, size + 4, size + 8, 4);
+        _free(name);
+      } else {
+        pixels = _stbi_load_from_memory(rwops.bytes, rwops.count, size, size + 4, size + 8, 4);
+      }
+      if (pixels) {
+        var width = {{{ makeGetValue('size', 0, 'i32') }}};
+        var height = {{{ makeGetValue('size', 4, 'i32') }}};
+        surf = SDL.makeSurface(width, height, 0, false, 'load:' + rwops.filename);
+        var data = SDL.surfaces[surf];
+        var image = data.ctx.createImageData(width, height);
+        image.data.set(HEAPU8.subarray(pixels, pixels + width * height * 4));
+        data.ctx.putImageData(image, 0, 0);
+        // The pixels C reads, as emscripten's load leaves them.
+        HEAPU8.set(image.data, data.buffer);
+        data.decoded = image;
+        _stbi_image_free(pixels);
+      }
+      _free(size);
+    }
+    if (rwops && freeSrc) _SDL_FreeRW(rwopsID);
+    return surf;
+  },
+
   // Emscripten ignores the key, so magenta would show. Done once per picture, here: pixels of
   // the key colour become transparent (and opaque again when the key is switched off).
   SDL_SetColorKey: function(surf, flag, key) {
@@ -19,14 +56,19 @@ mergeInto(LibraryManager.library, {
     // 0x1000 in SDL 1.2's own.
     var on = (flag & (0x20000 | 0x1000)) !== 0;
     var r = key & 0xff, g = (key >> 8) & 0xff, b = (key >> 16) & 0xff;
-    var image = data.ctx.getImageData(0, 0, data.width, data.height);
-    var px = image.data;
-    for (var i = 0; i < px.length; i += 4) {
-      if (on && px[i] === r && px[i + 1] === g && px[i + 2] === b) {
-        px[i + 3] = 0;
-      } else if (!on && px[i + 3] === 0) {
+    // A picture just loaded is keyed from its decoded pixels; reading a canvas back is slow.
+    var image = data.decoded || data.ctx.getImageData(0, 0, data.width, data.height);
+    data.decoded = null;
+    // A pixel at a time, as red, green, blue and alpha bytes read in the machine's own (little-
+    // endian, as WebAssembly's) order.
+    var px = new Uint32Array(image.data.buffer);
+    var rgb = (b << 16) | (g << 8) | r;
+    for (var i = 0; i < px.length; i++) {
+      if (on && (px[i] & 0xffffff) === rgb) {
+        px[i] = rgb;
+      } else if (!on && (px[i] >>> 24) === 0) {
         // The canvas forgets the colour of a transparent pixel; it was the key.
-        px[i] = r; px[i + 1] = g; px[i + 2] = b; px[i + 3] = 255;
+        px[i] = (rgb | 0xff000000) >>> 0;
       }
     }
     data.ctx.putImageData(image, 0, 0);
@@ -56,6 +98,7 @@ mergeInto(LibraryManager.library, {
       SDL.updateRect(dstrect, { x: dx, y: dy, w: drawn ? w : 0, h: drawn ? h : 0 });
     }
     if (!drawn) return 0;
+    d.decoded = null;
     var oldAlpha = d.ctx.globalAlpha;
     d.ctx.globalAlpha = s.alpha / 255;
     d.ctx.drawImage(s.canvas, x, y, w, h, dx, dy, w, h);
@@ -82,6 +125,7 @@ mergeInto(LibraryManager.library, {
     if (rect) SDL.updateRect(rect, r);
     if (r.w <= 0 || r.h <= 0) return 0;
     if (surf == SDL.screen) color = color | 0xff000000;
+    d.decoded = null;
     d.ctx.clearRect(r.x, r.y, r.w, r.h);
     d.ctx.fillStyle = SDL.translateColorToCSSRGBA(color);
     d.ctx.fillRect(r.x, r.y, r.w, r.h);

@@ -18,11 +18,16 @@ function chromiumArgs(profile) {
     '--disable-dev-shm-usage', `--user-data-dir=${profile}`];
 }
 
-async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false }) {
+// ratio: device pixels per CSS pixel, as a screen of that density gives them (the browser's own
+// setting: emulation draws at one and scales the picture, which says nothing of the page).
+async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false,
+  ratio = 0 }) {
+  const args = chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : []);
   browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
-    args: chromiumArgs(profile), userDataDir: profile, protocolTimeout: 30000 });
+    args, userDataDir: profile, protocolTimeout: 30000 });
   page = (await browser.pages())[0] || await browser.newPage();
-  await page.setViewport({ width, height, hasTouch: touch, isMobile: touch });
+  await page.setViewport({ width, height, hasTouch: touch, isMobile: touch,
+    deviceScaleFactor: ratio ? 0 : 1 });
   if (noStorage) {
     // As in a window whose browser refuses the site any storage.
     await page.evaluateOnNewDocument(() => {
@@ -54,6 +59,7 @@ function look() {
     statusText: document.getElementById('status-text').textContent,
     storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
     rendering: getComputedStyle(canvas).imageRendering,
+    focus: document.activeElement ? document.activeElement.id : '',
     pixels: null,
   };
   if (state.game) {
@@ -65,6 +71,42 @@ function look() {
     state.pixels = btoa(text);
   }
   return state;
+}
+
+// How the game sits on the screen: device pixels per game pixel as laid out, how many game
+// pixels the screen shows as anything but a square of one colour that size, and whether the
+// page's controls lie under the game and wholly inside the window.
+async function fit() {
+  const png = await page.screenshot({ encoding: 'base64' });
+  return page.evaluate(async (png) => {
+    const bitmap = await createImageBitmap(await (await fetch(`data:image/png;base64,${png}`)).blob());
+    const shot = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
+    shot.drawImage(bitmap, 0, 0);
+    const box = (id) => { const e = document.getElementById(id); return e && e.getBoundingClientRect(); };
+    const game = box('canvas');
+    const perGamePixel = game.width * devicePixelRatio / 256;
+    const side = Math.round(perGamePixel);
+    const px = shot.getImageData(Math.round(game.left * devicePixelRatio),
+      Math.round(game.top * devicePixelRatio), 256 * side, 240 * side).data;
+    let split = 0;
+    for (let gy = 0; gy < 240; gy++) {
+      for (let gx = 0; gx < 256; gx++) {
+        const corner = 4 * (gy * side * 256 * side + gx * side);
+        let same = true;
+        for (let i = 0; i < side * side && same; i++) {
+          const at = corner + 4 * (Math.floor(i / side) * 256 * side + i % side);
+          same = px[at] === px[corner] && px[at + 1] === px[corner + 1] && px[at + 2] === px[corner + 2];
+        }
+        if (!same) split++;
+      }
+    }
+    const shown = ['canvas', 'peek', 'fullscreen'].map(box).filter((r) => r && r.width > 0);
+    const inside = shown.every((r) => r.left >= 0 && r.top >= 0 && r.right <= innerWidth &&
+      r.bottom <= innerHeight) && document.documentElement.scrollWidth <= innerWidth;
+    const peek = box('peek');
+    return { ratio: devicePixelRatio, cssWidth: game.width, perGamePixel, split, inside,
+      peek: [peek.width, peek.height], peekBelow: peek.top >= game.bottom };
+  }, png);
 }
 
 // Each answers with an object (undefined is sent as {}).
@@ -86,6 +128,24 @@ const commands = {
     document.dispatchEvent(new Event('visibilitychange'));
   }),
   key: ({ name }) => page.keyboard.press(name),
+  fit,
+  fullScreen: async () => {
+    await page.click('#fullscreen');
+    return { full: await page.waitForFunction(() => !!document.fullscreenElement, { timeout: 5000 })
+      .then(() => true, () => false) };
+  },
+  // Whether the page cancelled the browser's own use of a key or a chord (['Control', 'Equal']).
+  keyCancelled: async ({ keys }) => {
+    await page.evaluate(() => {
+      if (!('keyCancelled' in window)) {
+        window.addEventListener('keydown', (event) => { window.keyCancelled = event.defaultPrevented; });
+      }
+      window.keyCancelled = null;
+    });
+    for (const name of keys) await page.keyboard.down(name);
+    for (const name of keys.slice().reverse()) await page.keyboard.up(name);
+    return { cancelled: await page.evaluate(() => window.keyCancelled) };
+  },
   file: ({ path }) => page.evaluate((p) => {
     try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
   }, path),

@@ -270,13 +270,24 @@ class WebTest(GameTest):
         browser._call("playAgain")
         self.wait_for_title(browser)
 
+    def assert_fits(self, browser, per_game_pixel, peek_below):
+        fit = browser._call("fit")
+        # Every game pixel a square of whole device pixels, all of one size.
+        self.assertAlmostEqual(fit["perGamePixel"], per_game_pixel, places=3, msg=fit)
+        self.assertEqual(fit["split"], 0, fit)
+        self.assertTrue(fit["inside"], f"something is cut off: {fit}")
+        self.assertEqual(fit["peekBelow"], peek_below, fit)
+        self.assertGreaterEqual(min(fit["peek"]), 48, fit)
+        return fit
+
     def test_a_tap_is_a_left_click_and_the_peek_control_is_the_right_one(self):
         data = self.make_data()
         data.level(1, [[0, 0, 0]], [[1, 0, 1]], kinds=2, seconds=60)
-        # A phone held upright: the game at its own size, with the peek control beside it.
-        browser = self.browse(self.serve(data), width=412, height=800, touch=True)
+        # A phone held upright at three device pixels to the CSS pixel: four to the game pixel,
+        # with the peek control under the game.
+        browser = self.browse(self.serve(data), width=390, height=844, touch=True, ratio=3)
         self.wait_for_title(browser)
-        self.assertEqual(browser.page()["scale"], 1)
+        self.assertAlmostEqual(self.assert_fits(browser, 4, True)["cssWidth"], 1024 / 3, places=1)
         browser.tap(*START)
         browser.tap(*CONTINUE)
         self.wait_for_grid(browser, [[0, 0, 0]], "level 1 after its preview")
@@ -290,6 +301,41 @@ class WebTest(GameTest):
         browser.tap(*tile_centre(0, 0))
         browser.wait_for("the win after the last tap",
                          lambda s: s.name(2, 2) == "mermaid" and s.text_box()[0] == "WOW! YOU WIN!")
+
+    def test_whole_device_pixels_on_a_small_phone_a_phone_on_its_side_and_at_125_percent(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        site = self.serve(data)
+        for width, height, ratio, touch, per_game_pixel, peek_below in [
+                (320, 568, 2, True, 2, True),
+                (844, 390, 3, True, 4, False),  # the height decides
+                (1536, 864, 1.25, False, 4, False)]:
+            with self.subTest(width=width, height=height, ratio=ratio):
+                browser = self.browse(site, width=width, height=height, touch=touch, ratio=ratio)
+                self.wait_for_title(browser)
+                self.assert_fits(browser, per_game_pixel, peek_below)
+                self.assertTrue(browser._call("fullScreen")["full"], "no full screen")
+                browser.stop()
+
+    def test_the_browsers_keys_stay_the_browsers_and_escape_still_ends_the_game(self):
+        data = self.make_data()
+        data.level(1, [[0, 0]], [[1, 1]], kinds=2, seconds=60)
+        browser = self.browse(self.serve(data))
+        self.wait_for_title(browser)
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        self.wait_for_grid(browser, [[0, 0]], "level 1 after its preview")
+        for keys in (["Control", "Equal"], ["Control", "KeyP"], ["F5"]):
+            self.assertFalse(browser._call("keyCancelled", keys=keys)["cancelled"], keys)
+        # Tab reaches the peek control, and Enter and Space use it.
+        self.assertFalse(browser._call("keyCancelled", keys=["Tab"])["cancelled"])
+        self.assertEqual(browser.page()["focus"], "peek")
+        browser.key("Enter")
+        self.wait_for_grid(browser, [[1, 1]], "the solution after Enter on the peek control")
+        browser.key("Space")
+        self.wait_for_grid(browser, [[0, 0]], "the grid after Space on the peek control")
+        self.assertTrue(browser._call("keyCancelled", keys=["Escape"])["cancelled"])
+        self.assertEqual(self.assert_ended(browser)["focus"], "again")
 
     def test_a_page_that_cannot_load_the_game_says_so(self):
         site = self.serve(self.make_data())

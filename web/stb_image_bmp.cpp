@@ -1,0 +1,6 @@
+// The pictures' decoder, for the browser: stb_image (as emscripten ships it) with BMP alone,
+// since every picture of the game is a BMP. Emscripten's own build of it carries every format
+// and made a quarter of the WebAssembly a player downloads.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#include <stb_image.h>
