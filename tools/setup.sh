@@ -11,7 +11,8 @@
 #   web       the browser build: Emscripten, and Chromium with Node.js to play it in
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   test      every test: play, package, windows and web, and what the tests run on top (a
-#             virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer, Wine...)
+#             virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer, Wine,
+#             clang's libFuzzer...)
 #
 # Only the windows need writes into apt's configuration.
 set -euo pipefail
@@ -37,6 +38,8 @@ need_test=(
     desktop-file-utils appstream man-db lintian libglib2.0-bin
     # The Windows build's tests play it under Wine.
     wine64
+    # The picture check's fuzz target, built with clang's libFuzzer.
+    clang-14 libclang-rt-14-dev
 )
 # What each need takes in beside its own packages.
 declare -A takes=([package]=play [windows]=play [web]=play [bench]=play
