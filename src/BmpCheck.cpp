@@ -113,8 +113,8 @@ std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uin
     if (!knownDepth(bits)) {
         return std::to_string(bits) + " bits per pixel";
     }
-    if (!compressionFits(compression, bits) || (topDown && compression != rgb &&
-                                                compression != bitFields)) {
+    if (!compressionFits(compression, bits) ||
+        (topDown && compression != rgb && compression != bitFields)) {
         return "compression " + std::to_string(compression) + " at " + std::to_string(bits) +
                " bits per pixel";
     }
@@ -152,8 +152,9 @@ std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uin
         return "pixels that overlap the header or the palette";
     }
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
-    const std::uint64_t pixelBytes =
-        compression == rle8 || compression == rle4 ? 1 : rowBytes * static_cast<std::uint64_t>(height);
+    const std::uint64_t pixelBytes = compression == rle8 || compression == rle4
+                                         ? 1
+                                         : rowBytes * static_cast<std::uint64_t>(height);
     if (pixelOffset + pixelBytes > fileSize) {
         return "pixels past the end of the file";
     }

@@ -148,16 +148,16 @@ TEST_F(GraphicsSystemTest, MissingOrUnreadablePictureIsLoggedOnceAndDrawsNothing
     }
 }
 
-// Hand-made damaged files (tests/fuzz/make_damaged_pictures.py): the ones marked crash made
-// classic SDL 1.2 die with SIGSEGV; the others made it misread the picture. Each is refused
-// before SDL sees it, with the line of any picture that cannot be loaded; sound pictures of
-// every depth and header still load.
+// Hand-made damaged files (tests/fuzz/make_damaged_pictures.py): the three marked crash made
+// classic SDL 1.2 die with SIGSEGV; it refused some of the others by itself and read the rest
+// as pictures they are not. Each is refused before SDL sees it, with the line of any picture
+// that cannot be loaded; sound pictures of every depth and header still load.
 TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoad) {
     const std::map<std::string, std::string> pictures = {
         {"height-minus-2-to-the-31.bmp", "a size of 1000 x -2147483648 outside 1 to 8192"}, // crash
         {"4bit-height-minus-2-to-the-31.bmp",
-         "a size of 1000 x -2147483648 outside 1 to 8192"},                             // crash
-        {"bits-per-pixel-2052.bmp", "2052 bits per pixel"},                             // crash
+         "a size of 1000 x -2147483648 outside 1 to 8192"}, // crash
+        {"bits-per-pixel-2052.bmp", "2052 bits per pixel"}, // crash
         {"width-65535-core-header.bmp", "a size of 65535 x 1 outside 1 to 8192"},
         {"width-zero.bmp", "a size of 0 x 4 outside 1 to 8192"},
         {"bits-per-pixel-15.bmp", "15 bits per pixel"},

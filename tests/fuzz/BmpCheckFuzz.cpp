@@ -1,8 +1,9 @@
 // libFuzzer target for the picture check: whatever bmpProblem lets through must load in the
 // media library without a crash, and the check itself must never read past what it is given.
 // Built with clang's libFuzzer by tests/CMakeLists.txt and run once over tests/fuzz/pictures by
-// CTest; to search further, run it by hand, for example
-//   SDL_VIDEODRIVER=dummy build/tests/BmpCheckFuzz -max_total_time=600 NEW_FOLDER tests/fuzz/pictures
+// CTest; to search further, run it by hand on a new folder and the corpus, for example
+//   cd tests/fuzz && mkdir -p found && SDL_VIDEODRIVER=dummy \
+//       ../../build/tests/BmpCheckFuzz -max_total_time=600 found pictures
 #include "BmpCheck.h"
 
 #include "SDL.h"
@@ -13,8 +14,8 @@
 #include <memory>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool screen = SDL_Init(SDL_INIT_VIDEO) == 0 &&
-                               SDL_SetVideoMode(256, 240, 16, SDL_ANYFORMAT) != nullptr;
+    static const bool screen =
+        SDL_Init(SDL_INIT_VIDEO) == 0 && SDL_SetVideoMode(256, 240, 16, SDL_ANYFORMAT) != nullptr;
     if (!screen) {
         __builtin_trap();
     }
@@ -28,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // As the game loads a picture: decode, key out magenta, convert, draw.
-    SDL_Surface* decoded =
-        SDL_LoadBMP_RW(SDL_RWFromConstMem(data, static_cast<int>(size)), 1);
+    SDL_Surface* decoded = SDL_LoadBMP_RW(SDL_RWFromConstMem(data, static_cast<int>(size)), 1);
     if (decoded == nullptr) {
         return 0;
     }
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SDL_Surface* converted = SDL_DisplayFormat(decoded);
     SDL_FreeSurface(decoded);
     if (converted != nullptr) {
-        SDL_Rect from = {0, 0, static_cast<Uint16>(converted->w), static_cast<Uint16>(converted->h)};
+        SDL_Rect from = {0, 0, static_cast<Uint16>(converted->w),
+                         static_cast<Uint16>(converted->h)};
         SDL_Rect to = {10, 10, 0, 0};
         SDL_UpperBlit(converted, &from, SDL_GetVideoSurface(), &to);
         SDL_FreeSurface(converted);
