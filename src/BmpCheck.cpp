@@ -121,15 +121,19 @@ std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uin
 
     std::uint64_t tablesEnd = headerEnd;
     // SDL 1.2 reads masks right after the first 40 bytes of the header whenever the pixels do
-    // not follow the header at once, bit fields or not.
+    // not follow the header at once, bit fields or not. Three empty masks where none were
+    // declared leave it its default ones.
     if ((bits == 16 || bits == 32) &&
         (compression == bitFields || (compression == rgb && pixelOffset != headerEnd))) {
         const std::size_t masksAt = fileHeaderBytes + (core ? coreHeaderBytes : windowsHeaderBytes);
         if (masksAt + 12 > fileSize || masksAt + 12 > headSize) {
             return "colour masks past the end of the file";
         }
-        for (int i = 0; i < 3; ++i) {
-            const std::string problem = maskProblem(le(head + masksAt + 4 * i, 4), bits);
+        const std::uint32_t masks[] = {le(head + masksAt, 4), le(head + masksAt + 4, 4),
+                                       le(head + masksAt + 8, 4)};
+        const bool defaults = compression == rgb && (masks[0] | masks[1] | masks[2]) == 0;
+        for (const std::uint32_t mask : masks) {
+            const std::string problem = defaults ? "" : maskProblem(mask, bits);
             if (!problem.empty()) {
                 return problem;
             }

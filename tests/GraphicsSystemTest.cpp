@@ -186,6 +186,7 @@ TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoa
         {"sound-1bit-core-header.bmp", ""},
         {"sound-16bit-bitfields.bmp", ""},
         {"sound-32bit-top-down-v4.bmp", ""},
+        {"sound-32bit-gap-without-masks.bmp", ""},
     };
     std::set<std::string> inFolder;
     for (const auto& entry : std::filesystem::directory_iterator(ZANDOREL_DAMAGED_PICTURES)) {

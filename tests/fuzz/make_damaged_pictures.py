@@ -46,6 +46,7 @@ PICTURES = {
     "sound-1bit-core-header.bmp": bmp(9, 2, 1, header=12, palette=grey_palette(2, 3)),
     "sound-16bit-bitfields.bmp": bmp(4, 4, 16, compression=3, masks=(0xF800, 0x07E0, 0x001F)),
     "sound-32bit-top-down-v4.bmp": bmp(3, -2, 32, header=108),
+    "sound-32bit-gap-without-masks.bmp": bmp(4, 4, 32, offset=14 + 40 + 16),
     "height-minus-2-to-the-31.bmp": bmp(1000, -(2 ** 31), 24, pixels=bytes(3000)),
     "4bit-height-minus-2-to-the-31.bmp":
         bmp(1000, -(2 ** 31), 4, colours=16, palette=grey_palette(16), pixels=bytes(500)),
