@@ -22,9 +22,14 @@ set(ZANDOREL_PICTURES
     title
 )
 
-# Each level is its grid (.txt), its time limit (.tim) and its tutorial line (.tut).
+# Each level is its grid (.txt), its time limit (.tim) and its tutorial line (.tut), numbered
+# from 1 without gaps (data/README.md says in what order). The count is also written out in
+# words, where no list can reach it: "Twelve levels" in the package description
+# (dist/CMakeLists.txt) and in the metainfo (dist/io.github.zandorel.Zandorel.metainfo.xml);
+# the install tests check that they agree with it.
+set(ZANDOREL_LEVEL_COUNT 12)
 set(ZANDOREL_LEVELS)
-foreach(level RANGE 1 12)
+foreach(level RANGE 1 ${ZANDOREL_LEVEL_COUNT})
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
 endforeach()
 

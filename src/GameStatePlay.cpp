@@ -12,6 +12,7 @@
 #include "TileMatrix.h"
 #include "TimerManager.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -155,7 +156,10 @@ void GameStatePlay::onEvent(Event& event) {
         break;
     }
     case EVENT_PUZZLE_SOLVED: {
-        const int bonus = timers->getNumFires(TIMER_COUNTDOWN);
+        // A negative time limit makes a countdown that never ends and holds a negative count,
+        // which must not take points away from a player who solves the level in its first
+        // second.
+        const int bonus = std::max(0, timers->getNumFires(TIMER_COUNTDOWN));
         leaveFor(new GameStateLevelTransition(core, addCapped(level, 1), addCapped(score, bonus)));
         break;
     }

@@ -1,10 +1,12 @@
 #include "GraphicsSystem.h"
 
+#include "BmpCheck.h"
 #include "Core.h"
 #include "Display.h"
 
 #include "SDL.h"
 
+#include <fstream>
 #include <iostream>
 
 GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
@@ -54,9 +56,36 @@ Image* GraphicsSystem::getImage(const std::string& name) {
     return image;
 }
 
+namespace {
+
+// Why the file at path may not go to the media library's loader, or empty when it may. A file
+// that cannot be opened here is left to the loader, which says why in its own words.
+std::string damage(const std::string& path) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file.is_open()) {
+        return "";
+    }
+    const std::streamoff size = file.tellg();
+    if (size < 0) {
+        return "";
+    }
+    unsigned char head[bmpHeadBytes];
+    file.seekg(0);
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    return bmpProblem(head, static_cast<std::size_t>(file.gcount()),
+                      static_cast<std::uint64_t>(size));
+}
+
+} // namespace
+
 // On failure the image stays empty but cached: one log line per load attempt, not per frame.
 void GraphicsSystem::loadInto(Image* image, const std::string& path) {
     image->refCount = 1;
+    const std::string problem = damage(path);
+    if (!problem.empty()) {
+        Core::log("Load Failed: " + path + " - " + problem);
+        return;
+    }
     SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
     SDL_Surface* decoded = stream != nullptr ? SDL_LoadBMP_RW(stream, 1) : nullptr;
     if (decoded == nullptr) {

@@ -12,9 +12,11 @@ namespace {
 const std::string tileStrip = "tiles.bmp";
 constexpr int picturesInStrip = 5;
 constexpr int gap = 3;
-// Far more than the 256 x 240 screen can show; anything larger is a broken file, and the cap
-// keeps a typo from asking for a huge allocation.
-constexpr int maxDimension = 64;
+// What the 256 x 240 window shows of a grid of 20-pixel tiles from (10, 29): a larger grid
+// puts cells off the screen, where no player can click them. The cap also keeps a typo from
+// asking for a huge allocation.
+constexpr int maxRows = 9;
+constexpr int maxCols = 10;
 
 // Why a number could not be read: a stream that ran dry was cut short, anything else is text
 // (or a number too large for an int) where a number belongs.
@@ -31,6 +33,26 @@ bool readGrid(std::istream& in, std::vector<int>& grid, const std::string& where
         }
     }
     return true;
+}
+
+// Why a level read in full cannot be won, or empty when it can: every goal cell must be a
+// kind a click can reach and a tile the strip can draw, and a start cell needs a picture too.
+std::string unwinnable(const std::vector<int>& start, const std::vector<int>& goal, int kinds) {
+    for (int value : start) {
+        if (value < 0 || value >= picturesInStrip) {
+            return "tile " + std::to_string(value) + " in the starting grid has no picture";
+        }
+    }
+    for (int value : goal) {
+        if (value < 0 || value >= kinds) {
+            return "tile " + std::to_string(value) + " in the solution is not one of the " +
+                   std::to_string(kinds) + " kinds";
+        }
+        if (value >= picturesInStrip) {
+            return "tile " + std::to_string(value) + " in the solution has no picture";
+        }
+    }
+    return "";
 }
 
 } // namespace
@@ -59,15 +81,19 @@ bool TileMatrix::load(const std::string& levelFile) {
         problem = "cannot be opened";
     } else if (!(in >> rows >> cols >> kinds)) {
         problem = readFailure(in, "the dimensions");
-    } else if (rows < 1 || cols < 1 || rows > maxDimension || cols > maxDimension) {
-        problem = "rows and columns must be 1 to " + std::to_string(maxDimension) + ", not " +
-                  std::to_string(rows) + " x " + std::to_string(cols);
+    } else if (rows < 1 || cols < 1 || rows > maxRows || cols > maxCols) {
+        problem = "rows must be 1 to " + std::to_string(maxRows) + " and columns 1 to " +
+                  std::to_string(maxCols) + ", not " + std::to_string(rows) + " x " +
+                  std::to_string(cols);
+    } else if (kinds < 1) {
+        problem = "tile kinds must be at least 1, not " + std::to_string(kinds);
     } else {
         const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
         std::vector<int> start(cells);
         std::vector<int> target(cells);
         if (readGrid(in, start, "the starting grid", problem) &&
-            readGrid(in, target, "the solution", problem)) {
+            readGrid(in, target, "the solution", problem) &&
+            (problem = unwinnable(start, target, kinds)).empty()) {
             numRows = rows;
             numCols = cols;
             numTiles = kinds;

@@ -15,8 +15,10 @@
 
 class TileMatrix final : public Displayable, public IEventListener {
 public:
-    // A level file that cannot be read in full is logged and leaves an empty 0 x 0 grid, which
-    // counts as solved: a broken level is passed at once rather than crashing the game.
+    // A level file that cannot be read in full, or that no player could win (a grid larger
+    // than the window shows, no tile kinds, a goal tile no click reaches, a tile without a
+    // picture), is logged and leaves an empty 0 x 0 grid, which counts as solved: a broken
+    // level is passed at once rather than crashing the game or holding the player forever.
     TileMatrix(GraphicsSystem* graphics, const std::string& levelFile);
     ~TileMatrix();
 

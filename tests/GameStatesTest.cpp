@@ -314,12 +314,20 @@ TEST_F(GameStatesTest, UntimedLevelWhenTheTimeFileIsMissingOrNotANumber) {
     }
 }
 
-TEST_F(GameStatesTest, NegativeTimeRunsOutAtTheFirstSecond) {
+TEST_F(GameStatesTest, NegativeTimeRunsOutAtTheFirstSecondAndNeverCostsPoints) {
     writeLevel(1, "-5");
     install(new GameStatePlay(core, 1, 0));
     endPreview();
     tick(1000);
     EXPECT_NE(current<GameStateGameOver>(), nullptr);
+
+    writeLevel(2, "20");
+    install(new GameStatePlay(core, 1, 15));
+    endPreview();
+    click(MOUSE_LEFT, 11, 30); // solved within the first second
+    tick(1);
+    ASSERT_NE(current<GameStateLevelTransition>(), nullptr);
+    EXPECT_EQ(lastLoggedScore(), "15");
 }
 
 TEST_F(GameStatesTest, LevelOneNeverShowsAPopUp) {

@@ -8,6 +8,8 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, START, UNDER_WINE, GameTest, b
                      grid, play_labels, tile_centre)
 
 NOBODY = 65534
+DAMAGED_PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz",
+                                "pictures")
 
 
 def load_failures(game):
@@ -50,6 +52,11 @@ class BadPicturesTest(GameTest):
         # A bitmap cut off after its header and one pixel.
         whole = bmp_bytes(320, 8, lambda x, y: (0, 0, 255))
         data.write("graphics/fontblack.bmp", whole[:57])
+        # Damaged headers that made classic SDL 1.2 crash, on the next screen's scroll buttons.
+        for picture, damaged in (("buttonup.bmp", "height-minus-2-to-the-31.bmp"),
+                                 ("buttondown.bmp", "bits-per-pixel-2052.bmp")):
+            with open(os.path.join(DAMAGED_PICTURES, damaged), "rb") as source:
+                data.write("graphics/" + picture, source.read())
         data.level(1, [[0]], [[1]], kinds=2, seconds=60, tutorial="INVISIBLE TEXT")
         game = self.start(data)
         screen = game.wait_for("the title buttons", lambda s: s.name(*START) == "start0")
@@ -62,7 +69,8 @@ class BadPicturesTest(GameTest):
         game.click(*CONTINUE)
         screen = self.wait_for_play(game, 1)
         self.assertEqual(play_labels(screen)["score"], "SCORE 0")
-        for picture in ("title.bmp", "buttonexit.bmp", "fontblack.bmp"):
+        for picture in ("title.bmp", "buttonexit.bmp", "fontblack.bmp", "buttonup.bmp",
+                        "buttondown.bmp"):
             self.assertTrue(failed(game, picture), f"no Load Failed line for {picture}")
         game.key("Escape")
         self.assert_clean_exit(game)
@@ -79,6 +87,12 @@ class BadLevelsTest(GameTest):
             4: "",                          # empty
             5: "-2 3 2\n0 0 0 0 0 0\n",     # negative size
             6: "2 2\n",                     # no tile kinds
+            # Read in full, but no player could win them:
+            7: "1 2 0\n0 1\n0 0\n",          # no kinds
+            8: "1 2 3\n0 1\n0 3\n",          # a goal tile no click reaches
+            9: "1 1 9\n7\n0\n",              # a tile without a picture
+            10: "10 1 2\n",                # rows below the window
+            11: "1 11 2\n",                # columns past its right edge
         }
         for level, content in malformed.items():
             data.write(f"data/level{level}.txt", content)
@@ -95,7 +109,7 @@ class BadLevelsTest(GameTest):
             prefix = f"TileMatrix::TileMatrix(...) - Bad Level File: ./data/level{level}.txt"
             self.assertTrue(any(line.startswith(prefix) for line in log), f"no line {prefix!r}")
         self.assertEqual([log[i + 1] for i, line in enumerate(log) if line == "SCORE"],
-                         ["0"] * 7)
+                         ["0"] * (len(malformed) + 1))
         game.key("Escape")
         self.assert_clean_exit(game)
 

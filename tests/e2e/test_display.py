@@ -5,7 +5,7 @@ import time
 import unittest
 
 from harness import RETRY_LINE, Game, GameTest, LateXServer
-
+from harness.screenshots import save_png
 
 
 class DisplayTest(GameTest):
@@ -34,6 +34,24 @@ class DisplayTest(GameTest):
         self.assertNotEqual(status, 0, "the game reported success without its display")
         print(f"the game ended {time.monotonic() - stopped:.2f} s after its X server, "
               f"with status {status}")
+
+    def test_a_readme_picture_taken_again_is_the_same_file(self):
+        data = self.make_data()
+        game = self.start(data)
+        self.wait_for_title(game).save_ppm(data.path("title.ppm"))
+        game.key("Escape")
+        self.assert_clean_exit(game)
+        pictures = []
+        for run in range(2):
+            if run:
+                time.sleep(1.1)  # a time stamp inside would now differ
+            pictures.append(data.path(f"title{run}.png"))
+            save_png(data.path("title.ppm"), pictures[-1])
+        contents = []
+        for picture in pictures:
+            with open(picture, "rb") as file:
+                contents.append(file.read())
+        self.assertEqual(contents[0], contents[1])
 
 
 if __name__ == "__main__":

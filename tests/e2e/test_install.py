@@ -15,7 +15,8 @@ import time
 import unittest
 import zipfile
 
-from harness import CONTINUE, START, WAIT, Folder, Game, GameTest, XServer, logged_scores
+from harness import (CONTINUE, START, WAIT, Folder, Game, GameTest, RealScreens, XServer,
+                     logged_scores, read_level)
 
 BUILD_DIR = os.environ.get("ZANDOREL_BUILD_DIR", "")
 CMAKE = os.environ.get("ZANDOREL_CMAKE", "cmake")
@@ -24,6 +25,20 @@ APP_ID = "io.github.zandorel.Zandorel"
 SHARE = "share/games/zandorel"
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
+
+def _level_count():
+    with open(os.path.join(SOURCE, "cmake", "DataSet.cmake")) as file:
+        return int(re.search(r"set\(ZANDOREL_LEVEL_COUNT (\d+)\)", file.read()).group(1))
+
+
+# The shipped levels, counted in the one list of what ships: the last, which must ship, and the
+# one after it, which must not.
+LEVELS = _level_count()
+LAST, BEYOND = f"level{LEVELS}", f"level{LEVELS + 1}"
+# Where the count is written in words (the package description and the metainfo).
+COUNT_WORDS = ("zero one two three four five six seven eight nine ten eleven twelve thirteen "
+               "fourteen fifteen sixteen seventeen eighteen nineteen twenty").split()
+
 # What a developer leaves in a build folder's data set beside what the build made: an editor's
 # backup of a level, a level since dropped from the game, a picture no longer drawn, their own
 # scores. None of it may ship. (The installing tests share the real build folder with the unit
@@ -31,7 +46,7 @@ SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 # for a level.)
 STRAYS = {"data/level1.txt~": "3 3 2\n", "data/level1.tut.orig": "old\n",
           "graphics/mermaid-old.bmp": "BM", "data/highscores.txt": "99\n" * 5}
-STALE = {"data/level13.txt": "1 1 2\n0\n1\n", "data/level13.tim": "9\n"}
+STALE = {f"data/{BEYOND}.txt": "1 1 2\n0\n1\n", f"data/{BEYOND}.tim": "9\n"}
 
 # What the install lays out, relative to the prefix, and the mode of each.
 LAYOUT = {
@@ -40,7 +55,7 @@ LAYOUT = {
     f"{SHARE}/graphics/title.bmp": "-rw-r--r--",
     f"{SHARE}/graphics/tiles.bmp": "-rw-r--r--",
     f"{SHARE}/data/level1.txt": "-rw-r--r--",
-    f"{SHARE}/data/level12.tut": "-rw-r--r--",
+    f"{SHARE}/data/{LAST}.tut": "-rw-r--r--",
     f"{SHARE}/data/highscores.txt": "-rw-r--r--",
     f"share/applications/{APP_ID}.desktop": "-rw-r--r--",
     f"share/metainfo/{APP_ID}.metainfo.xml": "-rw-r--r--",
@@ -95,89 +110,6 @@ def launch_without_window(launcher, env, **options):
     """Runs the launcher where the game cannot open a window: the launcher does all its work,
     then the game says so on standard error and exits with status 1."""
     return run([launcher], env=dict(env, SDL_VIDEODRIVER="no-such-driver"), **options)
-
-
-# ---------------------------------------------------------------------------------------------
-# The real pictures, read back from the screen
-
-
-class Picture:
-    """A 24-bit BMP as the build draws it."""
-
-    def __init__(self, path):
-        with open(path, "rb") as file:
-            self._data = file.read()
-        offset, = struct.unpack_from("<I", self._data, 10)
-        width, height, _planes, bits = struct.unpack_from("<iiHH", self._data, 18)
-        if bits != 24:
-            raise AssertionError(f"{path}: {bits} bits per pixel, not 24")
-        self.width, self.height = width, abs(height)
-        self._offset, self._bottom_up = offset, height > 0
-        self._row = (width * 3 + 3) & ~3
-
-    def pixel(self, x, y):
-        row = self.height - 1 - y if self._bottom_up else y
-        at = self._offset + row * self._row + x * 3
-        blue, green, red = self._data[at:at + 3]
-        return red, green, blue
-
-
-# A 16-bit screen moves each channel by up to 7.
-TOLERANCE = 10
-
-
-def shows(screen, picture, x, y, width, height, at=None, step=3):
-    """Whether the screen shows the picture's area (x, y, width, height) at `at` (by default
-    where it lies in the picture), transparent magenta aside."""
-    ax, ay = at or (x, y)
-    for dy in range(0, height, step):
-        for dx in range(0, width, step):
-            want = picture.pixel(x + dx, y + dy)
-            if want == (255, 0, 255):
-                continue
-            got = screen.pixel(ax + dx, ay + dy)
-            if any(abs(a - b) > TOLERANCE for a, b in zip(want, got)):
-                return False
-    return True
-
-
-def read_level(path):
-    """(kinds, start grid, goal grid) of a level file."""
-    with open(path) as file:
-        numbers = [int(word) for word in file.read().split()]
-    rows, cols, kinds = numbers[:3]
-    cells = numbers[3:]
-    grid = lambda first: [cells[first + r * cols:first + (r + 1) * cols] for r in range(rows)]
-    return kinds, grid(0), grid(rows * cols)
-
-
-class RealScreens:
-    """Recognises the screens of the installed game from its own pictures."""
-
-    def __init__(self, share):
-        self.title = Picture(os.path.join(share, "graphics", "title.bmp"))
-        self.mermaid = Picture(os.path.join(share, "graphics", "mermaid.bmp"))
-        self.tiles = Picture(os.path.join(share, "graphics", "tiles.bmp"))
-
-    def is_title(self, screen):
-        # The top half: the buttons lie below it.
-        return shows(screen, self.title, 0, 0, 256, 120)
-
-    def is_message(self, screen):
-        # Transition and game-over screens: the mermaid's side, left of the text and buttons.
-        return shows(screen, self.mermaid, 0, 0, 120, 240)
-
-    def grid(self, screen, rows, cols):
-        """The tiles on the play screen, None where no single tile picture shows."""
-        values = []
-        for r in range(rows):
-            row = []
-            for c in range(cols):
-                at = (10 + 23 * c, 29 + 23 * r)
-                kinds = [k for k in range(5) if shows(screen, self.tiles, 20 * k, 0, 20, 20, at)]
-                row.append(kinds[0] if len(kinds) == 1 else None)
-            values.append(row)
-        return values
 
 
 class InstalledGameTest(GameTest):
@@ -250,7 +182,8 @@ def install_prefix():
 LAUNCHER_CASES = (
     ("the player chose the window scaling", "scaling", {}, "", 0),
     ("the player's own links stay", "", {"graphics": "~", "data/level1.txt": "~/1",
-                                         "data/level13.tut": "~/13", "data/level1.tim": "/"},
+                                         f"data/{BEYOND}.tut": f"~/{LEVELS + 1}",
+                                         "data/level1.tim": "/"},
      "", 0),
     ("two starts at once", "pair", {}, "", 0),
     ("a link to a folder at the scratch name", "pid1",
@@ -322,8 +255,13 @@ class InstallTest(InstalledGameTest):
         while not os.path.exists(log) and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertTrue(os.path.exists(log), "the menu entry did not start the game")
-        checked(["appstreamcli", "validate", "--no-net",
-                 os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")])
+        metainfo = os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")
+        checked(["appstreamcli", "validate", "--no-net", metainfo])
+        # The level count in words agrees with the list wherever a player reads it.
+        with open(metainfo) as file, open(os.path.join(BUILD_DIR, "CPackConfig.cmake")) as cpack:
+            said = {"metainfo": file.read(), "package description": cpack.read()}
+        for where, text in said.items():
+            self.assertIn(f"{COUNT_WORDS[LEVELS].capitalize()} levels", text, where)
         page = checked(["man", "--warnings", "-l",
                         os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
                        env=dict(os.environ, MANWIDTH="80"))
@@ -334,7 +272,7 @@ class InstallTest(InstalledGameTest):
 
     def test_the_install_and_the_zip_ship_one_data_set_whatever_the_build_folder_holds(self):
         installed = shipped(self.share)
-        self.assertIn("data/level12.tut", installed)
+        self.assertIn(f"data/{LAST}.tut", installed)
         self.assertEqual(installed & set(STRAYS), {"data/highscores.txt"})
         # The Windows zip, packed from a build folder holding the same data set, the same
         # strays and a level left from an earlier version.
@@ -401,14 +339,14 @@ class InstallTest(InstalledGameTest):
         player.remove("data/level2.txt")
         player.level(2, [[0]], [[1]], kinds=2)
 
-        # The next version, installed somewhere else: level 1 changed, level 12 gone, and a
+        # The next version, installed somewhere else: level 1 changed, the last level gone, and a
         # different table shipped.
         root = self.make_folder()
         prefix = os.path.join(root, "opt")
         shutil.copytree(self.prefix, prefix, symlinks=True)
         share = Folder(os.path.join(prefix, SHARE))
         share.write("data/level1.tim", "33\n")
-        for name in glob.glob(share.path("data/level12.*")):
+        for name in glob.glob(share.path(f"data/{LAST}.*")):
             os.remove(name)
         share.high_scores(99, 99, 99, 99, 99)
         result = launch_without_window(os.path.join(prefix, "games", "zandorel"),
@@ -421,7 +359,7 @@ class InstallTest(InstalledGameTest):
                          os.path.realpath(share.path("data/level1.tim")))
         self.assertEqual(os.path.realpath(player.path("graphics")),
                          os.path.realpath(share.path("graphics")))
-        self.assertEqual(glob.glob(player.path("data/level12.*")), [])
+        self.assertEqual(glob.glob(player.path(f"data/{LAST}.*")), [])
         self.assertEqual(player.read("data/highscores.txt"), "70\n60\n50\n40\n30\n")
         self.assertFalse(os.path.islink(player.path("data/level2.txt")))
         # Nothing half-made is left beside the folder or in it.
@@ -432,14 +370,14 @@ class InstallTest(InstalledGameTest):
         user = {} if os.geteuid() else {"user": "nobody", "group": "nogroup", "extra_groups": []}
         old, new = (os.path.join(self.make_folder(), "usr") for _ in range(2))
         for prefix in (old, new):
-            # Levels 1 and 10 to 12, and a game that says where it started and how scaled.
+            # Levels 1 and 10 on, and a game that says where it started and how scaled.
             shutil.copytree(self.prefix, prefix, symlinks=True)
             for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9]*.*"):
                 os.remove(name)
             with open(f"{prefix}/lib/games/zandorel/zandorel", "w") as game:
                 game.write('#!/bin/sh\nprintf "in %s at %s\\n" "$PWD" '
                            '"$SDL12COMPAT_WINDOW_SCALING"')
-        shutil.copy(f"{new}/{SHARE}/data/level12.txt", f"{new}/{SHARE}/data/level13.txt")
+        shutil.copy(f"{new}/{SHARE}/data/{LAST}.txt", f"{new}/{SHARE}/data/{BEYOND}.txt")
         hold = Folder(self.make_folder(0o777))
         hold.write("mv", '#!/bin/sh\ncase "$*" in */data/level*) mkdir "$0.1" 2>/dev/null &&\n'
                          '    { "$SECOND" >"$0.out" 2>"$0.err"; echo $? >"$0.code"; }; esac\n'

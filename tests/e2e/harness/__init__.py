@@ -14,5 +14,6 @@ from .common import _die_with_parent, _stop  # noqa: F401
 from .diagnostics import *  # noqa: F401,F403
 from .game import *  # noqa: F401,F403
 from .pictures import *  # noqa: F401,F403
+from .real_screens import *  # noqa: F401,F403
 from .wine import *  # noqa: F401,F403
 from .xserver import *  # noqa: F401,F403
