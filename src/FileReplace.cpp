@@ -1,4 +1,5 @@
 #include "FileReplace.h"
+#include "FileReplaceDetail.h"
 
 #include <cerrno>
 #include <chrono>

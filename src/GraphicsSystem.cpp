@@ -1,7 +1,7 @@
 #include "GraphicsSystem.h"
 
 #include "Core.h"
-#include "Display.h"
+#include "VideoDriver.h"
 
 #include "SDL.h"
 
@@ -9,7 +9,7 @@
 
 GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     : resX(resX), resY(resY) {
-    if (!openDisplay()) {
+    if (!acceptVideoDriver()) {
         return;
     }
     const Uint32 flags =
