@@ -5,6 +5,7 @@
 #define ZANDOREL_FILEREPLACE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Writes text to a new file beside the one path names, then puts it in that file's place, so
@@ -14,6 +15,11 @@
 // that cannot be kept), the file is truncated and written in place instead. False when the
 // text could not be written either way.
 bool replaceFile(const std::string& path, const std::string& text);
+// The same, for a text made from the file's own content: compose is asked again once the new
+// file is on the disk, just before it goes in place, and where its answer has changed (another
+// writer put its own file there meanwhile) the new file is made again from that answer, so
+// that the other writer's change is not undone. A few rounds at most.
+bool replaceFile(const std::string& path, const std::function<std::string()>& compose);
 
 // Held from construction to destruction: an advisory lock beside the file path names, so that
 // two games ending at once read, update and rewrite the file one after the other instead of
