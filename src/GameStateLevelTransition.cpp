@@ -67,7 +67,8 @@ GameStateLevelTransition::GameStateLevelTransition(Core* core, int level, int sc
     downButton->setZOrder(1);
     upButton = new Button(graphics, upId, "buttonup.bmp", scrollButtonX, upButtonY);
     upButton->setZOrder(2);
-    textBox = new TextBox(graphics, fontId, text, textX, textY, textWidth, textHeight, downId, upId);
+    textBox =
+        new TextBox(graphics, fontId, text, textX, textY, textWidth, textHeight, downId, upId);
     textBox->setZOrder(3);
     continueButton = new Button(graphics, continueId, continuePicture, continueX, continueY);
     continueButton->setZOrder(4);

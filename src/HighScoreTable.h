@@ -27,9 +27,9 @@ public:
         Outcome outcome; // what became of the file
     };
     // Enters score and rewrites the file, holding the file's lock while it does. Entries are
-    // read as 32-bit numbers by the display read's tokens; a read that fails leaves its entry
-    // and every later one at 0. A table that exists but cannot be read, and one the player may
-    // not write, is left as it is (the answer is then the table's in memory).
+    // read as 32-bit numbers from what the display read sees; a read that fails leaves its
+    // entry and every later one at 0. A table that exists but cannot be read, and one the
+    // player may not write, is left as it is (the answer is then the table's in memory).
     Update update(int score) const;
 
     // The text an update with score would write now: the file read afresh, score entered.

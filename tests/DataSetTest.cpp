@@ -323,7 +323,8 @@ TEST_F(DataSetTest, ScreenButtonsFitTheirSpots) {
     using messageScreen::continueY;
     EXPECT_LE(upY + up.height, textBoxY);
     EXPECT_LE(scrollX + up.width / 3, screenWidth);
-    EXPECT_LE(downY + down.height, continueY) << "the down button would overlap the continue button";
+    EXPECT_LE(downY + down.height, continueY)
+        << "the down button would overlap the continue button";
     EXPECT_LE(scrollX + down.width / 3, screenWidth);
     EXPECT_LE(continueX + cont.width / 3, screenWidth);
     EXPECT_LE(continueY + cont.height, screenHeight);

@@ -182,7 +182,11 @@ TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
         {"text kept", true, "50\nXYZ\n30\n", {"50", "XYZ", "30", "", ""}},
         {"leading zeros kept", true, "007\n", {"007", "", "", "", ""}},
         {"missing", false, "", {"", "", "", "", ""}},
-        {"byte-order mark skipped", true, "\xEF\xBB\xBF" "50 40\n", {"50", "40", "", "", ""}},
+        {"byte-order mark skipped",
+         true,
+         "\xEF\xBB\xBF"
+         "50 40\n",
+         {"50", "40", "", "", ""}},
         {"a damaged file's one huge token cut short",
          true,
          std::string(1000, '\0') + " 7",
@@ -349,9 +353,9 @@ TEST_F(HighScoresTest, TableThePlayerMayNotWriteOrReadKeepsItsContent) {
         fs::permissions("data/highscores.txt", fs::perms(0644));
         EXPECT_EQ(readFile("data/highscores.txt"), before);
         EXPECT_EQ(strayFiles(), std::vector<std::string>());
-        EXPECT_EQ(logLines(), std::vector<std::string>{"GameState::updateHighScores(...) - " +
-                                                       std::string(logged) +
-                                                       " ./data/highscores.txt"});
+        EXPECT_EQ(logLines(),
+                  std::vector<std::string>{"GameState::updateHighScores(...) - " +
+                                           std::string(logged) + " ./data/highscores.txt"});
     }
 }
 
