@@ -426,6 +426,22 @@ TEST_F(HighScoresTest, ScoreOfAGameThatGaveUpWaitingOutlastsTheSlowHolder) {
     }
 }
 
+// A file that another writer changes under every look must not hold the game in the rewrite:
+// after a few rounds one of the texts made goes in place, as a whole file.
+TEST_F(HighScoresTest, RewriteOfAFileThatKeepsChangingEndsAfterAFewRounds) {
+    writeFile("data/highscores.txt", "0\n");
+    int looks = 0;
+    EXPECT_TRUE(replaceFile("./data/highscores.txt", [&looks] {
+        ++looks;
+        return std::to_string(looks) + "\n";
+    }));
+    EXPECT_LE(looks, 10);
+    const std::string kept = readFile("data/highscores.txt");
+    EXPECT_TRUE(std::regex_match(kept, std::regex("[1-9][0-9]*\n"))) << kept;
+    EXPECT_LE(std::stoi(kept), looks);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+}
+
 TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {
     std::filesystem::remove_all("data");
     EXPECT_TRUE(GameState::updateHighScores(3));
