@@ -1,6 +1,5 @@
 #include "Core.h"
 
-#include "Display.h"
 #include "Event.h"
 #include "EventManager.h"
 #include "GameState.h"
@@ -10,6 +9,8 @@
 #include "SceneManager.h"
 #include "StateManager.h"
 #include "TimerManager.h"
+#include "VideoDriver.h"
+#include "WorkingFolder.h"
 
 #include "SDL.h"
 

@@ -1,4 +1,5 @@
 #include "FileReplace.h"
+#include "FileReplaceDetail.h"
 
 #include <cerrno>
 #include <chrono>
@@ -33,10 +34,16 @@ bool writeWhole(int fd, const std::string& text) {
 constexpr auto lockPatience = std::chrono::seconds(2);
 constexpr auto lockPause = std::chrono::milliseconds(5);
 
-enum class Replace { done, failed, impossible };
+// A writer that keeps changing the file under this one would otherwise hold it here for ever.
+constexpr int composeRounds = 3;
+
+enum class Replace { done, failed, impossible, stale };
 
 // "impossible" when no new file can be made or put in place: the caller then writes in place.
-Replace replaceAtomically(const std::string& target, const std::string& text) {
+// "stale" when stillWanted, asked once the new file is on the disk, says its text is no longer
+// the one to put in place.
+Replace replaceAtomically(const std::string& target, const std::string& text,
+                          const std::function<bool()>& stillWanted) {
     struct stat old;
     if (stat(target.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
         return Replace::impossible;
@@ -61,6 +68,10 @@ Replace replaceAtomically(const std::string& target, const std::string& text) {
         unlink(scratch.c_str());
         return Replace::failed;
     }
+    if (!stillWanted()) {
+        unlink(scratch.c_str());
+        return Replace::stale;
+    }
     if (!moveOver(scratch, target)) {
         unlink(scratch.c_str());
         return Replace::impossible;
@@ -78,8 +89,26 @@ bool writeInPlace(const std::string& path, const std::string& text) {
 } // namespace
 
 bool replaceFile(const std::string& path, const std::string& text) {
+    return replaceFile(path, [&text] { return text; });
+}
+
+// A game that waited too long for the lock goes on without it, so the file may change between
+// this writer's read and its rename; the last look comes after the slow part, the flush.
+bool replaceFile(const std::string& path, const std::function<std::string()>& compose) {
     const std::string target = fileToChange(path);
-    const Replace replaced = target.empty() ? Replace::impossible : replaceAtomically(target, text);
+    std::string text = compose();
+    Replace replaced = Replace::impossible;
+    for (int round = 1; !target.empty(); ++round) {
+        std::string latest;
+        replaced = replaceAtomically(target, text, [&] {
+            latest = compose();
+            return latest == text || round == composeRounds;
+        });
+        if (replaced != Replace::stale) {
+            break;
+        }
+        text = latest;
+    }
     return replaced == Replace::done ||
            (replaced == Replace::impossible && writeInPlace(path, text));
 }

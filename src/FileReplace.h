@@ -5,6 +5,7 @@
 #define ZANDOREL_FILEREPLACE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Writes text to a new file beside the one path names, then puts it in that file's place, so
@@ -14,6 +15,11 @@
 // that cannot be kept), the file is truncated and written in place instead. False when the
 // text could not be written either way.
 bool replaceFile(const std::string& path, const std::string& text);
+// The same, for a text made from the file's own content: compose is asked again once the new
+// file is on the disk, just before it goes in place, and where its answer has changed (another
+// writer put its own file there meanwhile) the new file is made again from that answer, so
+// that the other writer's change is not undone. A few rounds at most.
+bool replaceFile(const std::string& path, const std::function<std::string()>& compose);
 
 // Held from construction to destruction: an advisory lock beside the file path names, so that
 // two games ending at once read, update and rewrite the file one after the other instead of
@@ -31,26 +37,5 @@ public:
 private:
     std::intptr_t handle;
 };
-
-// Supplied by each platform's file, for the two above alone.
-namespace replace_detail {
-
-// The file a write to path really changes. Empty when it cannot be named (a dangling link):
-// only a write through the path itself will do.
-std::string fileToChange(const std::string& path);
-// Gives the new file open at fd what makes target the file it is (mode, owner), where target
-// exists; false when that cannot be kept.
-bool keepIdentity(int fd, const std::string& target);
-// Sends what was written at fd to the disk.
-bool flushToDisk(int fd);
-// Puts from in to's place in one step.
-bool moveOver(const std::string& from, const std::string& to);
-// Tries once to take the lock for target without waiting: the handle, or -1 when another
-// holds it; noLock when no lock can be had at all.
-constexpr std::intptr_t noLock = -2;
-std::intptr_t tryLock(const std::string& target);
-void unlock(std::intptr_t handle);
-
-} // namespace replace_detail
 
 #endif

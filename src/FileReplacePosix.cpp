@@ -1,5 +1,6 @@
 // Linux and the browser's file system.
 #include "FileReplace.h"
+#include "FileReplaceDetail.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,7 @@
 // Windows: no links to follow (they are rare there and take special rights to make), and no
 // mode or owner to set by hand, since ReplaceFile keeps the old file's access list.
 #include "FileReplace.h"
+#include "FileReplaceDetail.h"
 
 #include <io.h>
 

@@ -1,5 +1,5 @@
-// Base of the five screens; each reaches the engine's managers through its Core. The
-// high-score table is kept here too, as the screens that end a game all share it.
+// Base of the five screens; each reaches the engine's managers through its Core. The screens
+// that end a game, and the one that lists the scores, reach the high-score table through it.
 #ifndef ZANDOREL_GAMESTATE_H
 #define ZANDOREL_GAMESTATE_H
 
@@ -17,9 +17,9 @@ public:
 
     void onEvent(Event&) override {}
 
-    // Enters score into "./data/highscores.txt" and rewrites the file; true when it entered
-    // the five best. Unreadable entries count as 0. The old table stays whole until the new
-    // one is completely written.
+    // Enters score into "./data/highscores.txt" and rewrites the file by HighScoreTable's
+    // rules; true when it entered the five best. A file that exists but cannot be read, or
+    // cannot be written, is left as it is, and a line in the log says so.
     static bool updateHighScores(int score);
     // The five entries as stored, unconverted; an entry that is not there is empty.
     static std::vector<std::string> readHighScores();

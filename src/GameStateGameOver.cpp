@@ -6,14 +6,15 @@
 #include "EventManager.h"
 #include "GameStateIntro.h"
 #include "GraphicsSystem.h"
+#include "MessageScreen.h"
 #include "SceneManager.h"
 #include "SplashScreen.h"
 #include "TextBox.h"
 
+using namespace messageScreen;
+
 namespace {
 
-constexpr int fontId = 7;
-constexpr int continueId = 5;
 constexpr int noButton = -1;
 
 } // namespace
@@ -21,15 +22,16 @@ constexpr int noButton = -1;
 GameStateGameOver::GameStateGameOver(Core* core, int score) : GameState(core) {
     const bool highScore = updateHighScores(score);
     GraphicsSystem* graphics = core->getGraphicsSystem();
-    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
+    graphics->createFont(fontId, fontPicture, fontCharset);
     const std::string message =
         highScore ? "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!" : "OH NO! YOU LOST!";
 
-    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    splashScreen = new SplashScreen(graphics, background);
     splashScreen->setZOrder(0);
-    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton = new Button(graphics, continueId, continuePicture, continueX, continueY);
     continueButton->setZOrder(1);
-    textBox = new TextBox(graphics, fontId, message, 130, 20, 114, 78, noButton, noButton);
+    textBox = new TextBox(graphics, fontId, message, textX, textY, textWidth, textHeight, noButton,
+                          noButton);
     textBox->setZOrder(2);
 
     SceneManager* scene = core->getSceneManager();

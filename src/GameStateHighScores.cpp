@@ -7,25 +7,21 @@
 #include "GameStateIntro.h"
 #include "GraphicsSystem.h"
 #include "Label.h"
+#include "MessageScreen.h"
 #include "SceneManager.h"
 #include "SplashScreen.h"
 
-namespace {
-
-constexpr int fontId = 7;
-constexpr int continueId = 5;
-
-} // namespace
+using namespace messageScreen;
 
 GameStateHighScores::GameStateHighScores(Core* core) : GameState(core) {
     GraphicsSystem* graphics = core->getGraphicsSystem();
-    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
+    graphics->createFont(fontId, fontPicture, fontCharset);
 
-    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    splashScreen = new SplashScreen(graphics, background);
     splashScreen->setZOrder(0);
-    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton = new Button(graphics, continueId, continuePicture, continueX, continueY);
     continueButton->setZOrder(1);
-    labels[0] = new Label(graphics, "HIGH SCORES", fontId, 130, 11);
+    labels[0] = new Label(graphics, "HIGH SCORES", fontId, textX, titleY);
     labels[0]->setZOrder(2);
 
     SceneManager* scene = core->getSceneManager();
@@ -35,7 +31,7 @@ GameStateHighScores::GameStateHighScores(Core* core) : GameState(core) {
 
     const std::vector<std::string> rows = readHighScores();
     for (int i = 0; i < numLabels - 1; ++i) {
-        labels[i + 1] = new Label(graphics, rows[i], fontId, 130, 30 + 11 * i);
+        labels[i + 1] = new Label(graphics, rows[i], fontId, textX, firstRowY + rowStep * i);
         labels[i + 1]->setZOrder(3 + i);
         scene->addWidget(labels[i + 1]);
     }

@@ -15,6 +15,9 @@ public:
 
     void onEvent(Event& event) override;
 
+    // The title, then the rows, best first, one below the other.
+    static constexpr int titleY = 11, firstRowY = 30, rowStep = 11;
+
 private:
     static constexpr int numLabels = 6;
 

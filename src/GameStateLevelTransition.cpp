@@ -7,6 +7,7 @@
 #include "GameStateIntro.h"
 #include "GameStatePlay.h"
 #include "GraphicsSystem.h"
+#include "MessageScreen.h"
 #include "SceneManager.h"
 #include "SplashScreen.h"
 #include "TextBox.h"
@@ -14,12 +15,12 @@
 #include <fstream>
 #include <string>
 
+using namespace messageScreen;
+
 namespace {
 
-constexpr int fontId = 7;
 constexpr int downId = 3;
 constexpr int upId = 4;
-constexpr int continueId = 5;
 
 std::string levelBase(int level) {
     return "./data/level" + std::to_string(level);
@@ -59,16 +60,17 @@ GameStateLevelTransition::GameStateLevelTransition(Core* core, int level, int sc
     const std::string text = screenText(level, score);
 
     GraphicsSystem* graphics = core->getGraphicsSystem();
-    graphics->createFont(fontId, "fontblack.bmp", fontCharset);
-    splashScreen = new SplashScreen(graphics, "mermaid.bmp");
+    graphics->createFont(fontId, fontPicture, fontCharset);
+    splashScreen = new SplashScreen(graphics, background);
     splashScreen->setZOrder(0);
-    downButton = new Button(graphics, downId, "buttondown.bmp", 185, 99);
+    downButton = new Button(graphics, downId, "buttondown.bmp", scrollButtonX, downButtonY);
     downButton->setZOrder(1);
-    upButton = new Button(graphics, upId, "buttonup.bmp", 185, 11);
+    upButton = new Button(graphics, upId, "buttonup.bmp", scrollButtonX, upButtonY);
     upButton->setZOrder(2);
-    textBox = new TextBox(graphics, fontId, text, 130, 20, 114, 78, downId, upId);
+    textBox =
+        new TextBox(graphics, fontId, text, textX, textY, textWidth, textHeight, downId, upId);
     textBox->setZOrder(3);
-    continueButton = new Button(graphics, continueId, "buttoncontinue.bmp", 150, 109);
+    continueButton = new Button(graphics, continueId, continuePicture, continueX, continueY);
     continueButton->setZOrder(4);
 
     SceneManager* scene = core->getSceneManager();

@@ -17,6 +17,9 @@ public:
 
     void onEvent(Event& event) override;
 
+    // The scroll buttons stand right of the text box, at its top and its bottom.
+    static constexpr int scrollButtonX = 185, upButtonY = 11, downButtonY = 99;
+
 private:
     SplashScreen* splashScreen; // owned
     TextBox* textBox;           // owned

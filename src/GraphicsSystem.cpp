@@ -2,7 +2,7 @@
 
 #include "BmpCheck.h"
 #include "Core.h"
-#include "Display.h"
+#include "VideoDriver.h"
 
 #include "SDL.h"
 
@@ -11,7 +11,7 @@
 
 GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     : resX(resX), resY(resY) {
-    if (!openDisplay()) {
+    if (!acceptVideoDriver()) {
         return;
     }
     const Uint32 flags =

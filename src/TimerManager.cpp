@@ -3,8 +3,11 @@
 #include "EventManager.h"
 #include "Timer.h"
 
+// The event manager may outlive this one (a test's, say, or a game that tears down in
+// another order): a timer left on its list would be called after it was deleted.
 TimerManager::~TimerManager() {
     for (Timer* timer : timers) {
+        EventManager::getInstance()->removeListener(timer);
         delete timer;
     }
 }

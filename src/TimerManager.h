@@ -11,6 +11,7 @@ class Timer;
 class TimerManager final : public IEventListener {
 public:
     TimerManager() = default;
+    // Unregisters and deletes every timer left.
     ~TimerManager();
 
     // Ids are not unique: timers sharing an id are read through the first and changed together.

@@ -2,7 +2,9 @@
 // every picture loads and has the layout its screen needs, and every level parses, fits the
 // screen, teaches in the fonts' characters and can be solved in its time.
 
+#include "GameStateLevelTransition.h"
 #include "GraphicsSystem.h"
+#include "MessageScreen.h"
 #include "TestSupport.h"
 #include "TextBox.h"
 
@@ -327,13 +329,20 @@ TEST_F(DataSetTest, ScreenButtonsFitTheirSpots) {
         ASSERT_GT(p->width, 0);
         EXPECT_EQ(p->width % 3, 0);
     }
-    // Up at (185, 11) must end above the text at y = 20; down at (185, 99) starts below it.
-    EXPECT_LE(11 + up.height, textBoxY);
-    EXPECT_LE(185 + up.width / 3, screenWidth);
-    EXPECT_LE(99 + down.height, 109) << "the down button would overlap the continue button";
-    EXPECT_LE(185 + down.width / 3, screenWidth);
-    EXPECT_LE(150 + cont.width / 3, screenWidth);
-    EXPECT_LE(109 + cont.height, screenHeight);
+    // The scroll buttons and the continue button as the screens place them: up ends above the
+    // text, and continue lies below down, clear of it, on the screen.
+    const int scrollX = GameStateLevelTransition::scrollButtonX;
+    const int upY = GameStateLevelTransition::upButtonY;
+    const int downY = GameStateLevelTransition::downButtonY;
+    using messageScreen::continueX;
+    using messageScreen::continueY;
+    EXPECT_LE(upY + up.height, textBoxY);
+    EXPECT_LE(scrollX + up.width / 3, screenWidth);
+    EXPECT_LE(downY + down.height, continueY)
+        << "the down button would overlap the continue button";
+    EXPECT_LE(scrollX + down.width / 3, screenWidth);
+    EXPECT_LE(continueX + cont.width / 3, screenWidth);
+    EXPECT_LE(continueY + cont.height, screenHeight);
 }
 
 TEST_F(DataSetTest, ButtonFramesLookClearlyDifferent) {

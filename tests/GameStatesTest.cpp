@@ -526,6 +526,31 @@ TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
     EXPECT_EQ(readFile("data/highscores.txt"), "50 XYZ\n30\n");
 }
 
+// The three message screens are one screen with different words: each puts the mermaid behind
+// and the continue button where the shared layout says, and that button leaves it.
+TEST_F(GameStatesTest, MessageScreensPutTheContinueButtonWhereTheLayoutSays) {
+    using namespace messageScreen;
+    const Colour mermaid{30, 90, 160};
+    const Colour button{220, 180, 40};
+    writeBands(background, screenWidth, screenHeight, {mermaid});
+    writeBands(continuePicture, 3 * 20, 10, {button, white, black});
+    const std::pair<const char*, std::function<GameState*()>> screens[] = {
+        {"the win, with no level 2", [this] { return new GameStateLevelTransition(core, 2, 0); }},
+        {"game over", [this] { return new GameStateGameOver(core, 0); }},
+        {"high scores", [this] { return new GameStateHighScores(core); }},
+    };
+    for (const auto& [name, make] : screens) {
+        install(make());
+        frame();
+        EXPECT_EQ(pixel(continueX, continueY), asShown(button)) << name;
+        EXPECT_EQ(pixel(continueX + 19, continueY + 9), asShown(button)) << name;
+        EXPECT_EQ(pixel(continueX - 1, continueY), asShown(mermaid)) << name;
+        EXPECT_EQ(pixel(continueX, continueY - 1), asShown(mermaid)) << name;
+        pressButton(continueId);
+        EXPECT_NE(current<GameStateIntro>(), nullptr) << name;
+    }
+}
+
 TEST_F(GameStatesTest, ScreensReleaseTheirFontsSoNothingPilesUp) {
     writeLevel(1, "30");
     GraphicsSystem* graphics = core->getGraphicsSystem();

@@ -1,5 +1,6 @@
 #include "FileReplace.h"
 #include "GameState.h"
+#include "HighScoreTable.h"
 
 #include "TestSupport.h"
 
@@ -151,6 +152,10 @@ TEST_F(HighScoresTest, UpdateFollowsTheTableRules) {
         {"negative beaten by zero", true, "5\n4\n3\n2\n-1\n", 0, true, "5\n4\n3\n2\n0\n"},
         {"leading zeros rewritten", true, "007\n", 1, true, "7\n1\n0\n0\n0\n"},
         {"lowest score", true, "", -2147483647 - 1, false, "0\n0\n0\n0\n0\n"},
+        {"byte-order mark skipped", true, "\xEF\xBB\xBF" + table, 45, true, "50\n45\n40\n30\n20\n"},
+        // Leading zeros past the bound: what is cut off, and what follows, is not a score.
+        {"over-long token ends the read", true, "5 " + std::string(70, '0') + "9 8\n", 1, true,
+         "5\n1\n0\n0\n0\n"},
     };
     for (const UpdateCase& c : cases) {
         std::filesystem::remove("data/highscores.txt");
@@ -177,6 +182,15 @@ TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
         {"text kept", true, "50\nXYZ\n30\n", {"50", "XYZ", "30", "", ""}},
         {"leading zeros kept", true, "007\n", {"007", "", "", "", ""}},
         {"missing", false, "", {"", "", "", "", ""}},
+        {"byte-order mark skipped",
+         true,
+         "\xEF\xBB\xBF"
+         "50 40\n",
+         {"50", "40", "", "", ""}},
+        {"a damaged file's one huge token cut short",
+         true,
+         std::string(1000, '\0') + " 7",
+         {std::string(HighScoreTable::maxTokenLength, '\0'), "", "", "", ""}},
     };
     for (const Case& c : cases) {
         std::filesystem::remove("data/highscores.txt");
@@ -307,15 +321,21 @@ TEST_F(HighScoresTest, RewriteGoesThroughAFreshHiddenFileRenamedOverTheTable) {
 }
 
 // A table the player may not write keeps its content and stays the same file, even where the
-// folder would let a new one be put in its place; one with no permissions at all cannot even
-// be read, and still exists.
-TEST_F(HighScoresTest, TableThePlayerMayNotWriteKeepsItsContent) {
+// folder would let a new one be put in its place. One the player may not read holds scores the
+// game cannot see: it is left as it is too, rather than rewritten with the new score alone.
+TEST_F(HighScoresTest, TableThePlayerMayNotWriteOrReadKeepsItsContent) {
     namespace fs = std::filesystem;
     const std::string before = "50\n40\n30\n20\n10\n";
     const uid_t nobody = 65534;
-    for (const fs::perms mode : {fs::perms(0444), fs::perms(0)}) {
+    const std::pair<fs::perms, const char*> cases[] = {
+        {fs::perms(0444), "Could Not Write"},
+        {fs::perms(0), "Could Not Read"},
+        {fs::perms(0200), "Could Not Read"},
+    };
+    for (const auto& [mode, logged] : cases) {
         SCOPED_TRACE(static_cast<int>(mode));
         fs::remove("data/highscores.txt");
+        fs::remove("debug.txt");
         writeFile("data/highscores.txt", before);
         // The player owns the folder and the table, and made the table so.
         if (geteuid() == 0 && (chown("data", nobody, nobody) != 0 ||
@@ -333,6 +353,9 @@ TEST_F(HighScoresTest, TableThePlayerMayNotWriteKeepsItsContent) {
         fs::permissions("data/highscores.txt", fs::perms(0644));
         EXPECT_EQ(readFile("data/highscores.txt"), before);
         EXPECT_EQ(strayFiles(), std::vector<std::string>());
+        EXPECT_EQ(logLines(),
+                  std::vector<std::string>{"GameState::updateHighScores(...) - " +
+                                           std::string(logged) + " ./data/highscores.txt"});
     }
 }
 
@@ -360,6 +383,63 @@ TEST_F(HighScoresTest, GamesEndingAtOnceKeepBothScores) {
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
     close(locked[0]);
     close(locked[1]);
+}
+
+// A game that holds the lock longer than another waits (a slow disk, a stopped process) read
+// the table before the other gave up and wrote its own: what it puts in place afterwards must
+// still hold the other's score.
+TEST_F(HighScoresTest, ScoreOfAGameThatGaveUpWaitingOutlastsTheSlowHolder) {
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    int stalled[2];
+    int resume[2];
+    ASSERT_EQ(pipe(stalled), 0);
+    ASSERT_EQ(pipe(resume), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const FileLock lock("./data/highscores.txt");
+        const HighScoreTable table("./data/highscores.txt");
+        bool told = false;
+        bool entered = false;
+        const bool written = replaceFile("./data/highscores.txt", [&] {
+            const std::string text = table.rewritten(60, entered);
+            char byte = 0;
+            // The holder stops with the old table read, until the other game has written.
+            if (!told) {
+                told = write(stalled[1], "!", 1) == 1 && read(resume[0], &byte, 1) == 1;
+            }
+            return text;
+        });
+        _exit(told && written && entered ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(stalled[0], &byte, 1), 1);
+    EXPECT_TRUE(GameState::updateHighScores(45));
+    EXPECT_EQ(readFile("data/highscores.txt"), "50\n45\n40\n30\n20\n");
+    ASSERT_EQ(write(resume[1], "!", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readFile("data/highscores.txt"), "60\n50\n45\n40\n30\n");
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+    for (int fd : {stalled[0], stalled[1], resume[0], resume[1]}) {
+        close(fd);
+    }
+}
+
+// A file that another writer changes under every look must not hold the game in the rewrite:
+// after a few rounds one of the texts made goes in place, as a whole file.
+TEST_F(HighScoresTest, RewriteOfAFileThatKeepsChangingEndsAfterAFewRounds) {
+    writeFile("data/highscores.txt", "0\n");
+    int looks = 0;
+    EXPECT_TRUE(replaceFile("./data/highscores.txt", [&looks] {
+        ++looks;
+        return std::to_string(looks) + "\n";
+    }));
+    EXPECT_LE(looks, 10);
+    const std::string kept = readFile("data/highscores.txt");
+    EXPECT_TRUE(std::regex_match(kept, std::regex("[1-9][0-9]*\n"))) << kept;
+    EXPECT_LE(std::stoi(kept), looks);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 
 TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {

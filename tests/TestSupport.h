@@ -5,7 +5,9 @@
 
 #include "Event.h"
 #include "GameState.h"
+#include "GameStateHighScores.h"
 #include "IEventListener.h"
+#include "MessageScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +48,13 @@ namespace layout {
 constexpr int screenWidth = 256, screenHeight = 240;
 // The grid's top-left corner, and the gap after each tile.
 constexpr int gridX = 10, gridY = 29, tileGap = 3;
-constexpr int textBoxX = 130, textBoxY = 20, textBoxWidth = 114, textBoxHeight = 78;
+constexpr int textBoxX = messageScreen::textX, textBoxY = messageScreen::textY,
+              textBoxWidth = messageScreen::textWidth, textBoxHeight = messageScreen::textHeight;
 // The play screen's top row, left to right.
 constexpr int topRowY = 5, scoreLabelX = 10, timeLabelX = 123, popupX = 145, levelLabelX = 166;
-constexpr int highScoreTitleY = 11, highScoreFirstRowY = 30, highScoreRowStep = 11;
+constexpr int highScoreTitleY = GameStateHighScores::titleY,
+              highScoreFirstRowY = GameStateHighScores::firstRowY,
+              highScoreRowStep = GameStateHighScores::rowStep;
 } // namespace layout
 
 // A pixel of a surface the caller has locked: the raw value in its format, and as RGB.

@@ -108,6 +108,13 @@ TEST_F(TimerTest, TimersSharingAnIdAreReadThroughTheFirstAndChangedTogether) {
     EXPECT_EQ(tick(t + 100000), Fires{});
 }
 
+TEST_F(TimerTest, TimersLeftWhenTheManagerGoesAreNoLongerCalled) {
+    const long t = create(8, 0, -1);
+    delete timers;
+    timers = nullptr;
+    EXPECT_EQ(tick(t + 1000), Fires{});
+}
+
 TEST_F(TimerTest, UnknownIdsReadAsZeroAndChangeNothing) {
     const long t = create(2, 1000, 1);
     EXPECT_EQ(timers->getNumFires(99), 0);

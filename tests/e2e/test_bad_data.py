@@ -195,6 +195,34 @@ class BadHighScoreFileTest(GameTest):
         game.key("Escape")
         self.assert_clean_exit(game)
 
+    def test_a_high_score_file_that_cannot_be_read_keeps_its_content(self):
+        if UNDER_WINE:
+            self.skipTest("a table the player may write but not read is a Unix permission")
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=1)
+        data.high_scores(50, 40, 30, 20, 10)
+        path = data.path("data/highscores.txt")
+        # The player's own table, which the player may write but not read.
+        user = None
+        if os.geteuid() == 0:
+            user = NOBODY
+            for folder in (data.folder, data.path("data")):
+                os.chmod(folder, 0o777)
+            os.chown(path, NOBODY, NOBODY)
+        os.chmod(path, 0o200)
+        game = self.start(data, user=user)
+        self.wait_for_title(game)
+        game.click(*START)
+        game.click(*CONTINUE)
+        # It counts as five zeros, as before, but is not rewritten with the new score alone.
+        self.wait_for_text_box(game, ["OH NO! YOU", "LOST!"])
+        self.assertIn("GameState::updateHighScores(...) - Could Not Read ./data/highscores.txt",
+                      game.log())
+        os.chmod(path, 0o600)
+        self.assertEqual(data.read("data/highscores.txt"), "50\n40\n30\n20\n10\n")
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,4 +1,5 @@
-#include "Display.h"
+#include "VideoDriver.h"
+#include "VideoDriverDetail.h"
 
 #include "Core.h"
 
@@ -11,7 +12,7 @@
 #include <sstream>
 #include <utility>
 
-namespace display_detail {
+namespace video_driver_detail {
 
 namespace {
 
@@ -83,9 +84,9 @@ void logRetry(const std::string& driver) {
               whyNoWindow(driver));
 }
 
-} // namespace display_detail
+} // namespace video_driver_detail
 
-using namespace display_detail;
+using namespace video_driver_detail;
 
 void chooseVideoDefaults() {
     // The layer over SDL2 presents frames through OpenGL by default; on a machine without a

@@ -1,5 +1,6 @@
 // Linux and other systems with an X or Wayland display.
-#include "Display.h"
+#include "VideoDriver.h"
+#include "VideoDriverDetail.h"
 
 #include "SDL.h"
 
@@ -7,7 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
-using namespace display_detail;
+using namespace video_driver_detail;
 
 namespace {
 
@@ -23,13 +24,13 @@ bool libraryDrawsOnWayland() {
 
 } // namespace
 
-void display_detail::setEnvironment(const char* name, const char* value) {
+void video_driver_detail::setEnvironment(const char* name, const char* value) {
     setenv(name, value, 1);
 }
 
 // One refused connection must not cost a start: a display that is configured gets a couple
 // of seconds to accept. With none configured, waiting would change nothing.
-bool openDisplay() {
+bool acceptVideoDriver() {
     std::string driver = videoDriver();
     if (showsWindow(driver)) {
         return true;
@@ -82,9 +83,4 @@ bool openDisplay() {
     }
     refuse(reason, "check DISPLAY, and SDL_VIDEODRIVER if it is set", driver);
     return false;
-}
-
-std::string startFolderAdvice() {
-    return "zandorel: start the game from the folder that holds graphics/ and data/;"
-           " after a build that is the build folder: cd build && ./zandorel\n";
 }

@@ -1,0 +1,29 @@
+// What each platform's file supplies to FileReplace.cpp, for replaceFile and FileLock alone.
+// Included by those files alone: the game's classes see FileReplace.h.
+#ifndef ZANDOREL_FILEREPLACEDETAIL_H
+#define ZANDOREL_FILEREPLACEDETAIL_H
+
+#include <cstdint>
+#include <string>
+
+namespace replace_detail {
+
+// The file a write to path really changes. Empty when it cannot be named (a dangling link):
+// only a write through the path itself will do.
+std::string fileToChange(const std::string& path);
+// Gives the new file open at fd what makes target the file it is (mode, owner), where target
+// exists; false when that cannot be kept.
+bool keepIdentity(int fd, const std::string& target);
+// Sends what was written at fd to the disk.
+bool flushToDisk(int fd);
+// Puts from in to's place in one step.
+bool moveOver(const std::string& from, const std::string& to);
+// Tries once to take the lock for target without waiting: the handle, or -1 when another
+// holds it; noLock when no lock can be had at all.
+constexpr std::intptr_t noLock = -2;
+std::intptr_t tryLock(const std::string& target);
+void unlock(std::intptr_t handle);
+
+} // namespace replace_detail
+
+#endif
