@@ -79,9 +79,13 @@ bool writeInPlace(const std::string& path, const std::string& text) {
 
 bool replaceFile(const std::string& path, const std::string& text) {
     const std::string target = fileToChange(path);
-    const Replace replaced = target.empty() ? Replace::impossible : replaceAtomically(target, text);
-    return replaced == Replace::done ||
-           (replaced == Replace::impossible && writeInPlace(path, text));
+    const Replace result = target.empty() ? Replace::impossible : replaceAtomically(target, text);
+    const bool written = result == Replace::done ||
+                         (result == Replace::impossible && writeInPlace(path, text));
+    if (written) {
+        replaced(target.empty() ? path : target);
+    }
+    return written;
 }
 
 FileLock::FileLock(const std::string& path) {

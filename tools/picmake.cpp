@@ -17,6 +17,8 @@
 //                                    "clear" is predefined as the transparent magenta.
 //   origin X Y                       offset added to every later coordinate (absolute, not summed)
 //   include FILE                     runs the commands of another file (path relative to this one)
+//   place FILE X Y                   draws the finished picture of another source over this canvas,
+//                                    its transparent pixels leaving the canvas as it is
 //   fill COLOR                       the whole canvas
 //   rect X Y W H COLOR               filled rectangle
 //   frame X Y W H COLOR              one-pixel outline of a rectangle
@@ -485,6 +487,21 @@ void Painter::command(const std::vector<std::string>& w, std::istream& in, const
     } else if (op == "include") {
         need(w, 1);
         run(directoryOf(path) + w[1]);
+    } else if (op == "place") {
+        need(w, 3);
+        requireCanvas();
+        Painter other;
+        other.run(directoryOf(path) + w[1]);
+        const Canvas& picture = other.canvas();
+        const Color clear;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                const Color& c = picture.pixels[static_cast<size_t>(y) * picture.width + x];
+                if (c.r != clear.r || c.g != clear.g || c.b != clear.b) {
+                    canvas_.set(X(2) + x, Y(3) + y, c);
+                }
+            }
+        }
     } else if (op == "glyphs") {
         need(w, 1);
         loadGlyphs(directoryOf(path) + w[1]);

@@ -9,6 +9,8 @@ const CHROMIUM = process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium';
 
 let browser = null;
 let page = null;
+const pages = [];
+let cdp = null;
 
 // Quiet, offline and root-proof: no sandbox (tests run as root), no GPU, no network of its
 // own, a profile of the test's choosing.
@@ -18,10 +20,12 @@ function chromiumArgs(profile) {
     '--disable-dev-shm-usage', `--user-data-dir=${profile}`];
 }
 
-async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false }) {
+async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false,
+  hungStorage = false }) {
   browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
     args: chromiumArgs(profile), userDataDir: profile, protocolTimeout: 30000 });
   page = (await browser.pages())[0] || await browser.newPage();
+  pages.push(page);
   await page.setViewport({ width, height, hasTouch: touch, isMobile: touch });
   if (noStorage) {
     // As in a window whose browser refuses the site any storage.
@@ -31,8 +35,41 @@ async function launch({ profile, width = 1024, height = 768, touch = false, noSt
       };
     });
   }
-  page.on('pageerror', (error) => process.stderr.write(`page error: ${error.stack || error.message}\n`));
-  page.on('console', (message) => process.stderr.write(`console: ${message.text()}\n`));
+  if (hungStorage) {
+    // A store that never answers: a request whose events never come.
+    await page.evaluateOnNewDocument(() => {
+      IDBFactory.prototype.open = function() { return {}; };
+    });
+  }
+  tell(page, 0);
+}
+
+function tell(tab, index) {
+  const who = index ? `tab ${index} ` : '';
+  tab.on('pageerror', (error) => process.stderr.write(`${who}page error: ${error.stack || error.message}\n`));
+  tab.on('console', (message) => process.stderr.write(`${who}console: ${message.text()}\n`));
+}
+
+// The DevTools protocol, for what the page itself cannot do.
+async function devtools() {
+  cdp = cdp || await pages[0].createCDPSession();
+  return cdp;
+}
+
+// What a third visit finds in the store, read apart from the game.
+function storedTable() {
+  return new Promise((resolve) => {
+    const open = indexedDB.open('/scores');
+    open.onerror = () => resolve({ text: null });
+    open.onsuccess = () => {
+      const db = open.result;
+      const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/scores/highscores.txt');
+      get.onsuccess = () => {
+        db.close();
+        resolve({ text: get.result ? new TextDecoder().decode(get.result.contents) : null });
+      };
+    };
+  });
 }
 
 // Where a game pixel's centre is on the page.
@@ -51,6 +88,7 @@ function look() {
   const state = {
     scale: canvas.getBoundingClientRect().width / 256,
     game: shown('game'), status: shown('status'), ended: shown('ended'), note: shown('note'),
+    unsaved: shown('unsaved'),
     statusText: document.getElementById('status-text').textContent,
     storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
     rendering: getComputedStyle(canvas).imageRendering,
@@ -89,6 +127,25 @@ const commands = {
   file: ({ path }) => page.evaluate((p) => {
     try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
   }, path),
+  // Another tab of the same browser: later commands name it by the number answered.
+  openTab: async ({ url }) => {
+    const tab = await browser.newPage();
+    tell(tab, pages.length);
+    pages.push(tab);
+    await tab.goto(url, { waitUntil: 'load' });
+    return { tab: pages.length - 1 };
+  },
+  stored: () => page.evaluate(storedTable),
+  // The origin's storage quota, in bytes (none: back to the browser's own).
+  quota: async ({ size }) => {
+    const origin = new URL(page.url()).origin;
+    await (await devtools()).send('Storage.overrideQuotaForOrigin',
+      size === null ? { origin } : { origin, quotaSize: size });
+  },
+  installability: async () => ({ errors: (await (await devtools()).send(
+    'Page.getInstallabilityErrors')).installabilityErrors }),
+  // Until the site's service worker has kept its files.
+  kept: () => page.evaluate(() => navigator.serviceWorker.ready.then(() => ({}))),
   // Whether the browser's own menu is kept off the game.
   contextMenu: () => page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
     new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) })),
@@ -101,6 +158,10 @@ lines.on('line', (line) => {
     let answer;
     try {
       const command = JSON.parse(line);
+      if (pages.length && pages[command.tab || 0] !== page) {
+        page = pages[command.tab || 0];
+        await page.bringToFront();
+      }
       const result = await commands[command.op](command);
       answer = { ok: true, result: result && !Array.isArray(result) ? result : {} };
     } catch (error) {
