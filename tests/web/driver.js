@@ -84,7 +84,7 @@ async function at(x, y) {
 // The canvas as the player sees it, and what the page says around it.
 function look() {
   const canvas = document.getElementById('canvas');
-  const shown = (id) => !document.getElementById(id).hidden;
+  const shown = (id) => !!document.getElementById(id) && !document.getElementById(id).hidden;
   const state = {
     scale: canvas.getBoundingClientRect().width / 256,
     game: shown('game'), status: shown('status'), ended: shown('ended'), note: shown('note'),

@@ -197,6 +197,12 @@ class WebTest(GameTest):
         self.addCleanup(browser.stop)
         return browser
 
+    def wait_for_title(self, browser):
+        """The title screen, once the page has the stored table or has said it goes without."""
+        screen = super().wait_for_title(browser)
+        browser.wait_for_page("the store to answer", lambda s: s["storage"]["loaded"] or s["note"])
+        return screen
+
     def assert_ended(self, browser):
         state = browser.wait_for_page("the page to say the game has ended",
                                       lambda s: s["ended"] and not s["game"])
