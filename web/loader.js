@@ -117,6 +117,23 @@
     });
   }
 
+  // The package is most of the download: the bar shows how much of it has come.
+  function readShowingProgress(response) {
+    var total = Number(response.headers.get('Content-Length'));
+    if (!response.body || !total) return response.arrayBuffer();
+    var reader = response.body.getReader(), parts = [], done = 0;
+    progress.max = total;
+    return (function next() {
+      return reader.read().then(function(part) {
+        if (part.done) return new Blob(parts).arrayBuffer();
+        parts.push(part.value);
+        done += part.value.length;
+        progress.value = Math.min(done, total);
+        return next();
+      });
+    })();
+  }
+
   // The data package is fetched here and handed to its loader (zandorel-data.js) only once it
   // has the size that loader expects and the SHA-256 the build wrote into it: a damaged package
   // would start a game with no pictures or levels. The game's start waits for the check.
@@ -130,7 +147,7 @@
     };
     fetch('zandorel.data').then(function(response) {
       if (!response.ok) throw new Error(response.status);
-      return response.arrayBuffer();
+      return readShowingProgress(response);
     }).then(function(bytes) {
       var size = null;
       Module.getPreloadedPackage = function(name, expected) {
