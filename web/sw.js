@@ -34,10 +34,20 @@ self.addEventListener('install', function(event) {
   }));
 });
 
-// Only once the old build's pages have all their files: a page that started the game tells a
-// waiting worker (web/loader.js), or the new build waits until the site's tabs are closed.
+// A new build takes over only once every open page of the site has all its files: each page
+// that has started its game says so (web/loader.js), and a page still loading keeps the build
+// it began with. Otherwise the new build waits until the site's tabs are closed.
+var started = {};
 self.addEventListener('message', function(event) {
-  if (event.data === 'take-over') self.skipWaiting();
+  if (event.data !== 'take-over' || !event.source) return;
+  started[event.source.id] = true;
+  event.waitUntil(self.clients.matchAll({ type: 'window', includeUncontrolled: true })
+    .then(function(pages) {
+      var ours = pages.filter(function(page) {
+        return page.url.indexOf(self.registration.scope) === 0;
+      });
+      if (ours.every(function(page) { return started[page.id]; })) return self.skipWaiting();
+    }));
 });
 
 self.addEventListener('activate', function(event) {
