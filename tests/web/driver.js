@@ -20,28 +20,34 @@ function chromiumArgs(profile) {
     '--disable-dev-shm-usage', `--user-data-dir=${profile}`];
 }
 
-async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false,
-  hungStorage = false }) {
+// What a browser lacks or does wrong, made so in each of its tabs before the page runs.
+const changes = {
+  // As in a window whose browser refuses the site any storage.
+  noStorage: () => {
+    IDBFactory.prototype.open = function() {
+      throw new DOMException('storage is blocked', 'SecurityError');
+    };
+  },
+  // A store that never answers: a request whose events never come.
+  hungStorage: () => { IDBFactory.prototype.open = function() { return {}; }; },
+  // A browser whose tabs cannot tell each other anything.
+  noBroadcast: () => { delete window.BroadcastChannel; },
+};
+let changed = [];
+
+async function launch({ profile, width = 1024, height = 768, touch = false, ...options }) {
   browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
     args: chromiumArgs(profile), userDataDir: profile, protocolTimeout: 30000 });
   page = (await browser.pages())[0] || await browser.newPage();
   pages.push(page);
   await page.setViewport({ width, height, hasTouch: touch, isMobile: touch });
-  if (noStorage) {
-    // As in a window whose browser refuses the site any storage.
-    await page.evaluateOnNewDocument(() => {
-      IDBFactory.prototype.open = function() {
-        throw new DOMException('storage is blocked', 'SecurityError');
-      };
-    });
-  }
-  if (hungStorage) {
-    // A store that never answers: a request whose events never come.
-    await page.evaluateOnNewDocument(() => {
-      IDBFactory.prototype.open = function() { return {}; };
-    });
-  }
-  tell(page, 0);
+  changed = Object.keys(options).filter((name) => options[name]).map((name) => changes[name]);
+  await prepare(page, 0);
+}
+
+async function prepare(tab, index) {
+  for (const change of changed) await tab.evaluateOnNewDocument(change);
+  tell(tab, index);
 }
 
 function tell(tab, index) {
@@ -130,7 +136,7 @@ const commands = {
   // Another tab of the same browser: later commands name it by the number answered.
   openTab: async ({ url }) => {
     const tab = await browser.newPage();
-    tell(tab, pages.length);
+    await prepare(tab, pages.length);
     pages.push(tab);
     await tab.goto(url, { waitUntil: 'load' });
     return { tab: pages.length - 1 };
@@ -160,6 +166,7 @@ lines.on('line', (line) => {
       const command = JSON.parse(line);
       if (pages.length && pages[command.tab || 0] !== page) {
         page = pages[command.tab || 0];
+        // A tab in the background gets no animation frames.
         await page.bringToFront();
       }
       const result = await commands[command.op](command);
