@@ -97,20 +97,24 @@ bool replaceFile(const std::string& path, const std::string& text) {
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose) {
     const std::string target = fileToChange(path);
     std::string text = compose();
-    Replace replaced = Replace::impossible;
+    Replace outcome = Replace::impossible;
     for (int round = 1; !target.empty(); ++round) {
         std::string latest;
-        replaced = replaceAtomically(target, text, [&] {
+        outcome = replaceAtomically(target, text, [&] {
             latest = compose();
             return latest == text || round == composeRounds;
         });
-        if (replaced != Replace::stale) {
+        if (outcome != Replace::stale) {
             break;
         }
         text = latest;
     }
-    return replaced == Replace::done ||
-           (replaced == Replace::impossible && writeInPlace(path, text));
+    const bool written = outcome == Replace::done ||
+                         (outcome == Replace::impossible && writeInPlace(path, text));
+    if (written) {
+        replaced(target.empty() ? path : target);
+    }
+    return written;
 }
 
 FileLock::FileLock(const std::string& path) {

@@ -18,6 +18,8 @@ bool keepIdentity(int fd, const std::string& target);
 bool flushToDisk(int fd);
 // Puts from in to's place in one step.
 bool moveOver(const std::string& from, const std::string& to);
+// Told once path holds the new text, by either road.
+void replaced(const std::string& path);
 // Tries once to take the lock for target without waiting: the handle, or -1 when another
 // holds it; noLock when no lock can be had at all.
 constexpr std::intptr_t noLock = -2;

@@ -89,6 +89,9 @@ bool moveOver(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The file on the disk is all there is to it.
+void replaced(const std::string&) {}
+
 // The folder is locked rather than the file: the file itself is replaced by every rewrite, and a
 // lock file of its own would be one more file left in the player's folder.
 std::intptr_t tryLock(const std::string& target) {

@@ -32,6 +32,9 @@ bool moveOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
+// The file on the disk is all there is to it.
+void replaced(const std::string&) {}
+
 // A hidden file beside the target, opened for no one else to share and gone when its holder
 // closes it (or dies): the next game's open fails with a sharing violation until then.
 std::intptr_t tryLock(const std::string& target) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 extern "C" void zandorel_game_ended(); // web/page.js
+extern "C" int zandorel_input_waits(); // web/page.js
 
 namespace {
 
@@ -24,6 +25,12 @@ struct Loop {
 
 // One frame's passes; false once the game has ended and all it held is let go.
 bool runFrame(Loop* loop) {
+    // The high-score table is read only after the player's input (a click opens the screen,
+    // solves a level, starts the countdown), so input waits while the page loads the stored
+    // table: the game reads that, not the copy it shipped with, and nothing else waits for it.
+    if (zandorel_input_waits() != 0 && SDL_PollEvent(nullptr) != 0) {
+        return true;
+    }
     bool running = true;
     int passes = 0;
     do {

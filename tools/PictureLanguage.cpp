@@ -366,6 +366,21 @@ void Painter::command(const std::vector<std::string>& w, std::istream& in, const
     } else if (op == "include") {
         need(w, 1);
         run(directoryOf(path) + w[1]);
+    } else if (op == "place") {
+        need(w, 3);
+        requireCanvas();
+        Painter other;
+        other.run(directoryOf(path) + w[1]);
+        const Canvas& picture = other.canvas();
+        const Color clear;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                const Color& c = picture.pixels[static_cast<size_t>(y) * picture.width + x];
+                if (c.r != clear.r || c.g != clear.g || c.b != clear.b) {
+                    canvas_.set(X(2) + x, Y(3) + y, c);
+                }
+            }
+        }
     } else if (op == "glyphs") {
         need(w, 1);
         loadGlyphs(directoryOf(path) + w[1]);

@@ -10,6 +10,8 @@
 //                                    "clear" is predefined as the transparent magenta.
 //   origin X Y                       offset added to every later coordinate (absolute, not summed)
 //   include FILE                     runs the commands of another file (path relative to this one)
+//   place FILE X Y                   draws the finished picture of another source over this canvas,
+//                                    its transparent pixels leaving the canvas as it is
 //   fill COLOR                       the whole canvas
 //   rect X Y W H COLOR               filled rectangle
 //   frame X Y W H COLOR              one-pixel outline of a rectangle

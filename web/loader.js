@@ -138,8 +138,9 @@
         progress.value = Number(parts[1]);
       }
     },
-    onScoreStorage: function(persistent) {
-      document.getElementById('note').hidden = persistent;
+    onScoreStorage: function(storage) {
+      document.getElementById('note').hidden = storage.persistent;
+      document.getElementById('unsaved').hidden = !storage.failed;
       fit();
     },
     onFlip: function(frames) {
@@ -150,6 +151,7 @@
         document.documentElement.classList.add('playing');
         fit();
         window.zandorelFirstFrame = performance.now();
+        keepSite();
       }
     },
     onGameEnded: function() {
@@ -165,15 +167,101 @@
     printErr: function(text) { console.warn(text); }
   };
 
-  // Downloaded side by side, run in this order: the data package registers its download
-  // with the game's start-up.
-  ['zandorel-data.js', 'zandorel.js'].forEach(function(source) {
+  function addScript(source, loaded) {
     var script = document.createElement('script');
     script.src = source;
     script.async = false;
+    script.onload = loaded || null;
     script.onerror = function() {
       fail('Zandorel could not be loaded: ' + source + ' did not arrive. Reload the page to try again.');
     };
     document.body.appendChild(script);
-  });
+  }
+
+  function damaged() {
+    fail('Zandorel\'s files arrived damaged: reload the page to fetch them again.');
+  }
+
+  function sha256(bytes) {
+    return crypto.subtle.digest('SHA-256', bytes).then(function(digest) {
+      return Array.prototype.map.call(new Uint8Array(digest), function(byte) {
+        return (byte + 0x100).toString(16).slice(1);
+      }).join('');
+    });
+  }
+
+  // The package is most of the download: the bar shows how much of it has come.
+  function readShowingProgress(response) {
+    var total = Number(response.headers.get('Content-Length'));
+    if (!response.body || !total) return response.arrayBuffer();
+    var reader = response.body.getReader(), parts = [], done = 0;
+    progress.max = total;
+    return (function next() {
+      return reader.read().then(function(part) {
+        if (part.done) return new Blob(parts).arrayBuffer();
+        parts.push(part.value);
+        done += part.value.length;
+        progress.value = Math.min(done, total);
+        return next();
+      });
+    })();
+  }
+
+  // The data package is fetched here and handed to its loader (zandorel-data.js) only once it
+  // has the size that loader expects and the SHA-256 the build wrote into it: a damaged package
+  // would start a game with no pictures or levels. The game's start waits for the check.
+  function loadData() {
+    var checked = false, held = false;
+    Module.preInit = function() {
+      if (!checked) {
+        held = true;
+        Module.addRunDependency('zandorel-data');
+      }
+    };
+    fetch('zandorel.data').then(function(response) {
+      if (!response.ok) throw new Error(response.status);
+      return readShowingProgress(response);
+    }).then(function(bytes) {
+      var size = null;
+      Module.getPreloadedPackage = function(name, expected) {
+        size = expected;
+        return bytes;
+      };
+      addScript('zandorel-data.js', function() {
+        var sum = Module.dataPackageSha256;
+        var hashed = sum && window.crypto && crypto.subtle ? sha256(bytes) : Promise.resolve(sum);
+        hashed.then(function(found) {
+          if (bytes.byteLength !== size || found !== sum) return damaged();
+          checked = true;
+          if (held) Module.removeRunDependency('zandorel-data');
+        }, damaged);
+      });
+    }, function() {
+      fail('Zandorel could not be loaded: zandorel.data did not arrive. Reload the page to try again.');
+    });
+  }
+
+  // After one visit the site is kept by a service worker (sw.js), with no network needed. A new
+  // build it finds waits until this page has all its files (the game has started), then takes
+  // over for the next visit.
+  function keepSite() {
+    if (!('serviceWorker' in navigator)) return;
+    navigator.serviceWorker.register('sw.js').then(function(registration) {
+      function takeOver() {
+        if (registration.waiting) registration.waiting.postMessage('take-over');
+      }
+      takeOver();
+      registration.addEventListener('updatefound', function() {
+        var worker = registration.installing;
+        worker.addEventListener('statechange', function() {
+          if (worker.state === 'installed') takeOver();
+        });
+      });
+    }, function(error) {
+      console.warn('zandorel: the site will not be kept for a visit without the network: ' + error);
+    });
+  }
+
+  loadData();
+  addScript('zandorel.js');
 })();

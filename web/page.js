@@ -1,149 +1,282 @@
-// What the page adds around the game: the high-score table kept in the browser's IndexedDB,
-// and word to the page when the game has ended.
+// What the page adds around the game: the high-score table kept in the browser's IndexedDB and
+// shared with the site's other tabs, and word to the page when the game has ended.
 //
-// The game reads and rewrites ./data/highscores.txt beside its levels. That name becomes a
-// link into /scores, a folder kept in IndexedDB; the game's own rewrite (a new file renamed
-// over the table, through the link) then lands there unchanged, and every write is flushed.
-// Without IndexedDB /scores is an ordinary folder: the game plays, the scores last the visit.
+// The game reads and rewrites ./data/highscores.txt in memory. The table it reads is the stored
+// one: the store is read as the script loads, and the game's input waits until it has answered
+// (every read of the table follows the player's input), so the start waits for nothing. A
+// rewrite is reported by the game's file replacement (src/FileReplaceBrowser.cpp) and saved at
+// once. Another tab may have saved since this one loaded: a save then puts the scores this tab
+// added into the newer table, in one transaction, rather than write its own older copy over it;
+// and a tab that saves tells the others, which load the table again.
 mergeInto(LibraryManager.library, {
-  $ZandorelScores__deps: ['$FS', '$IDBFS'],
-  // Storage is opened as the script loads, beside the WebAssembly's compile rather than after it.
-  $ZandorelScores__postset: 'ZandorelScores.mount(); addOnPreMain(ZandorelScores.link);',
+  $ZandorelScores__deps: ['$FS'],
+  $ZandorelScores__postset: 'ZandorelScores.open(); addOnPreMain(ZandorelScores.arrived);',
   $ZandorelScores: {
-    folder: '/scores',
     table: '/data/highscores.txt',
-    saving: false,
+    // Where earlier builds kept the table (emscripten's IDBFS, for the folder /scores), so that
+    // a player's scores carry over.
+    database: '/scores',
+    version: 21,
+    store: 'FILE_DATA',
+    key: '/scores/highscores.txt',
+    // A store that takes longer than this is not waited for: the game plays on without it.
+    patience: 3000,
+    db: null,
+    waiting: true, // the game's input waits for the stored table
+    started: false, // the data package is in the file system
+    early: null, // the stored table, when it came before the data package
+    base: null, // the stored table this tab's copy was made from
+    changed: false, // the game rewrote the table since base
+    busy: false,
     again: false,
+    channel: null,
 
-    // What the page and its tests can see: whether the table is kept, and how many flushes
-    // have finished.
+    // What the page and its tests can see.
     report: function() {
-      Module['scoreStorage'] = Module['scoreStorage'] || { persistent: false, saved: 0, saving: false };
+      Module['scoreStorage'] = Module['scoreStorage'] ||
+          { persistent: false, saved: 0, saving: false, failed: false, loaded: 0 };
       return Module['scoreStorage'];
     },
 
-    mount: function() {
-      var folder = ZandorelScores.folder;
-      FS.mkdir(folder);
-      ZandorelScores.watchWrites();
-      var available = false;
+    tell: function() {
+      if (Module['onScoreStorage']) Module['onScoreStorage'](ZandorelScores.report());
+    },
+
+    open: function() {
+      var S = ZandorelScores;
+      S.report();
+      var timer = setTimeout(S.giveUp, S.patience);
+      var request;
       try {
-        available = typeof indexedDB != 'undefined' && !!indexedDB;
+        request = indexedDB.open(S.database, S.version);
       } catch (e) {
-        // Some browsers throw on the very name where storage is blocked.
-      }
-      if (!available) {
-        ZandorelScores.kept(false);
+        // No IndexedDB, or storage blocked (some browsers throw on the very name).
+        clearTimeout(timer);
+        S.giveUp();
         return;
       }
-      addRunDependency('zandorel-scores');
-      try {
-        FS.mount(IDBFS, {}, folder);
-      } catch (e) {
-        ZandorelScores.kept(false);
-        removeRunDependency('zandorel-scores');
-        return;
-      }
-      FS.syncfs(true, function(error) {
-        if (error) {
-          // Storage refused (a private window, a blocked site): the folder stays in memory.
-          try { FS.unmount(folder); } catch (e) { /* never mounted as far as FS knows */ }
-          ZandorelScores.kept(false);
-        } else {
-          ZandorelScores.kept(true);
+      request.onupgradeneeded = function() {
+        var db = request.result;
+        var store = db.objectStoreNames.contains(S.store) ?
+            request.transaction.objectStore(S.store) : db.createObjectStore(S.store);
+        if (!store.indexNames.contains('timestamp')) {
+          store.createIndex('timestamp', 'timestamp', { unique: false });
         }
-        removeRunDependency('zandorel-scores');
-      });
-    },
-
-    kept: function(persistent) {
-      ZandorelScores.report().persistent = persistent;
-      if (Module['onScoreStorage']) Module['onScoreStorage'](persistent);
-    },
-
-    // Runs once every file has arrived, just before main: a player's first visit starts from
-    // the shipped table.
-    link: function() {
-      var table = ZandorelScores.table;
-      var kept = ZandorelScores.folder + '/highscores.txt';
-      var shipped = FS.analyzePath(table);
-      if (!FS.analyzePath(kept).exists) {
-        FS.writeFile(kept, shipped.exists ? FS.readFile(table) : new Uint8Array(0));
-        ZandorelScores.flush();
-      }
-      if (shipped.exists) FS.unlink(table);
-      FS.symlink(kept, table);
-    },
-
-    inFolder: function(path) {
-      return typeof path == 'string' && path.indexOf(ZandorelScores.folder + '/') === 0;
-    },
-
-    // The table is written by a rename into /scores, or in place through the link where no new
-    // file can be made; either way the flush follows the write.
-    watchWrites: function() {
-      var rename = FS.rename;
-      FS.rename = function(from, to) {
-        rename(from, to);
-        if (ZandorelScores.inFolder(FS.lookupPath(to).path)) ZandorelScores.flush();
       };
-      var close = FS.close;
-      FS.close = function(stream) {
-        var written = (stream.flags & 3) !== 0 && stream.node &&
-            ZandorelScores.inFolder(FS.getPath(stream.node));
-        close(stream);
-        if (written) ZandorelScores.flush();
+      request.onerror = function(event) {
+        event.preventDefault();
+        clearTimeout(timer);
+        S.giveUp();
       };
+      request.onsuccess = function() {
+        clearTimeout(timer);
+        if (!S.waiting) {
+          request.result.close(); // too late: this visit goes on without the store
+          return;
+        }
+        S.db = request.result;
+        S.db.onversionchange = function() { S.db.close(); };
+        S.report().persistent = true;
+        S.listen();
+        S.sync();
+      };
+    },
+
+    // The store refused or did not answer: the table lasts this visit.
+    giveUp: function() {
+      var S = ZandorelScores;
+      if (!S.waiting || S.db) return;
+      S.waiting = false;
+      S.report().persistent = false;
+      S.tell();
+    },
+
+    listen: function() {
+      var S = ZandorelScores;
       document.addEventListener('visibilitychange', function() {
-        if (document.visibilityState == 'hidden') ZandorelScores.flush();
+        if (document.visibilityState == 'hidden') {
+          if (S.changed) S.sync();
+        } else {
+          S.reload();
+        }
       });
+      if (typeof BroadcastChannel == 'function') {
+        S.channel = new BroadcastChannel('zandorel-scores');
+        S.channel.onmessage = S.reload;
+      }
     },
 
-    // One flush at a time; writes during a flush are caught by one more.
-    flush: function() {
-      var state = ZandorelScores.report();
-      if (!state.persistent) return;
-      if (ZandorelScores.saving) {
-        ZandorelScores.again = true;
+    // Another tab saved, or this one comes back to the front: the game's next read waits for
+    // the stored table.
+    reload: function() {
+      var S = ZandorelScores;
+      if (!S.db) return;
+      S.waiting = true;
+      S.sync();
+    },
+
+    // Runs once every file has arrived, just before main.
+    arrived: function() {
+      var S = ZandorelScores;
+      S.started = true;
+      S.base = S.local();
+      if (S.early !== null) S.adopt(S.early);
+    },
+
+    local: function() {
+      try {
+        return FS.readFile(ZandorelScores.table, { encoding: 'utf8' });
+      } catch (e) {
+        return null;
+      }
+    },
+
+    adopt: function(text) {
+      if (ZandorelScores.local() !== text) FS.writeFile(ZandorelScores.table, text);
+      ZandorelScores.base = text;
+    },
+
+    // The table as the game reads it: five whole numbers; a token that is not one (or only
+    // begins with one) ends the reading, and what is not read is 0.
+    scores: function(text) {
+      var words = (text || '').split(/\s+/).filter(Boolean);
+      var table = [0, 0, 0, 0, 0];
+      for (var i = 0; i < 5 && i < words.length; i++) {
+        var number = /^[-+]?\d+/.exec(words[i]);
+        var value = number ? Number(number[0]) : NaN;
+        if (!(value >= -2147483648 && value <= 2147483647)) break;
+        table[i] = value;
+        if (number[0].length < words[i].length) break;
+      }
+      return table;
+    },
+
+    // The scores mine added to base, put into stored as the game puts a score in: in front of
+    // the first entry strictly smaller, five kept.
+    merge: function(stored, base, mine) {
+      var S = ZandorelScores;
+      var table = S.scores(stored), added = S.scores(mine);
+      S.scores(base).forEach(function(score) {
+        var at = added.indexOf(score);
+        if (at >= 0) added.splice(at, 1);
+      });
+      added.forEach(function(score) {
+        var at = 0;
+        while (at < table.length && table[at] >= score) at++;
+        table.splice(at, 0, score);
+      });
+      return table.slice(0, 5).map(function(score) { return score + '\n'; }).join('');
+    },
+
+    // One transaction on the table's record. done(error) comes once, whether it completes,
+    // aborts (a full store), throws or never answers, so that no save waits behind a lost one.
+    transact: function(mode, work, done) {
+      var S = ZandorelScores, finished = false;
+      var timer = setTimeout(function() { end('the store did not answer'); }, S.patience);
+      function end(error) {
+        if (finished) return;
+        finished = true;
+        clearTimeout(timer);
+        done(error);
+      }
+      try {
+        var transaction = S.db.transaction([S.store], mode);
+        transaction.oncomplete = function() { end(null); };
+        transaction.onabort = function() { end(transaction.error || 'aborted'); };
+        work(transaction.objectStore(S.store));
+      } catch (e) {
+        end(e);
+      }
+    },
+
+    // Brings this tab's table and the stored one together: what the game changed here goes into
+    // the stored table, and the stored table becomes this tab's. One at a time; a request during
+    // one runs after it.
+    sync: function() {
+      var S = ZandorelScores, state = S.report();
+      if (!S.db) return;
+      if (S.busy) {
+        S.again = true;
         return;
       }
-      ZandorelScores.saving = state.saving = true;
-      FS.syncfs(false, function(error) {
-        ZandorelScores.saving = state.saving = false;
+      S.busy = state.saving = true;
+      var mine = S.changed ? S.local() : null;
+      var stored = null, result = null, wrote = false;
+      S.transact(mine === null ? 'readonly' : 'readwrite', function(store) {
+        var get = store.get(S.key);
+        get.onsuccess = function() {
+          var record = get.result;
+          stored = record ? new TextDecoder().decode(record['contents']) : null;
+          result = stored;
+          if (mine === null) return;
+          result = stored === null || stored === S.base ? mine : S.merge(stored, S.base, mine);
+          if (result === stored) return;
+          wrote = true;
+          store.put({ 'timestamp': new Date(), 'mode': 33206,
+                      'contents': new TextEncoder().encode(result) }, S.key);
+        };
+      }, function(error) {
+        S.busy = state.saving = false;
         if (error) {
-          err('zandorel: the high scores could not be saved: ' + error);
+          err('zandorel: the table could not be read or saved: ' + error);
+          if (mine !== null) state.failed = true;
+          if (!state.loaded) {
+            S.db = null;
+            S.giveUp();
+          }
         } else {
-          state.saved++;
+          S.settle(mine, result);
+          state.loaded++;
+          if (wrote) {
+            state.saved++;
+            state.failed = false;
+            if (S.channel) S.channel.postMessage('saved');
+          }
         }
-        if (ZandorelScores.again) {
-          ZandorelScores.again = false;
-          ZandorelScores.flush();
+        if (S.again) {
+          S.again = false;
+          S.sync();
+          return;
         }
+        S.waiting = false;
+        S.tell();
       });
+    },
+
+    settle: function(mine, result) {
+      var S = ZandorelScores;
+      if (!S.started) {
+        S.early = result;
+        return;
+      }
+      var now = S.local();
+      if (mine === null ? S.changed : now !== mine) {
+        // The game rewrote the table during the sync: its change goes in with the next one.
+        if (mine !== null) S.base = mine;
+        S.again = true;
+        return;
+      }
+      S.changed = false;
+      if (result !== null) S.adopt(result);
     },
   },
 
-  // Emscripten's C library declares the extended-attribute calls but has none: its file
-  // systems keep no attributes, which is what ENOTSUP tells the table's rewrite.
-  listxattr__deps: ['$setErrNo'],
-  listxattr: function(path, list, size) {
-    setErrNo({{{ cDefine('ENOTSUP') }}});
-    return -1;
+  zandorel_file_replaced__deps: ['$ZandorelScores'],
+  zandorel_file_replaced: function(path) {
+    var S = ZandorelScores;
+    if (FS.lookupPath(UTF8ToString(path)).path !== S.table) return;
+    S.changed = true;
+    S.sync();
   },
-  getxattr__deps: ['$setErrNo'],
-  getxattr: function(path, name, value, size) {
-    setErrNo({{{ cDefine('ENOTSUP') }}});
-    return -1;
-  },
-  fsetxattr__deps: ['$setErrNo'],
-  fsetxattr: function(fd, name, value, size, flags) {
-    setErrNo({{{ cDefine('ENOTSUP') }}});
-    return -1;
+
+  zandorel_input_waits__deps: ['$ZandorelScores'],
+  zandorel_input_waits: function() {
+    return ZandorelScores.waiting ? 1 : 0;
   },
 
   zandorel_game_ended__deps: ['$ZandorelScores'],
   zandorel_game_ended: function() {
-    ZandorelScores.flush();
+    if (ZandorelScores.changed) ZandorelScores.sync();
     if (Module['onGameEnded']) Module['onGameEnded']();
   },
 });

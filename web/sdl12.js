@@ -1,6 +1,16 @@
 // SDL 1.2 as the game and its documentation know it, where emscripten's SDL (library_sdl.js)
 // differs. Each function replaces emscripten's own of the same name; surfaces there are
 // canvases, so a colour key becomes transparent pixels and a blit is a drawImage.
+//
+// Written against emscripten 3.1.6 (cmake/WebSite.cmake refuses another), whose internals these
+// functions use and which another version may change:
+// - SDL.surfaces[id]: width, height, canvas, ctx, alpha, clipRect, locked, isFlagSet(),
+//   colors32; SDL.screen; SDL.rwops (slot 0 meaning "no stream");
+// - SDL.loadRect, SDL.updateRect, SDL.intersectionOfRects, SDL.translateColorToCSSRGBA,
+//   _SDL_ConvertSurface, _SDL_LockSurface;
+// - SDL.receiveEvent as the listener SDL_Init and SDL_SetVideoMode add, the events it listens
+//   to (below), SDL.events, Module.keyboardListeningElement and Module.canvas;
+// - the flag values of emscripten's SDL headers (SDL_SRCCOLORKEY 0x20000, SDL_HWPALETTE).
 mergeInto(LibraryManager.library, {
   // Emscripten has only the alpha variant. The canvas copy keeps the colour key's transparent
   // pixels, as SDL 1.2 carries the key over to the converted surface.

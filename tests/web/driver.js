@@ -9,6 +9,8 @@ const CHROMIUM = process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium';
 
 let browser = null;
 let page = null;
+const pages = [];
+let cdp = null;
 
 // Quiet, offline and root-proof: no sandbox (tests run as root), no GPU, no network of its
 // own, a profile of the test's choosing.
@@ -18,26 +20,66 @@ function chromiumArgs(profile) {
     '--disable-dev-shm-usage', `--user-data-dir=${profile}`];
 }
 
+// What a browser lacks or does wrong, made so in each of its tabs before the page runs.
+const changes = {
+  // As in a window whose browser refuses the site any storage.
+  noStorage: () => {
+    IDBFactory.prototype.open = function() {
+      throw new DOMException('storage is blocked', 'SecurityError');
+    };
+  },
+  // A store that never answers: a request whose events never come.
+  hungStorage: () => { IDBFactory.prototype.open = function() { return {}; }; },
+  // A browser whose tabs cannot tell each other anything.
+  noBroadcast: () => { delete window.BroadcastChannel; },
+};
+let changed = [];
+
 // ratio: device pixels per CSS pixel, as a screen of that density gives them (the browser's own
 // setting: emulation draws at one and scales the picture, which says nothing of the page).
-async function launch({ profile, width = 1024, height = 768, touch = false, noStorage = false,
-  ratio = 0 }) {
+async function launch({ profile, width = 1024, height = 768, touch = false, ratio = 0, ...options }) {
   const args = chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : []);
   browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
     args, userDataDir: profile, protocolTimeout: 30000 });
   page = (await browser.pages())[0] || await browser.newPage();
+  pages.push(page);
   await page.setViewport({ width, height, hasTouch: touch, isMobile: touch,
     deviceScaleFactor: ratio ? 0 : 1 });
-  if (noStorage) {
-    // As in a window whose browser refuses the site any storage.
-    await page.evaluateOnNewDocument(() => {
-      IDBFactory.prototype.open = function() {
-        throw new DOMException('storage is blocked', 'SecurityError');
+  changed = Object.keys(options).filter((name) => options[name]).map((name) => changes[name]);
+  await prepare(page, 0);
+}
+
+async function prepare(tab, index) {
+  for (const change of changed) await tab.evaluateOnNewDocument(change);
+  tell(tab, index);
+}
+
+function tell(tab, index) {
+  const who = index ? `tab ${index} ` : '';
+  tab.on('pageerror', (error) => process.stderr.write(`${who}page error: ${error.stack || error.message}\n`));
+  tab.on('console', (message) => process.stderr.write(`${who}console: ${message.text()}\n`));
+}
+
+// The DevTools protocol, for what the page itself cannot do.
+async function devtools() {
+  cdp = cdp || await pages[0].createCDPSession();
+  return cdp;
+}
+
+// What a third visit finds in the store, read apart from the game.
+function storedTable() {
+  return new Promise((resolve) => {
+    const open = indexedDB.open('/scores');
+    open.onerror = () => resolve({ text: null });
+    open.onsuccess = () => {
+      const db = open.result;
+      const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/scores/highscores.txt');
+      get.onsuccess = () => {
+        db.close();
+        resolve({ text: get.result ? new TextDecoder().decode(get.result.contents) : null });
       };
-    });
-  }
-  page.on('pageerror', (error) => process.stderr.write(`page error: ${error.stack || error.message}\n`));
-  page.on('console', (message) => process.stderr.write(`console: ${message.text()}\n`));
+    };
+  });
 }
 
 // Where a game pixel's centre is on the page.
@@ -52,10 +94,11 @@ async function at(x, y) {
 // The canvas as the player sees it, and what the page says around it.
 function look() {
   const canvas = document.getElementById('canvas');
-  const shown = (id) => !document.getElementById(id).hidden;
+  const shown = (id) => !!document.getElementById(id) && !document.getElementById(id).hidden;
   const state = {
     scale: canvas.getBoundingClientRect().width / 256,
     game: shown('game'), status: shown('status'), ended: shown('ended'), note: shown('note'),
+    unsaved: shown('unsaved'),
     statusText: document.getElementById('status-text').textContent,
     storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
     rendering: getComputedStyle(canvas).imageRendering,
@@ -149,6 +192,25 @@ const commands = {
   file: ({ path }) => page.evaluate((p) => {
     try { return { text: FS.readFile(p, { encoding: 'utf8' }) }; } catch (e) { return { text: null }; }
   }, path),
+  // Another tab of the same browser: later commands name it by the number answered.
+  openTab: async ({ url }) => {
+    const tab = await browser.newPage();
+    await prepare(tab, pages.length);
+    pages.push(tab);
+    await tab.goto(url, { waitUntil: 'load' });
+    return { tab: pages.length - 1 };
+  },
+  stored: () => page.evaluate(storedTable),
+  // The origin's storage quota, in bytes (none: back to the browser's own).
+  quota: async ({ size }) => {
+    const origin = new URL(page.url()).origin;
+    await (await devtools()).send('Storage.overrideQuotaForOrigin',
+      size === null ? { origin } : { origin, quotaSize: size });
+  },
+  installability: async () => ({ errors: (await (await devtools()).send(
+    'Page.getInstallabilityErrors')).installabilityErrors }),
+  // Until the site's service worker has kept its files.
+  kept: () => page.evaluate(() => navigator.serviceWorker.ready.then(() => ({}))),
   // Whether the browser's own menu is kept off the game.
   contextMenu: () => page.$eval('#canvas', (canvas) => ({ blocked: !canvas.dispatchEvent(
     new MouseEvent('contextmenu', { button: 2, bubbles: true, cancelable: true })) })),
@@ -161,6 +223,11 @@ lines.on('line', (line) => {
     let answer;
     try {
       const command = JSON.parse(line);
+      if (pages.length && pages[command.tab || 0] !== page) {
+        page = pages[command.tab || 0];
+        // A tab in the background gets no animation frames.
+        await page.bringToFront();
+      }
       const result = await commands[command.op](command);
       answer = { ok: true, result: result && !Array.isArray(result) ? result : {} };
     } catch (error) {

@@ -3,6 +3,7 @@ of the end-to-end tests packed into a site of its own, served on 127.0.0.1 and d
 tests/web/driver.js (puppeteer-core, from this folder's lock file)."""
 
 import base64
+import copy
 import functools
 import http.server
 import json
@@ -23,6 +24,7 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa:
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
 PACKER = os.environ.get("ZANDOREL_WEB_PACKER", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
+SEAL = os.path.join(HERE, "..", "..", "tools", "web-seal.py")
 TERMINATION = "Core::run() - Successful Game Termination"
 
 
@@ -43,7 +45,8 @@ class Site:
     port of 127.0.0.1 until stopped."""
 
     def __init__(self, data, folder):
-        for name in ("index.html", "loader.js", "zandorel.js", "zandorel.wasm"):
+        # Every file of the built site but those made from its data set.
+        for name in set(os.listdir(SITE)) - {"zandorel.data", "zandorel-data.js", "sw.js"}:
             shutil.copy(os.path.join(SITE, name), folder)
         files = []
         for sub in ("graphics", "data"):
@@ -52,10 +55,19 @@ class Site:
         subprocess.run([sys.executable, PACKER, os.path.join(folder, "zandorel.data"), "--no-node",
                         "--js-output=" + os.path.join(folder, "zandorel-data.js")] + files,
                        check=True, capture_output=True, timeout=120)
+        subprocess.run([sys.executable, SEAL, folder, os.path.join(HERE, "..", "..", "web", "sw.js")],
+                       check=True, timeout=60)
 
         class Handler(http.server.SimpleHTTPRequestHandler):
             extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                                  **{".wasm": "application/wasm"})
+                                  **{".wasm": "application/wasm",
+                                     ".webmanifest": "application/manifest+json"})
+
+            # As common static hosts answer: the browser must ask again before it uses a copy,
+            # so that only the site's own worker can make it work without the network.
+            def end_headers(self):
+                self.send_header("Cache-Control", "no-cache")
+                super().end_headers()
 
             def log_message(self, *args):
                 pass
@@ -81,11 +93,19 @@ class Browser:
                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=self._err, text=True)
         self.last = {}
+        self.tab = 0
+        self.url = url
         self._call("launch", profile=profile, **options)
         self._call("open", url=url)
 
+    def open_tab(self):
+        """Another tab of this browser on the same page, offering the same."""
+        tab = copy.copy(self)
+        tab.tab = self._call("openTab", url=self.url)["tab"]
+        return tab
+
     def _call(self, op, **args):
-        self.driver.stdin.write(json.dumps(dict(args, op=op)) + "\n")
+        self.driver.stdin.write(json.dumps(dict(args, op=op, tab=self.tab)) + "\n")
         self.driver.stdin.flush()
         answer = json.loads(self.driver.stdout.readline() or '{"ok": false, "error": "no answer"}')
         if not answer["ok"]:
@@ -136,6 +156,9 @@ class Browser:
     def read(self, path):
         return self._call("file", path=path)["text"]
 
+    def stored(self):
+        return self._call("stored")["text"]
+
     def log(self):
         return (self.read("/debug.txt") or "").splitlines()
 
@@ -173,6 +196,12 @@ class WebTest(GameTest):
         browser = Browser(profile or self.profile(), site.url, **options)
         self.addCleanup(browser.stop)
         return browser
+
+    def wait_for_title(self, browser):
+        """The title screen, once the page has the stored table or has said it goes without."""
+        screen = super().wait_for_title(browser)
+        browser.wait_for_page("the store to answer", lambda s: s["storage"]["loaded"] or s["note"])
+        return screen
 
     def assert_ended(self, browser):
         state = browser.wait_for_page("the page to say the game has ended",
@@ -227,15 +256,12 @@ class WebTest(GameTest):
         self.wait_for_play(browser, 2)
         browser.wait_for("the countdown to run out", lambda s: s.name(2, 2) == "mermaid")
         self.wait_for_text_box(browser, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
-        # The game's own rewrite, through the link into the kept folder, byte for byte.
+        # The game's own rewrite, stored byte for byte.
         table = f"90\n80\n{score}\n10\n5\n"
-        self.assertEqual(browser.read("/scores/highscores.txt"), table)
-        saved = browser.wait_for_page("the new table to be flushed",
-                                      lambda s: s["storage"]["saved"] > first["saved"]
-                                      and not s["storage"]["saving"])["storage"]["saved"]
-        browser._call("hide")
-        browser.wait_for_page("a flush when the page is hidden",
-                              lambda s: s["storage"]["saved"] > saved and not s["storage"]["saving"])
+        browser.wait_for_page("the new table to be saved",
+                              lambda s: s["storage"]["saved"] > first["saved"]
+                              and not s["storage"]["saving"])
+        self.assertEqual(browser.stored(), table)
         browser.stop()
 
         again = self.browse(site, profile)
@@ -249,10 +275,17 @@ class WebTest(GameTest):
         self.assertFalse(again.page()["note"])
 
     def test_without_indexeddb_the_game_plays_and_the_page_says_so(self):
+        # Storage refused, and a store that never answers: the game starts all the same.
+        for storage in ("noStorage", "hungStorage"):
+            with self.subTest(storage):
+                self.play_without_storage(**{storage: True})
+
+    def play_without_storage(self, **options):
         data = self.make_data()
         data.level(1, [[0]], [[1]], kinds=2, seconds=2)
-        browser = self.browse(self.serve(data), noStorage=True)
+        browser = self.browse(self.serve(data), **options)
         self.wait_for_title(browser)
+        browser.wait_for_page("the page to give up on the store", lambda s: s["note"], timeout=10)
         state = browser.page()
         self.assertTrue(state["note"], "the page does not say the scores last this visit only")
         self.assertFalse(state["storage"]["persistent"])
@@ -338,13 +371,110 @@ class WebTest(GameTest):
         self.assertEqual(self.assert_ended(browser)["focus"], "again")
 
     def test_a_page_that_cannot_load_the_game_says_so(self):
-        site = self.serve(self.make_data())
-        os.remove(os.path.join(site.folder, "zandorel.wasm"))
-        browser = self.browse(site)
-        state = browser.wait_for_page("a sentence instead of the game",
-                                      lambda s: s["status"] and "could not" in s["statusText"])
-        self.assertFalse(state["game"])
+        def truncate(path):
+            os.truncate(path, os.path.getsize(path) // 2)
 
+        def change_a_byte(path):
+            with open(path, "r+b") as f:
+                f.seek(100)
+                byte = f.read(1)[0]
+                f.seek(100)
+                f.write(bytes([byte ^ 0xff]))
+
+        for name, damage, says in (("zandorel.wasm", os.remove, "could not"),
+                                   ("zandorel.data", truncate, "damaged"),
+                                   ("zandorel.data", change_a_byte, "damaged")):
+            with self.subTest(f"{name}: {damage.__name__}"):
+                site = self.serve(self.make_data())
+                damage(os.path.join(site.folder, name))
+                browser = self.browse(site)
+                state = browser.wait_for_page("a sentence instead of the game",
+                                              lambda s: s["status"] and says in s["statusText"])
+                self.assertFalse(state["game"])
+                # No game was started on the damaged files.
+                self.assertEqual(browser.log(), [])
+
+    def win_a_one_tile_game(self, browser):
+        """From the title screen through the only level, [[0]] to [[1]], to the win; the score."""
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        self.wait_for_grid(browser, [[0]], "level 1 after its preview")
+        browser.click(*tile_centre(0, 0))
+        self.wait_for_text_box(browser, ["WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"])
+        return logged_scores(browser)[-1]
+
+    def wait_saved(self, browser, saved=0):
+        return browser.wait_for_page("the table to be saved",
+                                     lambda s: s["storage"]["saved"] > saved
+                                     and not s["storage"]["saving"])["storage"]
+
+    def one_level_site(self):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        data.high_scores(90, 80, 10, 5, 1)
+        return self.serve(data)
+
+    def test_two_tabs_each_win_and_a_hidden_idle_tab_overwrites_neither(self):
+        # Tabs that tell each other of a save, and tabs that cannot (the idle tab's game then
+        # reads its own copy, and its save puts its score into the newer stored table).
+        for options in ({}, {"noBroadcast": True}):
+            with self.subTest(**options):
+                self.two_tabs_each_win(**options)
+
+    def two_tabs_each_win(self, **options):
+        playing = self.browse(self.one_level_site(), **options)
+        self.wait_for_title(playing)
+        idle = playing.open_tab()
+        self.wait_for_title(idle)
+        # Hidden for good: coming to the front does not make it load the table again.
+        idle._call("hide")
+        first = self.win_a_one_tile_game(playing)
+        self.wait_saved(playing)
+        # Hidden again after the other tab's save, it writes nothing over the newer table.
+        idle._call("hide")
+        time.sleep(0.5)
+        self.assertEqual(playing.stored(), f"90\n80\n{first}\n10\n5\n")
+        # Its game reads the stored table, not the copy it loaded.
+        second = self.win_a_one_tile_game(idle)
+        self.wait_saved(idle)
+        third = playing.open_tab()
+        self.wait_for_title(third)
+        table = "".join(f"{n}\n" for n in sorted([90, 80, 10, first, second], reverse=True))
+        self.assertEqual(third.read("/data/highscores.txt"), table)
+        self.assertEqual(third.stored(), table)
+
+    def test_a_full_store_is_told_and_the_next_save_keeps_the_score(self):
+        site = self.one_level_site()
+        browser = self.browse(site)
+        self.wait_for_title(browser)
+        browser._call("quota", size=1)
+        score = self.win_a_one_tile_game(browser)
+        state = browser.wait_for_page("the page to say the scores were not saved",
+                                      lambda s: s["unsaved"])
+        self.assertEqual(state["storage"]["saved"], 0)
+        self.assertNotEqual(browser.stored(), f"90\n80\n{score}\n10\n5\n")
+        # Room again: the next save (here, on hiding the page) is not stuck behind the failed one.
+        browser._call("quota", size=None)
+        browser._call("hide")
+        browser.wait_for_page("the page to take back the sentence", lambda s: not s["unsaved"])
+        self.assertEqual(browser.stored(), f"90\n80\n{score}\n10\n5\n")
+
+    def test_after_one_visit_the_site_is_installable_and_plays_with_the_server_gone(self):
+        site = self.one_level_site()
+        profile = self.profile()
+        browser = self.browse(site, profile)
+        self.wait_for_title(browser)
+        self.assertEqual(browser._call("installability")["errors"], [])
+        browser._call("kept")
+        browser.stop()
+        site.stop()
+
+        again = self.browse(site, profile)
+        self.wait_for_title(again)
+        again.key("Escape")
+        self.assert_ended(again)
+        again._call("playAgain")
+        self.wait_for_title(again)
 
 if __name__ == "__main__":
     unittest.main()

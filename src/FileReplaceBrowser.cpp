@@ -1,0 +1,40 @@
+// The browser: the game's files live in the page's memory, and the page keeps the high-score
+// table in the browser's storage (web/page.js) once told that it was replaced.
+#include "FileReplaceDetail.h"
+
+#include <cstdio>
+
+extern "C" void zandorel_file_replaced(const char* path); // web/page.js
+
+namespace replace_detail {
+
+// The page's file system holds no links, owners or extended attributes to carry over.
+std::string fileToChange(const std::string& path) {
+    return path;
+}
+
+bool keepIdentity(int, const std::string&) {
+    return true;
+}
+
+// Memory: the lasting copy is the page's to write.
+bool flushToDisk(int) {
+    return true;
+}
+
+bool moveOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void replaced(const std::string& path) {
+    zandorel_file_replaced(path.c_str());
+}
+
+// One game per tab, and a tab runs one thing at a time; the page puts two tabs' tables together.
+std::intptr_t tryLock(const std::string&) {
+    return noLock;
+}
+
+void unlock(std::intptr_t) {}
+
+} // namespace replace_detail

@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Seals a built web site folder, after every other file is in it: writes the data package's
+SHA-256 into zandorel-data.js, for the page to check the package against, and writes the
+service worker (web/sw.js) with the list of every file of the folder and its SHA-256, its cache
+named after that list.
+
+Usage: web-seal.py SITE_FOLDER SW_TEMPLATE"""
+
+import hashlib
+import json
+import os
+import sys
+
+MARK = "// zandorel: the package's SHA-256\n"
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def main(site, template):
+    data_js = os.path.join(site, "zandorel-data.js")
+    with open(data_js, encoding="utf-8") as f:
+        text = f.read().split(MARK)[0]
+    with open(data_js, "w", encoding="utf-8") as f:
+        f.write(text + MARK + "Module['dataPackageSha256'] = '%s';\n"
+                % sha256(os.path.join(site, "zandorel.data")))
+
+    files = {name: sha256(os.path.join(site, name)) for name in sorted(os.listdir(site))
+             if name != "sw.js" and not name.startswith(".")
+             and os.path.isfile(os.path.join(site, name))}
+    version = hashlib.sha256("".join(f"{n} {h}\n" for n, h in files.items()).encode()).hexdigest()
+    with open(template, encoding="utf-8") as f:
+        worker = f.read()
+    worker = (worker.replace("@ZANDOREL_SITE_FILES@", json.dumps(files, indent=1))
+              .replace("@ZANDOREL_SITE_VERSION@", version[:16]))
+    with open(os.path.join(site, "sw.js"), "w", encoding="utf-8") as f:
+        f.write(worker)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    main(sys.argv[1], sys.argv[2])
