@@ -122,6 +122,7 @@ endforeach()
 add_custom_command(
     OUTPUT ${site}/index.html ${site}/loader.js ${site}/manifest.webmanifest ${site}/zandorel.js
         ${site}/zandorel.wasm
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
     COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/loader.js
         ${ZANDOREL_WEB_SOURCE}/manifest.webmanifest ${site}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zandorel> ${site}/zandorel.js
