@@ -49,7 +49,7 @@ target_include_directories(zandorel SYSTEM PRIVATE ${EMSCRIPTEN_ROOT_PATH}/third
 target_link_options(zandorel PRIVATE
     # ...which the page's SDL calls through Module, where an optimised build keeps only what is
     # named here.
-    "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_stbi_load,_stbi_load_from_memory,_stbi_image_free"
+    "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_stbi_load_from_memory,_stbi_image_free"
     "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/page.js")
 set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS ${ZANDOREL_WEB_SOURCE}/page.js)
 

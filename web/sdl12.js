@@ -23,17 +23,28 @@ mergeInto(LibraryManager.library, {
   // in place of emscripten's, which takes every format stb_image knows and reads each picture
   // back from its canvas twice. The decoded pixels are kept for the colour key, which the game
   // sets next, so that the key need not read them back either.
-  SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free'],
+  // A file is read whole and decoded from memory: through the C library's stream the decoder
+  // took its bytes a few at a time, each a call out to the file system.
+  SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free', '$FS'],
   SDL_LoadBMP_RW: function(rwopsID, freeSrc) {
     var rwops = SDL.rwops[rwopsID];
     var surf = 0;
     if (rwops) {
       var size = _malloc(12);
-      var pixels;
+      var pixels = 0;
       if (rwops.filename !== undefined) {
-        var name = allocateUTF8(rwops.filename);
-        pixels = _stbi_load(name, size, size + 4, size + 8, 4);
-        _free(name);
+        var file = null;
+        try {
+          file = FS.readFile(rwops.filename);
+        } catch (e) {
+          // Missing or unreadable: no surface, as the decoder gives for a file it cannot open.
+        }
+        if (file) {
+          var bytes = _malloc(Math.max(1, file.length));
+          HEAPU8.set(file, bytes);
+          pixels = _stbi_load_from_memory(bytes, file.length, size, size + 4, size + 8, 4);
+          _free(bytes);
+        }
       } else {
         pixels = _stbi_load_from_memory(rwops.bytes, rwops.count, size, size + 4, size + 8, 4);
       }
