@@ -130,14 +130,8 @@
   window.Module = {
     canvas: canvas,
     keyboardListeningElement: gameKeys(),
-    // Emscripten reports its downloads as "... (done/total)".
-    setStatus: function(text) {
-      var parts = /\((\d+(\.\d+)?)\/(\d+)\)/.exec(text || '');
-      if (parts) {
-        progress.max = Number(parts[3]);
-        progress.value = Number(parts[1]);
-      }
-    },
+    // No setStatus: given one, emscripten starts the game a timer later. The bar follows the
+    // package's download (readShowingProgress), which is most of what there is to wait for.
     onScoreStorage: function(storage) {
       document.getElementById('note').hidden = storage.persistent;
       document.getElementById('unsaved').hidden = !storage.failed;
