@@ -84,6 +84,7 @@ mergeInto(LibraryManager.library, {
 
   // Emscripten ignores the key, so magenta would show. Done once per picture, here: pixels of
   // the key colour become transparent (and opaque again when the key is switched off).
+  SDL_SetColorKey__deps: ['malloc', 'free'],
   SDL_SetColorKey: function(surf, flag, key) {
     var data = SDL.surfaces[surf];
     if (!data) return -1;
@@ -94,18 +95,14 @@ mergeInto(LibraryManager.library, {
     var r = key & 0xff, g = (key >> 8) & 0xff, b = (key >> 16) & 0xff;
     // A picture just loaded is keyed from its decoded pixels; reading a canvas back is slow.
     var image = data.unshown || data.ctx.getImageData(0, 0, data.width, data.height);
-    // A pixel at a time, as red, green, blue and alpha bytes read in the machine's own (little-
-    // endian, as WebAssembly's) order.
-    var px = new Uint32Array(image.data.buffer);
-    var rgb = (b << 16) | (g << 8) | r;
-    for (var i = 0; i < px.length; i++) {
-      if (on && (px[i] & 0xffffff) === rgb) {
-        px[i] = rgb;
-      } else if (!on && (px[i] >>> 24) === 0) {
-        // The canvas forgets the colour of a transparent pixel; it was the key.
-        px[i] = (rgb | 0xff000000) >>> 0;
-      }
-    }
+    // Keyed by the game's own code (colour_key.cpp) in the pixels C reads, which a picture just
+    // loaded already holds, then copied back.
+    var bytes = image.data.length;
+    var pixels = data.buffer || _malloc(bytes);
+    if (!data.unshown || !data.buffer) HEAPU8.set(image.data, pixels);
+    _zandorel_colour_key(pixels, bytes >> 2, (b << 16) | (g << 8) | r, on ? 1 : 0);
+    image.data.set(HEAPU8.subarray(pixels, pixels + bytes));
+    if (!data.buffer) _free(pixels);
     if (!data.unshown) data.ctx.putImageData(image, 0, 0);
     return 0;
   },
