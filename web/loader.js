@@ -130,14 +130,8 @@
   window.Module = {
     canvas: canvas,
     keyboardListeningElement: gameKeys(),
-    // Emscripten reports its downloads as "... (done/total)".
-    setStatus: function(text) {
-      var parts = /\((\d+(\.\d+)?)\/(\d+)\)/.exec(text || '');
-      if (parts) {
-        progress.max = Number(parts[3]);
-        progress.value = Number(parts[1]);
-      }
-    },
+    // No setStatus: given one, emscripten starts the game a timer later. The bar follows the
+    // package's download (readShowingProgress), which is most of what there is to wait for.
     onScoreStorage: function(storage) {
       document.getElementById('note').hidden = storage.persistent;
       document.getElementById('unsaved').hidden = !storage.failed;
@@ -227,11 +221,12 @@
         size = expected;
         return bytes;
       };
+      // Hashed while its loader's script is fetched and run, not after.
+      var hashed = window.crypto && crypto.subtle ? sha256(bytes) : Promise.resolve(null);
       addScript('zandorel-data.js', function() {
         var sum = Module.dataPackageSha256;
-        var hashed = sum && window.crypto && crypto.subtle ? sha256(bytes) : Promise.resolve(sum);
         hashed.then(function(found) {
-          if (bytes.byteLength !== size || found !== sum) return damaged();
+          if (bytes.byteLength !== size || (sum && found !== null && found !== sum)) return damaged();
           checked = true;
           if (held) Module.removeRunDependency('zandorel-data');
         }, damaged);
@@ -262,6 +257,36 @@
     });
   }
 
+  // The module is compiled from the moment this script runs, beside the game's script and the
+  // package, rather than once the game's script has been run; the game's script only
+  // instantiates it.
+  function compileGame() {
+    function missing() {
+      fail('Zandorel could not be loaded: zandorel.wasm did not arrive. Reload the page to try again.');
+    }
+    function fetched() {
+      return fetch('zandorel.wasm', { credentials: 'same-origin' });
+    }
+    // A server that does not call it application/wasm can only have it compiled from its bytes.
+    function fromBytes() {
+      return fetched().then(function(response) {
+        if (!response.ok) throw new Error(response.status);
+        return response.arrayBuffer();
+      }).then(function(bytes) { return WebAssembly.compile(bytes); });
+    }
+    var compiled = WebAssembly.compileStreaming ?
+      WebAssembly.compileStreaming(fetched()).catch(fromBytes) : fromBytes();
+    Module.instantiateWasm = function(imports, receive) {
+      var module;
+      compiled.then(function(compiledModule) {
+        module = compiledModule;
+        return WebAssembly.instantiate(module, imports);
+      }).then(function(instance) { receive(instance, module); }, missing);
+      return {};
+    };
+  }
+
+  compileGame();
   loadData();
   addScript('zandorel.js');
 })();

@@ -4,8 +4,8 @@
 //
 // Written against emscripten 3.1.6 (cmake/WebSite.cmake refuses another), whose internals these
 // functions use and which another version may change:
-// - SDL.surfaces[id]: width, height, canvas, ctx, alpha, clipRect, locked, isFlagSet(),
-//   colors32; SDL.screen; SDL.rwops (slot 0 meaning "no stream");
+// - SDL.surfaces[id]: width, height, flags, source, buffer, canvas, ctx, alpha, clipRect,
+//   locked, isFlagSet(), colors32; SDL.screen; SDL.makeSurface; SDL.rwops (slot 0 meaning "no stream");
 // - SDL.loadRect, SDL.updateRect, SDL.intersectionOfRects, SDL.translateColorToCSSRGBA,
 //   _SDL_ConvertSurface, _SDL_LockSurface;
 // - SDL.receiveEvent as the listener SDL_Init and SDL_SetVideoMode add, the events it listens
@@ -14,26 +14,53 @@
 mergeInto(LibraryManager.library, {
   // Emscripten has only the alpha variant. The canvas copy keeps the colour key's transparent
   // pixels, as SDL 1.2 carries the key over to the converted surface.
+  // A picture loaded and keyed but not yet drawn into its canvas goes straight into the copy's.
   SDL_DisplayFormat__deps: ['SDL_ConvertSurface'],
   SDL_DisplayFormat: function(surf) {
-    return _SDL_ConvertSurface(surf);
+    var data = SDL.surfaces[surf];
+    if (!data || !data.unshown) return _SDL_ConvertSurface(surf);
+    var copy = SDL.makeSurface(data.width, data.height, data.flags, false, 'copy:' + data.source);
+    SDL.surfaces[copy].ctx.putImageData(data.unshown, 0, 0);
+    return copy;
+  },
+
+  // Each picture is decoded, keyed and converted before it is drawn: its pixels go into a canvas
+  // once, when they are final, not once per step (LoadBMP_RW, SetColorKey, DisplayFormat). A
+  // surface's unshown pixels reach its canvas before anything reads or draws over it here (the
+  // game locks no surface itself).
+  $zandorelShow: function(data) {
+    if (data.unshown) {
+      data.ctx.putImageData(data.unshown, 0, 0);
+      data.unshown = null;
+    }
   },
 
   // A BMP decoded at once by the BMP-only decoder linked into the game (stb_image_bmp.cpp),
   // in place of emscripten's, which takes every format stb_image knows and reads each picture
   // back from its canvas twice. The decoded pixels are kept for the colour key, which the game
-  // sets next, so that the key need not read them back either.
-  SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free'],
+  // sets next, so that the key need not read them back either, and for the conversion after it.
+  // A file is read whole and decoded from memory: through the C library's stream the decoder
+  // took its bytes a few at a time, each a call out to the file system.
+  SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free', '$FS'],
   SDL_LoadBMP_RW: function(rwopsID, freeSrc) {
     var rwops = SDL.rwops[rwopsID];
     var surf = 0;
     if (rwops) {
       var size = _malloc(12);
-      var pixels;
+      var pixels = 0;
       if (rwops.filename !== undefined) {
-        var name = allocateUTF8(rwops.filename);
-        pixels = _stbi_load(name, size, size + 4, size + 8, 4);
-        _free(name);
+        var file = null;
+        try {
+          file = FS.readFile(rwops.filename);
+        } catch (e) {
+          // Missing or unreadable: no surface, as the decoder gives for a file it cannot open.
+        }
+        if (file) {
+          var bytes = _malloc(Math.max(1, file.length));
+          HEAPU8.set(file, bytes);
+          pixels = _stbi_load_from_memory(bytes, file.length, size, size + 4, size + 8, 4);
+          _free(bytes);
+        }
       } else {
         pixels = _stbi_load_from_memory(rwops.bytes, rwops.count, size, size + 4, size + 8, 4);
       }
@@ -44,10 +71,9 @@ mergeInto(LibraryManager.library, {
         var data = SDL.surfaces[surf];
         var image = data.ctx.createImageData(width, height);
         image.data.set(HEAPU8.subarray(pixels, pixels + width * height * 4));
-        data.ctx.putImageData(image, 0, 0);
         // The pixels C reads, as emscripten's load leaves them.
         HEAPU8.set(image.data, data.buffer);
-        data.decoded = image;
+        data.unshown = image;
         _stbi_image_free(pixels);
       }
       _free(size);
@@ -58,6 +84,7 @@ mergeInto(LibraryManager.library, {
 
   // Emscripten ignores the key, so magenta would show. Done once per picture, here: pixels of
   // the key colour become transparent (and opaque again when the key is switched off).
+  SDL_SetColorKey__deps: ['malloc', 'free'],
   SDL_SetColorKey: function(surf, flag, key) {
     var data = SDL.surfaces[surf];
     if (!data) return -1;
@@ -67,27 +94,23 @@ mergeInto(LibraryManager.library, {
     var on = (flag & (0x20000 | 0x1000)) !== 0;
     var r = key & 0xff, g = (key >> 8) & 0xff, b = (key >> 16) & 0xff;
     // A picture just loaded is keyed from its decoded pixels; reading a canvas back is slow.
-    var image = data.decoded || data.ctx.getImageData(0, 0, data.width, data.height);
-    data.decoded = null;
-    // A pixel at a time, as red, green, blue and alpha bytes read in the machine's own (little-
-    // endian, as WebAssembly's) order.
-    var px = new Uint32Array(image.data.buffer);
-    var rgb = (b << 16) | (g << 8) | r;
-    for (var i = 0; i < px.length; i++) {
-      if (on && (px[i] & 0xffffff) === rgb) {
-        px[i] = rgb;
-      } else if (!on && (px[i] >>> 24) === 0) {
-        // The canvas forgets the colour of a transparent pixel; it was the key.
-        px[i] = (rgb | 0xff000000) >>> 0;
-      }
-    }
-    data.ctx.putImageData(image, 0, 0);
+    var image = data.unshown || data.ctx.getImageData(0, 0, data.width, data.height);
+    // Keyed by the game's own code (colour_key.cpp) in the pixels C reads, which a picture just
+    // loaded already holds, then copied back.
+    var bytes = image.data.length;
+    var pixels = data.buffer || _malloc(bytes);
+    if (!data.unshown || !data.buffer) HEAPU8.set(image.data, pixels);
+    _zandorel_colour_key(pixels, bytes >> 2, (b << 16) | (g << 8) | r, on ? 1 : 0);
+    image.data.set(HEAPU8.subarray(pixels, pixels + bytes));
+    if (!data.buffer) _free(pixels);
+    if (!data.unshown) data.ctx.putImageData(image, 0, 0);
     return 0;
   },
 
   // SDL 1.2 takes only x and y of the destination; emscripten also clips by its w and h, so a
   // destination of width 0 drew nothing. Source clipped to the picture, then to the target's
   // clip rectangle; the rectangle drawn is written back, as SDL 1.2 does.
+  SDL_UpperBlit__deps: ['$zandorelShow'],
   SDL_UpperBlit: function(src, srcrect, dst, dstrect) {
     var s = SDL.surfaces[src], d = SDL.surfaces[dst];
     if (!s || !d) return -1;
@@ -108,7 +131,8 @@ mergeInto(LibraryManager.library, {
       SDL.updateRect(dstrect, { x: dx, y: dy, w: drawn ? w : 0, h: drawn ? h : 0 });
     }
     if (!drawn) return 0;
-    d.decoded = null;
+    zandorelShow(s);
+    zandorelShow(d);
     var oldAlpha = d.ctx.globalAlpha;
     d.ctx.globalAlpha = s.alpha / 255;
     d.ctx.drawImage(s.canvas, x, y, w, h, dx, dy, w, h);
@@ -123,6 +147,7 @@ mergeInto(LibraryManager.library, {
 
   // A fill sets the pixels to the colour, it does not paint over them: emscripten drew
   // colour 0 as transparent over the last frame. The screen has no alpha channel in SDL 1.2.
+  SDL_FillRect__deps: ['$zandorelShow'],
   SDL_FillRect: function(surf, rect, color) {
     var d = SDL.surfaces[surf];
     if (!d) return -1;
@@ -135,7 +160,7 @@ mergeInto(LibraryManager.library, {
     if (rect) SDL.updateRect(rect, r);
     if (r.w <= 0 || r.h <= 0) return 0;
     if (surf == SDL.screen) color = color | 0xff000000;
-    d.decoded = null;
+    zandorelShow(d);
     d.ctx.clearRect(r.x, r.y, r.w, r.h);
     d.ctx.fillStyle = SDL.translateColorToCSSRGBA(color);
     d.ctx.fillRect(r.x, r.y, r.w, r.h);
