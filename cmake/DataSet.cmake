@@ -47,6 +47,14 @@ function(zandorel_built_data_set folder pictures levels)
     set(${levels} ${copied} PARENT_SCOPE)
 endfunction()
 
+# The desktop icon's picture and the sprites it takes from the game's pictures: the Linux, the
+# Windows and the web site's icons are all drawn from these.
+get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
+set(ZANDOREL_ICON_SOURCES ${root}/dist/icon.pic)
+foreach(sprite IN ITEMS fish starfish shell)
+    list(APPEND ZANDOREL_ICON_SOURCES ${root}/graphics/${sprite}.inc)
+endforeach()
+
 # The table a player starts from; the build never writes it into a build folder, where it
 # belongs to whoever plays there.
 set(ZANDOREL_FIRST_TABLE highscores.txt)

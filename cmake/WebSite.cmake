@@ -112,9 +112,7 @@ foreach(icon IN ITEMS icon-192.png:dist/icon.pic:6 icon-512.png:dist/icon.pic:16
         OUTPUT ${site}/${name}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
         COMMAND picmake ${source} ${site}/${name} ${scale}
-        DEPENDS picmake ${source} ${PROJECT_SOURCE_DIR}/dist/icon.pic
-                ${PROJECT_SOURCE_DIR}/graphics/fish.inc ${PROJECT_SOURCE_DIR}/graphics/starfish.inc
-                ${PROJECT_SOURCE_DIR}/graphics/shell.inc
+        DEPENDS picmake ${source} ${ZANDOREL_ICON_SOURCES}
         COMMENT "Drawing the web site's ${name}"
         VERBATIM)
     list(APPEND ZANDOREL_WEB_ICONS ${site}/${name})

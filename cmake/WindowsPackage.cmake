@@ -32,11 +32,10 @@ string(REGEX REPLACE "^Copyright \\([cC]\\) [0-9, -]+ " "" ZANDOREL_PUBLISHER "$
 # information, compiled in by windres (dist/windows/zandorel.rc.in).
 enable_language(RC)
 set(ZANDOREL_ICON "${CMAKE_BINARY_DIR}/zandorel.ico")
-file(GLOB icon_parts CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/graphics/*.inc")
 add_custom_command(
     OUTPUT "${ZANDOREL_ICON}"
     COMMAND picmake "${PROJECT_SOURCE_DIR}/dist/icon.pic" "${ZANDOREL_ICON}"
-    DEPENDS picmake "${PROJECT_SOURCE_DIR}/dist/icon.pic" ${icon_parts}
+    DEPENDS picmake ${ZANDOREL_ICON_SOURCES}
     COMMENT "Drawing zandorel.ico"
     VERBATIM)
 configure_file("${PROJECT_SOURCE_DIR}/dist/windows/zandorel.rc.in" "${CMAKE_BINARY_DIR}/zandorel.rc"
