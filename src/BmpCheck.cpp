@@ -72,6 +72,17 @@ std::string maskProblem(std::uint32_t mask, std::uint32_t bits) {
     return "";
 }
 
+// Whether the masks SDL 1.2 reads before uncompressed pixels give it the colours they have:
+// 5 bits each at 16 bits, 8 bits each at 32. Three empty ones leave it its own default, which
+// is that at 32 bits but 5, 6 and 5 bits at 16.
+bool defaultMasks(const std::uint32_t (&masks)[3], std::uint32_t bits) {
+    if (bits == 16) {
+        return masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F;
+    }
+    return (masks[0] | masks[1] | masks[2]) == 0 ||
+           (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
+}
+
 } // namespace
 
 std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uint64_t fileSize) {
@@ -119,28 +130,34 @@ std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uin
                " bits per pixel";
     }
 
+    // SDL 1.2 reads what follows the header from the end of its first 40 bytes (or 12), not
+    // from where a longer header ends.
+    const std::size_t readOn = fileHeaderBytes + (core ? coreHeaderBytes : windowsHeaderBytes);
     std::uint64_t tablesEnd = headerEnd;
-    // SDL 1.2 reads masks right after the first 40 bytes of the header whenever the pixels do
-    // not follow the header at once, bit fields or not. Three empty masks where none were
-    // declared leave it its default ones.
+    // It also reads masks whenever the pixels do not follow the header at once, bit fields or
+    // not: uncompressed pixels after a gap are then read with whatever the gap holds as masks.
     if ((bits == 16 || bits == 32) &&
         (compression == bitFields || (compression == rgb && pixelOffset != headerEnd))) {
-        const std::size_t masksAt = fileHeaderBytes + (core ? coreHeaderBytes : windowsHeaderBytes);
-        if (masksAt + 12 > fileSize || masksAt + 12 > headSize) {
+        if (readOn + 12 > fileSize || readOn + 12 > headSize) {
             return "colour masks past the end of the file";
         }
-        const std::uint32_t masks[] = {le(head + masksAt, 4), le(head + masksAt + 4, 4),
-                                       le(head + masksAt + 8, 4)};
-        const bool defaults = compression == rgb && (masks[0] | masks[1] | masks[2]) == 0;
+        const std::uint32_t masks[] = {le(head + readOn, 4), le(head + readOn + 4, 4),
+                                       le(head + readOn + 8, 4)};
+        if (compression == rgb && !defaultMasks(masks, bits)) {
+            return "a gap before uncompressed pixels read as other colour masks";
+        }
         for (const std::uint32_t mask : masks) {
-            const std::string problem = defaults ? "" : maskProblem(mask, bits);
+            const std::string problem = compression == rgb ? "" : maskProblem(mask, bits);
             if (!problem.empty()) {
                 return problem;
             }
         }
-        tablesEnd = std::max<std::uint64_t>(tablesEnd, masksAt + 12);
+        tablesEnd = std::max<std::uint64_t>(tablesEnd, readOn + 12);
     }
     if (bits <= 8) {
+        if (headerEnd != readOn) {
+            return "a palette behind a header of " + std::to_string(headerSize) + " bytes";
+        }
         const std::uint32_t available = 1u << bits;
         const std::uint32_t colours = coloursUsed == 0 ? available : coloursUsed;
         if (colours > available) {

@@ -178,7 +178,14 @@ TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoa
         {"16bit-scattered-masks.bmp", "a colour mask in pieces"},
         {"32bit-masks-wider-than-a-byte.bmp", "a colour mask of more than 8 bits"},
         {"16bit-mask-beyond-the-depth.bmp", "a colour mask wider than the pixel"},
-        {"32bit-gap-read-as-masks.bmp", "a colour mask in pieces"},
+        {"32bit-gap-read-as-masks.bmp",
+         "a gap before uncompressed pixels read as other colour masks"},
+        {"16bit-gap-read-as-5-6-5.bmp",
+         "a gap before uncompressed pixels read as other colour masks"},
+        {"32bit-gap-read-as-swapped-masks.bmp",
+         "a gap before uncompressed pixels read as other colour masks"},
+        {"8bit-palette-behind-a-v4-header.bmp", "a palette behind a header of 108 bytes"},
+        {"4bit-palette-behind-a-v5-header.bmp", "a palette behind a header of 124 bytes"},
         {"sound-24bit.bmp", ""},
         {"sound-8bit.bmp", ""},
         {"sound-4bit-16-colours.bmp", ""},
@@ -187,6 +194,7 @@ TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoa
         {"sound-16bit-bitfields.bmp", ""},
         {"sound-32bit-top-down-v4.bmp", ""},
         {"sound-32bit-gap-without-masks.bmp", ""},
+        {"sound-16bit-gap-holding-its-masks.bmp", ""},
     };
     std::set<std::string> inFolder;
     for (const auto& entry : std::filesystem::directory_iterator(ZANDOREL_DAMAGED_PICTURES)) {

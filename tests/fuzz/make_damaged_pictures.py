@@ -78,6 +78,17 @@ PICTURES = {
         bmp(4, 4, 16, compression=3, masks=(0xFF0000, 0x07E0, 0x001F)),
     "32bit-gap-read-as-masks.bmp":
         bmp(4, 4, 32, offset=14 + 40 + 16, masks=(0x80000001, 0x0, 0x12345678, 0)),
+    # Uncompressed 16-bit pixels are 5 bits a colour; after a gap SDL reads the gap as masks,
+    # and empty ones give it 5, 6 and 5 bits: magenta is no longer keyed out.
+    "16bit-gap-read-as-5-6-5.bmp": bmp(4, 4, 16, offset=14 + 40 + 16),
+    "32bit-gap-read-as-swapped-masks.bmp":
+        bmp(4, 4, 32, offset=14 + 40 + 16, masks=(0xFF, 0xFF00, 0xFF0000, 0)),
+    "sound-16bit-gap-holding-its-masks.bmp":
+        bmp(4, 4, 16, offset=14 + 40 + 16, masks=(0x7C00, 0x03E0, 0x001F, 0)),
+    # SDL reads the palette from the 54th byte on, inside a longer header.
+    "8bit-palette-behind-a-v4-header.bmp": bmp(4, 2, 8, header=108, palette=grey_palette(256)),
+    "4bit-palette-behind-a-v5-header.bmp":
+        bmp(8, 2, 4, header=124, colours=16, palette=grey_palette(16)),
 }
 
 
