@@ -40,7 +40,8 @@ need_test=(
     desktop-file-utils appstream man-db lintian libglib2.0-bin
     # The Windows build's tests play it under Wine, and read the resources of its executable.
     wine64 icoutils
-    # The picture check's fuzz target, built with clang's libFuzzer.
+    # The picture check's fuzz target, built with clang's libFuzzer, and in the sanitize tree
+    # SDL 1.2 with AddressSanitizer, from the source package the windows need makes available.
     clang-14 libclang-rt-14-dev
 )
 # What each need takes in beside its own packages.
