@@ -1,7 +1,9 @@
 // Whether a BMP file's header may be handed to the media library's loader. Classic SDL 1.2
 // trusts the header: a huge or negative size, a depth it has no case for, masks that are not
 // runs of bits, or a palette and pixels the file does not hold make it read, allocate or shift
-// out of bounds, and the game dies on a damaged picture instead of going on without it.
+// out of bounds, and the game dies on a damaged picture instead of going on without it. It also
+// reads masks and palettes from where a 40-byte header would end them, and so shows some well-formed
+// pictures in other colours, with magenta no longer transparent: those are refused too.
 #ifndef ZANDOREL_BMPCHECK_H
 #define ZANDOREL_BMPCHECK_H
 
