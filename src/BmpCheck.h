@@ -2,8 +2,8 @@
 // trusts the header: a huge or negative size, a depth it has no case for, masks that are not
 // runs of bits, or a palette and pixels the file does not hold make it read, allocate or shift
 // out of bounds, and the game dies on a damaged picture instead of going on without it. It also
-// reads masks and palettes from where a 40-byte header would end them, and so shows some well-formed
-// pictures in other colours, with magenta no longer transparent: those are refused too.
+// reads masks and palettes from where a 40-byte header would end, and so shows some
+// well-formed pictures in other colours, magenta no longer transparent: those are refused too.
 #ifndef ZANDOREL_BMPCHECK_H
 #define ZANDOREL_BMPCHECK_H
 
