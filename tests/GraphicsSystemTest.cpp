@@ -195,6 +195,7 @@ TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoa
         {"sound-32bit-top-down-v4.bmp", ""},
         {"sound-32bit-gap-without-masks.bmp", ""},
         {"sound-16bit-gap-holding-its-masks.bmp", ""},
+        {"sound-32bit-gap-holding-its-masks.bmp", ""},
     };
     std::set<std::string> inFolder;
     for (const auto& entry : std::filesystem::directory_iterator(ZANDOREL_DAMAGED_PICTURES)) {

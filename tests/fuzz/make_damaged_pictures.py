@@ -85,6 +85,8 @@ PICTURES = {
         bmp(4, 4, 32, offset=14 + 40 + 16, masks=(0xFF, 0xFF00, 0xFF0000, 0)),
     "sound-16bit-gap-holding-its-masks.bmp":
         bmp(4, 4, 16, offset=14 + 40 + 16, masks=(0x7C00, 0x03E0, 0x001F, 0)),
+    "sound-32bit-gap-holding-its-masks.bmp":
+        bmp(4, 4, 32, offset=14 + 40 + 16, masks=(0xFF0000, 0xFF00, 0xFF, 0)),
     # SDL reads the palette from the 54th byte on, inside a longer header.
     "8bit-palette-behind-a-v4-header.bmp": bmp(4, 2, 8, header=108, palette=grey_palette(256)),
     "4bit-palette-behind-a-v5-header.bmp":
