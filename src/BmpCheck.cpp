@@ -152,6 +152,11 @@ std::string bmpProblem(const unsigned char* head, std::size_t headSize, std::uin
                 return problem;
             }
         }
+        // Classic SDL mixes the colours such masks give; the compatibility layer over SDL2
+        // refuses the picture: refused on both, the game goes on alike.
+        if (((masks[0] & masks[1]) | (masks[0] & masks[2]) | (masks[1] & masks[2])) != 0) {
+            return "colour masks that share bits";
+        }
         tablesEnd = std::max<std::uint64_t>(tablesEnd, readOn + 12);
     }
     if (bits <= 8) {

@@ -180,6 +180,7 @@ TEST_F(GraphicsSystemTest, DamagedPicturesAreRefusedWithTheReasonAndSoundOnesLoa
         {"16bit-mask-beyond-the-depth.bmp", "a colour mask wider than the pixel"},
         {"32bit-gap-read-as-masks.bmp",
          "a gap before uncompressed pixels read as other colour masks"},
+        {"16bit-masks-sharing-bits.bmp", "colour masks that share bits"},
         {"16bit-gap-read-as-5-6-5.bmp",
          "a gap before uncompressed pixels read as other colour masks"},
         {"32bit-gap-read-as-swapped-masks.bmp",

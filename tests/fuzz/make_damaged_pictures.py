@@ -78,6 +78,8 @@ PICTURES = {
         bmp(4, 4, 16, compression=3, masks=(0xFF0000, 0x07E0, 0x001F)),
     "32bit-gap-read-as-masks.bmp":
         bmp(4, 4, 32, offset=14 + 40 + 16, masks=(0x80000001, 0x0, 0x12345678, 0)),
+    "16bit-masks-sharing-bits.bmp":
+        bmp(4, 4, 16, compression=3, masks=(0xF800, 0x07C0, 0x00E0)),
     # Uncompressed 16-bit pixels are 5 bits a colour; after a gap SDL reads the gap as masks,
     # and empty ones give it 5, 6 and 5 bits: magenta is no longer keyed out.
     "16bit-gap-read-as-5-6-5.bmp": bmp(4, 4, 16, offset=14 + 40 + 16),
