@@ -87,8 +87,10 @@ struct BadLevel {
 
 } // namespace
 
+// Some editors save a byte-order mark ahead of the first number.
 TEST_F(TileMatrixTest, LoadsANonSquareGridRowByRowWhateverTheSpacing) {
-    writeFile(levelFile, "2\t3 4\n\n  0 1\n2 3 0 1   0 1 2\r\n3\n0 2 END OF LEVEL 9 9\n");
+    writeFile(levelFile, "\xEF\xBB\xBF"
+                         "2\t3 4\n\n  0 1\n2 3 0 1   0 1 2\r\n3\n0 2 END OF LEVEL 9 9\n");
     TileMatrix matrix(graphics, levelFile);
     EXPECT_EQ(matrix.getNumRows(), 2);
     EXPECT_EQ(matrix.getNumCols(), 3);
@@ -113,8 +115,8 @@ TEST_F(TileMatrixTest, TilesSitAtTheirPlacesWithThreePixelGaps) {
     EXPECT_EQ(pixel(gridX - 1, gridY), black);
 }
 
-// A level file holds only values with a picture, but clicks past the fifth kind and a bomb's
-// scramble can reach others.
+// Clicks past the fifth kind, a bomb's scramble and the level file itself can give values
+// without a picture.
 TEST_F(TileMatrixTest, ValuesWithoutAPictureDrawNothingWhateverTheKinds) {
     writeFile(levelFile, "1 4 9  4 4 4 4  0 0 0 0");
     TileMatrix matrix(graphics, levelFile);
@@ -174,19 +176,49 @@ TEST_F(TileMatrixTest, LeftClicksCycleThroughTheKindsAndWrapToZero) {
     EXPECT_EQ(posted(EVENT_TILE_CHANGED).size(), 5u);
 }
 
-// Values outside the kinds are not clamped: they count up until they reach the kinds or more.
-TEST_F(TileMatrixTest, ClickOutsideTheKindsNeverOverflowsOrDivides) {
-    // A level file's values all have pictures now; setTile places the others, as a bomb could.
-    // Levels with no kinds or fewer are refused (BadLevelFileLeavesAnEmptyGridThatPassesAtOnce).
-    writeFile(levelFile, "1 4 4  0 0 0 4  0 0 0 0");
+// Starting values outside the kinds show no picture and are not clamped: they count up until
+// they reach the kinds or more, and then start again at 0, so such a level can still be won.
+TEST_F(TileMatrixTest, StartingTilesOutsideTheKindsAreWonByClicksWithoutOverflow) {
+    writeFile(levelFile, "1 4 4  -2 7 2147483647 4  0 0 0 0");
     TileMatrix matrix(graphics, levelFile);
-    matrix.setTile(0, 0, -2);
-    matrix.setTile(0, 1, 7);
-    matrix.setTile(0, 2, 2147483647);
-    for (int col = 0; col < 4; ++col) {
+    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{-1, -1, -1, 4}}));
+    for (int col : {0, 0, 1, 2, 3}) {
         deliver(matrix, EVENT_MOUSE_CLICKED, {MOUSE_LEFT, gridX + 1 + col * stepX, gridY + 1});
     }
-    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{-1, 0, 0, 0}}));
+    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{0, 0, 0, 0}}));
+    recorder.events.clear();
+    deliver(matrix, EVENT_TICK, {1});
+    EXPECT_EQ(posted(EVENT_PUZZLE_SOLVED).size(), 1u);
+}
+
+// Which cells the screen shows follows the strip's tile size: only those can be clicked, so
+// a grid may run past the screen where its cells already equal their goal.
+TEST_F(TileMatrixTest, GridLargerThanTheScreenIsPlayableWhereItShows) {
+    struct Case {
+        int tileWidth;
+        const char* level;
+        int cols;     // 0: refused
+        int clickCol; // the one cell that differs from its goal
+    };
+    // 20-pixel tiles: 11 columns show, the last in part; 40-pixel ones: 6.
+    const char* const twelveWide = "1 12 2  0 0 0 0 0 0 0 0 0 0 0 1  0 0 0 0 0 0 0 0 0 0 1 1";
+    const char* const sevenWide = "1 7 2  0 0 0 0 0 0 1  0 0 0 0 0 0 0";
+    for (const Case& c : {Case{20, twelveWide, 12, 10}, Case{20, sevenWide, 7, 6},
+                          Case{40, twelveWide, 0, 10}, Case{40, sevenWide, 0, 6}}) {
+        SCOPED_TRACE(std::to_string(c.tileWidth) + "-pixel tiles, " + c.level);
+        writeBands("tiles.bmp", 5 * c.tileWidth, tileHeight, tileColours);
+        writeFile(levelFile, c.level);
+        TileMatrix matrix(graphics, levelFile);
+        ASSERT_EQ(matrix.getNumCols(), c.cols);
+        if (c.cols == 0) {
+            continue;
+        }
+        const int x = gridX + c.clickCol * (c.tileWidth + layout::tileGap);
+        deliver(matrix, EVENT_MOUSE_CLICKED, {MOUSE_LEFT, x, gridY + 1});
+        recorder.events.clear();
+        deliver(matrix, EVENT_TICK, {1});
+        EXPECT_EQ(posted(EVENT_PUZZLE_SOLVED).size(), 1u);
+    }
 }
 
 TEST_F(TileMatrixTest, RightClickAnywhereTogglesTheSolutionWhichBlocksLeftClicks) {
