@@ -26,6 +26,10 @@ class BadPicturesTest(GameTest):
         data = self.make_data()
         for picture in ("title.bmp", "buttonhs.bmp", "mermaid.bmp", "tiles.bmp"):
             data.remove("graphics/" + picture)
+        # A FIFO in a picture's place is no picture, and the game does not wait for a writer.
+        if not UNDER_WINE:
+            for picture in ("title.bmp", "tiles.bmp"):
+                os.mkfifo(data.path("graphics/" + picture))
         data.level(1, [[0, 0]], [[1, 0]], kinds=2, seconds=60, tutorial="NO PICTURES HERE")
         game = self.start(data)
         screen = game.wait_for("the title buttons", lambda s: s.name(*START) == "start0")
@@ -147,8 +151,17 @@ class BadLevelsTest(GameTest):
 class BadHighScoreFileTest(GameTest):
 
     def test_a_high_score_file_that_cannot_be_read_or_written(self):
+        # A folder or a FIFO in the table's place: neither is read nor written, and the game
+        # does not wait for a FIFO's writer or reader.
+        for kind, make in (("folder", os.mkdir), ("FIFO", os.mkfifo)):
+            if kind == "FIFO" and UNDER_WINE:
+                continue
+            with self.subTest(kind):
+                self.play_with_a_table_that_is_no_file(make)
+
+    def play_with_a_table_that_is_no_file(self, make):
         data = self.make_data()
-        os.mkdir(data.path("data/highscores.txt"))
+        make(data.path("data/highscores.txt"))
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
         data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=1)
         game = self.start(data)
@@ -163,7 +176,8 @@ class BadHighScoreFileTest(GameTest):
         game.click(*CONTINUE)
         # The table reads as five zeros, so any points enter it, even if it cannot be kept.
         self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
-        self.assertTrue(os.path.isdir(data.path("data/highscores.txt")))
+        kind = os.stat(data.path("data/highscores.txt")).st_mode
+        self.assertFalse(stat.S_ISREG(kind))
         self.assertEqual(sorted(os.listdir(data.path("data"))),
                          ["highscores.txt", "level1.tim", "level1.txt", "level2.tim", "level2.txt"])
         self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
