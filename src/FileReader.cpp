@@ -67,17 +67,16 @@ void FileReader::unget(int c) {
     held = c;
 }
 
-// Whether the limit, not the end of the file, stopped the last read.
-bool FileReader::moreInFile() {
+// The byte the limit kept the last read from, or EOF when the file itself ended there.
+int FileReader::pastTheLimit() {
     if (file == nullptr || left > 0) {
-        return false;
+        return EOF;
     }
     const int c = std::getc(file);
-    if (c == EOF) {
-        return false;
+    if (c != EOF) {
+        std::ungetc(c, file);
     }
-    std::ungetc(c, file);
-    return true;
+    return c;
 }
 
 FileReader::Number FileReader::readInt(int& value) {
@@ -102,7 +101,7 @@ FileReader::Number FileReader::readInt(int& value) {
     for (; isDigit(c); c = get()) {
         magnitude = std::min(magnitude * 10 + (c - '0'), beyond);
     }
-    if (c == EOF && moreInFile()) {
+    if (c == EOF && pastTheLimit() != EOF) {
         return Number::end;
     }
     unget(c);
@@ -119,7 +118,9 @@ std::string FileReader::readLine(bool& cut) {
     for (; c != EOF && c != '\n'; c = get()) {
         line += static_cast<char>(c);
     }
-    cut = c == EOF && moreInFile();
+    // A line that fills the limit exactly is whole when its line end comes next.
+    const int next = c == EOF ? pastTheLimit() : EOF;
+    cut = next != EOF && next != '\n';
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
@@ -143,6 +144,6 @@ std::string FileReader::readRest(bool& cut) {
             return bytes;
         }
     }
-    cut = moreInFile();
+    cut = pastTheLimit() != EOF;
     return bytes;
 }

@@ -41,7 +41,7 @@ private:
     int get();
     int peek();
     void unget(int c);
-    bool moreInFile();
+    int pastTheLimit();
 
     std::FILE* file = nullptr; // owned: closed by the destructor
     std::size_t left;          // bytes the limit still allows
