@@ -26,6 +26,9 @@ class BadPicturesTest(GameTest):
         data = self.make_data()
         for picture in ("title.bmp", "buttonhs.bmp", "mermaid.bmp", "tiles.bmp"):
             data.remove("graphics/" + picture)
+        # A FIFO in a picture's place is no picture, and the game does not wait for a writer.
+        for picture in ("title.bmp", "tiles.bmp"):
+            os.mkfifo(data.path("graphics/" + picture))
         data.level(1, [[0, 0]], [[1, 0]], kinds=2, seconds=60, tutorial="NO PICTURES HERE")
         game = self.start(data)
         screen = game.wait_for("the title buttons", lambda s: s.name(*START) == "start0")
@@ -90,9 +93,11 @@ class BadLevelsTest(GameTest):
             # Read in full, but no player could win them:
             7: "1 2 0\n0 1\n0 0\n",          # no kinds
             8: "1 2 3\n0 1\n0 3\n",          # a goal tile no click reaches
-            9: "1 1 9\n7\n0\n",              # a tile without a picture
-            10: "10 1 2\n",                # rows below the window
-            11: "1 11 2\n",                # columns past its right edge
+            9: "1 1 9\n0\n7\n",              # a goal tile without a picture
+            # A cell the window does not show (20-pixel tiles: 10 rows, 11 columns) that
+            # differs from its goal.
+            10: "11 1 2\n" + "0 " * 11 + "0 " * 10 + "1\n",
+            11: "1 12 2\n" + "0 " * 12 + "0 " * 11 + "1\n",
         }
         for level, content in malformed.items():
             data.write(f"data/level{level}.txt", content)
@@ -145,8 +150,19 @@ class BadLevelsTest(GameTest):
 class BadHighScoreFileTest(GameTest):
 
     def test_a_high_score_file_that_cannot_be_read_or_written(self):
+        # A folder or a FIFO in the table's place: neither is read nor written, and the game
+        # does not wait for a FIFO's writer or reader.
+        for kind, make in (("folder", os.mkdir), ("FIFO", os.mkfifo)):
+            # Wine shows a FIFO to a Windows program as a file it may write: the table's
+            # update does not wait there either, but takes it for a table.
+            if kind == "FIFO" and UNDER_WINE:
+                continue
+            with self.subTest(kind):
+                self.play_with_a_table_that_is_no_file(make)
+
+    def play_with_a_table_that_is_no_file(self, make):
         data = self.make_data()
-        os.mkdir(data.path("data/highscores.txt"))
+        make(data.path("data/highscores.txt"))
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
         data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=1)
         game = self.start(data)
@@ -161,7 +177,8 @@ class BadHighScoreFileTest(GameTest):
         game.click(*CONTINUE)
         # The table reads as five zeros, so any points enter it, even if it cannot be kept.
         self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
-        self.assertTrue(os.path.isdir(data.path("data/highscores.txt")))
+        kind = os.stat(data.path("data/highscores.txt")).st_mode
+        self.assertFalse(stat.S_ISREG(kind))
         self.assertEqual(sorted(os.listdir(data.path("data"))),
                          ["highscores.txt", "level1.tim", "level1.txt", "level2.tim", "level2.txt"])
         self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
