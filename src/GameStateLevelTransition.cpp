@@ -34,8 +34,15 @@ bool levelExists(int level) {
 // Binary: in Windows' text mode a Ctrl-Z would end the line.
 std::string screenText(int level, int score) {
     if (!levelExists(level)) {
-        return GameState::updateHighScores(score) ? "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!"
-                                                  : "WOW! YOU WIN!";
+        switch (GameState::updateHighScores(score)) {
+        case GameState::HighScore::kept:
+            return "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!";
+        case GameState::HighScore::notSaved:
+            return "WOW! YOU WIN! YOUR HIGH SCORE COULD NOT BE SAVED!";
+        case GameState::HighScore::notEntered:
+            break;
+        }
+        return "WOW! YOU WIN!";
     }
     std::ifstream tutorial(levelBase(level) + ".tut", std::ios::binary);
     if (!tutorial.is_open()) {

@@ -2,26 +2,92 @@
 
 #include "FileReplace.h"
 
-#include <filesystem>
-#include <fstream>
-#include <locale>
-#include <sstream>
+#include <climits>
+#include <cstdio>
+
+#include <sys/stat.h>
 
 namespace {
 
-// A read that fails (end of the text, text that is not a number, a number out of range) leaves
-// its entry and every later one at 0. A token such as 12AB reads as 12, and the next read fails
-// on the rest.
-std::vector<int> scoresIn(const std::string& text) {
-    std::vector<int> scores(HighScoreTable::size, 0);
-    std::istringstream in(text);
-    for (int& entry : scores) {
-        int value = 0;
-        if (!(in >> value)) {
-            break;
-        }
-        entry = value;
+// The opening and reading of the table's bytes, and nothing else: its first maxBytes at most.
+// False when it cannot be opened or read. Binary, as the table is written: in Windows' text mode
+// a Ctrl-Z would end the file, and a carriage return is white space to the parsing anyway.
+bool readBytes(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
     }
+    char buffer[HighScoreTable::maxBytes];
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    bytes.assign(buffer, got);
+    return !failed;
+}
+
+// The white space of the C locale, as the table has always been read.
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::vector<std::string> tokensIn(const std::string& bytes) {
+    // Some editors save a UTF-8 byte-order mark ahead of the first score.
+    const std::string mark = "\xEF\xBB\xBF";
+    std::size_t at = bytes.compare(0, mark.size(), mark) == 0 ? mark.size() : 0;
+    std::vector<std::string> tokens;
+    while (at < bytes.size()) {
+        while (at < bytes.size() && isSpace(bytes[at])) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < bytes.size() && !isSpace(bytes[at])) {
+            ++at;
+        }
+        if (at > start) {
+            tokens.push_back(bytes.substr(start, at - start));
+        }
+    }
+    return tokens;
+}
+
+// A sign, then digits that make a number within 32 bits; whatever follows them is not looked
+// at. Leading zeros do not count towards the range.
+bool numberAt(const std::string& token, int& value) {
+    std::size_t at = 0;
+    const bool negative = !token.empty() && token[0] == '-';
+    if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
+        ++at;
+    }
+    const std::size_t firstDigit = at;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    long long magnitude = 0;
+    for (; at < token.size() && token[at] >= '0' && token[at] <= '9'; ++at) {
+        magnitude = magnitude * 10 + (token[at] - '0');
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    if (at == firstDigit) {
+        return false;
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+// The first five tokens that are numbers, in order; the rest 0.
+std::vector<int> scoresIn(const std::string& bytes) {
+    std::vector<int> scores;
+    for (const std::string& token : tokensIn(bytes)) {
+        int value = 0;
+        if (numberAt(token, value)) {
+            scores.push_back(value);
+            if (scores.size() == HighScoreTable::size) {
+                break;
+            }
+        }
+    }
+    scores.resize(HighScoreTable::size, 0);
     return scores;
 }
 
@@ -45,61 +111,25 @@ std::string asText(const std::vector<int>& scores) {
     return text;
 }
 
-} // namespace
-
-// Binary, as the table is written: in Windows' text mode a Ctrl-Z would end the file, and a
-// carriage return before a line end is white space to the reads anyway.
-bool HighScoreTable::readText(std::string& text) const {
-    text.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        return false;
-    }
-    // Some editors save a UTF-8 byte-order mark ahead of the first score.
-    char head[3] = {};
-    if (!in.read(head, sizeof head) || std::string(head, sizeof head) != "\xEF\xBB\xBF") {
-        in.clear();
-        in.seekg(0);
-    }
-    const auto& kinds = std::use_facet<std::ctype<char>>(in.getloc());
-    const auto end = std::char_traits<char>::eof();
-    for (int i = 0; i < size; ++i) {
-        in >> std::ws;
-        std::string token;
-        for (auto c = in.peek(); c != end && !kinds.is(std::ctype_base::space, char(c));
-             c = in.peek()) {
-            if (token.size() == maxTokenLength) {
-                text += token;
-                return true;
-            }
-            token += static_cast<char>(in.get());
-        }
-        if (token.empty()) {
-            break;
-        }
-        text += token + '\n';
-    }
-    return true;
+bool isRegularFile(const std::string& path) {
+    struct stat file;
+    return stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode);
 }
 
+} // namespace
+
 std::vector<std::string> HighScoreTable::readTokens() const {
-    std::string text;
-    readText(text);
-    std::vector<std::string> entries(size);
-    std::istringstream in(text);
-    for (std::string& entry : entries) {
-        if (!(in >> entry)) {
-            entry.clear();
-            break;
-        }
-    }
+    std::string bytes;
+    readBytes(path, bytes);
+    std::vector<std::string> entries = tokensIn(bytes);
+    entries.resize(size);
     return entries;
 }
 
 std::string HighScoreTable::rewritten(int score, bool& entered) const {
-    std::string text;
-    readText(text);
-    std::vector<int> scores = scoresIn(text);
+    std::string bytes;
+    readBytes(path, bytes);
+    std::vector<int> scores = scoresIn(bytes);
     entered = enter(scores, score);
     return asText(scores);
 }
@@ -107,21 +137,19 @@ std::string HighScoreTable::rewritten(int score, bool& entered) const {
 HighScoreTable::Update HighScoreTable::update(int score) const {
     const FileLock lock(path);
     Update result{false, Outcome::written};
-    std::string text;
-    const bool readable = readText(text);
-    std::vector<int> scores = scoresIn(text);
+    std::string bytes;
+    const bool readable = readBytes(path, bytes);
+    std::vector<int> scores = scoresIn(bytes);
     result.entered = enter(scores, score);
 
     // A table that exists even where it cannot be read (one with no permissions at all, or
     // only the write permission) holds scores this game cannot see: rewriting it would lose
-    // them. One the player made read-only stays as it is too: a rename would replace it anyway.
-    // (A folder in the table's place is no table: it is not written either.)
-    std::error_code unknown;
-    const bool exists = std::filesystem::exists(path, unknown);
-    if (!readable && std::filesystem::is_regular_file(path, unknown)) {
+    // them. replaceFile leaves one the player may not write as it is, and writes no folder.
+    // The answer is then the table's in memory; what replaceFile puts in place is composed
+    // last, so otherwise it is the answer for the text in the file.
+    if (!readable && isRegularFile(path)) {
         result.outcome = Outcome::unreadable;
-    } else if ((exists && !std::ofstream(path, std::ios::app).is_open()) ||
-               !replaceFile(path, [&] { return rewritten(score, result.entered); })) {
+    } else if (!replaceFile(path, [&] { return rewritten(score, result.entered); })) {
         result.outcome = Outcome::unwritable;
     }
     return result;
