@@ -33,8 +33,7 @@ protected:
         SandboxTest::SetUp();
         writeCodedFont("fontwhite.bmp", glyph, glyph);
         writeCodedFont("fontblack.bmp", glyph, glyph);
-        writeBands("tiles.bmp", 100, 20,
-                   tileColours);
+        writeBands("tiles.bmp", 100, 20, tileColours);
         writeBands("title.bmp", 256, 240, {titleColour});
         for (int i = 0; i < 4; ++i) {
             writeBands(popupNames[i], 16, 16, {popupColours[i]});
@@ -383,7 +382,8 @@ TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
             }
         }
         EXPECT_LE(changed, kind == 2 ? 2 : kind == 3 ? 5 : 0) << "seed " << seed;
-        EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5), asShown({0, 0, 0})); // nothing beyond the grid
+        EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5),
+                  asShown({0, 0, 0})); // nothing beyond the grid
         tick(2000);
         EXPECT_EQ(popupShown(), -1);
         // A play screen's timers go by id, so it never directly follows another play screen.
@@ -424,8 +424,8 @@ TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
         const char* timeFile; // nullptr: no time file at all
         bool timed;
     };
-    for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{nullptr, false},
-                          Case{"none", false}}) {
+    for (const Case& c :
+         {Case{"1", true}, Case{"0", false}, Case{nullptr, false}, Case{"none", false}}) {
         SCOPED_TRACE(c.timeFile == nullptr ? "no time file" : c.timeFile);
         writeLevel(2, c.timeFile == nullptr ? "" : c.timeFile);
         if (c.timeFile == nullptr) {
@@ -509,6 +509,21 @@ TEST_F(GameStatesTest, GameOverSaysWhetherTheScoreEnteredTheTable) {
     EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST!"}));
     pressButton(5);
     EXPECT_NE(current<GameStateIntro>(), nullptr);
+}
+
+// A score that enters the table as read but that the file cannot take (here a folder stands in
+// its place) is not announced as kept; one that does not enter says nothing of the file.
+TEST_F(GameStatesTest, EndScreensSayWhenAHighScoreCouldNotBeSaved) {
+    std::filesystem::create_directory("data/highscores.txt");
+    install(new GameStateGameOver(core, 10));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST! YOUR", "HIGH SCORE",
+                                                    "COULD NOT BE", "SAVED!"}));
+    install(new GameStateLevelTransition(core, 7, 10));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"WOW! YOU WIN!", "YOUR HIGH", "SCORE COULD",
+                                                    "NOT BE SAVED!"}));
+    install(new GameStateGameOver(core, 0));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST!"}));
+    EXPECT_TRUE(std::filesystem::is_directory("data/highscores.txt"));
 }
 
 TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
