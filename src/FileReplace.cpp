@@ -183,6 +183,9 @@ bool replaceFile(const std::string& path, const std::function<std::string()>& co
         std::string text = compose();
         std::string scratch;
         Made made = makeScratch(target, text, scratch);
+        if (made == Made::failed) {
+            return false;
+        }
         const LastLook look(target);
         for (int round = 1; made == Made::ready && round < composeRounds; ++round) {
             std::string latest = compose();

@@ -430,6 +430,24 @@ TEST_F(HighScoresTest, TableThePlayerMayNotWriteOrReadKeepsItsContent) {
     }
 }
 
+// Something that is no file in the table's place is not written, and opening it must not hold
+// the game: a FIFO without a reader would wait for one for ever.
+TEST_F(HighScoresTest, RewriteLeavesWhatIsNoFileAsItIsWithoutWaiting) {
+    ASSERT_EQ(mkfifo("data/highscores.txt", 0666), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(10);
+        _exit(replaceFile("./data/highscores.txt", "1\n") ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    struct stat table;
+    ASSERT_EQ(lstat("data/highscores.txt", &table), 0);
+    EXPECT_TRUE(S_ISFIFO(table.st_mode));
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+}
+
 // Another game ending at the same moment holds the lock while it rewrites the table; this one
 // must read the table only after that, or the other's score is lost.
 TEST_F(HighScoresTest, GamesEndingAtOnceKeepBothScores) {
