@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,63 +31,136 @@ bool writeWhole(int fd, const std::string& text) {
     return true;
 }
 
-// Another game holds the lock only while it rewrites a few bytes; much longer means it hangs,
+// Another game holds a lock only while it rewrites a few bytes; much longer means it hangs,
 // and then this one goes on rather than lose its own score.
 constexpr auto lockPatience = std::chrono::seconds(2);
 constexpr auto lockPause = std::chrono::milliseconds(5);
 
-// A writer that keeps changing the file under this one would otherwise hold it here for ever.
+std::intptr_t waitForLock(std::intptr_t (*attempt)(const std::string&), const std::string& target) {
+    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
+    std::intptr_t handle = target.empty() ? noLock : attempt(target);
+    while (handle == -1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(lockPause);
+        handle = attempt(target);
+    }
+    return handle;
+}
+
+// Held over the last look at the file and the rename, by every writer: by the one whose turn
+// it is and by those that gave up waiting for a turn held too long. Those then still write
+// one after the other, each from what the one before put in place.
+class LastLook final {
+public:
+    explicit LastLook(const std::string& target) : handle(waitForLock(tryLastLookLock, target)) {}
+    ~LastLook() {
+        if (held()) {
+            unlock(handle);
+        }
+    }
+    bool held() const { return handle >= 0; }
+
+    LastLook(const LastLook&) = delete;
+    LastLook& operator=(const LastLook&) = delete;
+
+private:
+    std::intptr_t handle;
+};
+
+// Without the last look's lock (a system without locks, a holder that hangs), a writer that
+// keeps changing the file under this one would otherwise hold it here for ever.
 constexpr int composeRounds = 3;
 
-enum class Replace { done, failed, impossible, stale };
-
-// "impossible" when no new file can be made or put in place: the caller then writes in place.
-// "stale" when stillWanted, asked once the new file is on the disk, says its text is no longer
-// the one to put in place.
-Replace replaceAtomically(const std::string& target, const std::string& text,
-                          const std::function<bool()>& stillWanted) {
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
-        return Replace::impossible;
-    }
-    // Hidden, and named after the file, so that a scratch file a crash leaves is not taken
-    // for anything the game reads.
+std::string folderOf(const std::string& target) {
     const std::string::size_type slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string scratch = folder + "/." + name + ".XXXXXX";
+    return slash == std::string::npos ? "." : target.substr(0, slash);
+}
+
+std::string nameOf(const std::string& target) {
+    const std::string::size_type slash = target.rfind('/');
+    return slash == std::string::npos ? target : target.substr(slash + 1);
+}
+
+// Hidden, and named after the file, so that a scratch file a crash leaves is not taken for
+// anything the game reads; mkstemp fills in the six characters.
+std::string scratchPattern(const std::string& target) {
+    return folderOf(target) + "/." + nameOf(target) + ".XXXXXX";
+}
+
+bool isScratchName(const std::string& entry, const std::string& target) {
+    const std::string head = "." + nameOf(target) + ".";
+    if (entry.size() != head.size() + 6 || entry.compare(0, head.size(), head) != 0) {
+        return false;
+    }
+    for (std::size_t at = head.size(); at < entry.size(); ++at) {
+        const char c = entry[at];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A scratch file lives for the few milliseconds of a rewrite, or the seconds its writer waits
+// for the last look; one a minute old was left by a game killed mid-rewrite, and nothing else
+// would ever remove it. Its age is what tells, since the name says nothing of its writer and
+// an open file's writer cannot be asked for on every system; a writer stopped for longer
+// finds its file gone and says that its table could not be written, which is true.
+constexpr double strayAge = 60;
+
+void removeStrays(const std::string& target) {
+    const std::string folder = folderOf(target);
+    DIR* entries = opendir(folder.c_str());
+    if (entries == nullptr) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(entries)) {
+        const std::string name = entry->d_name;
+        const std::string path = folder + "/" + name;
+        struct stat file;
+        if (isScratchName(name, target) && stat(path.c_str(), &file) == 0 &&
+            S_ISREG(file.st_mode) && std::difftime(now, file.st_mtime) > strayAge) {
+            unlink(path.c_str());
+        }
+    }
+    closedir(entries);
+}
+
+enum class Made { ready, failed, impossible };
+
+// Writes text to a new file beside target, named in scratch. "impossible" when none can be
+// made there (a folder the player may not write, an owner that cannot be kept): the caller then
+// writes in place.
+Made makeScratch(const std::string& target, const std::string& text, std::string& scratch) {
+    scratch = scratchPattern(target);
     const int fd = mkstemp(&scratch[0]);
     if (fd < 0) {
-        return Replace::impossible;
+        return Made::impossible;
     }
     if (!keepIdentity(fd, target)) {
         close(fd);
         unlink(scratch.c_str());
-        return Replace::impossible;
+        return Made::impossible;
     }
     const bool written = writeWhole(fd, text) && flushToDisk(fd);
     if (close(fd) != 0 || !written) {
         unlink(scratch.c_str());
-        return Replace::failed;
+        return Made::failed;
     }
-    if (!stillWanted()) {
-        unlink(scratch.c_str());
-        return Replace::stale;
-    }
-    if (!moveOver(scratch, target)) {
-        unlink(scratch.c_str());
-        return Replace::impossible;
-    }
-    return Replace::done;
+    return Made::ready;
 }
 
+// The new text goes over the old before the file is cut to its length, never the other way
+// round: a game killed in between leaves the new table with a tail of the old one, which the
+// reads pass over, instead of an empty table.
 bool writeInPlace(const std::string& path, const std::string& text) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
+    const int fd = openInPlace(path);
+    if (fd < 0) {
         return false;
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    return std::fclose(out) == 0 && written;
+    const bool written = writeWhole(fd, text) &&
+                         ftruncate(fd, static_cast<off_t>(text.size())) == 0 && flushToDisk(fd);
+    return close(fd) == 0 && written;
 }
 
 } // namespace
@@ -94,40 +169,53 @@ bool replaceFile(const std::string& path, const std::string& text) {
     return replaceFile(path, [&text] { return text; });
 }
 
-// A game that waited too long for the lock goes on without it, so the file may change between
-// this writer's read and its rename; the last look comes after the slow part, the flush.
+// What is put in place is always compose's last answer: the caller's answer about that text
+// must be about the text in the file.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose) {
     const std::string target = fileToChange(path);
-    std::string text = compose();
-    Replace outcome = Replace::impossible;
-    for (int round = 1; !target.empty(); ++round) {
-        std::string latest;
-        outcome = replaceAtomically(target, text, [&] {
-            latest = compose();
-            return latest == text || round == composeRounds;
-        });
-        if (outcome != Replace::stale) {
-            break;
-        }
-        text = latest;
+    if (!target.empty() && !mayWrite(target)) {
+        return false;
     }
-    const bool written = outcome == Replace::done ||
-                         (outcome == Replace::impossible && writeInPlace(path, text));
+    bool written = false;
+    if (target.empty()) {
+        written = writeInPlace(path, compose());
+    } else {
+        removeStrays(target);
+        std::string text = compose();
+        std::string scratch;
+        Made made = makeScratch(target, text, scratch);
+        if (made == Made::failed) {
+            return false;
+        }
+        const LastLook look(target);
+        for (int round = 1; made == Made::ready && round < composeRounds; ++round) {
+            std::string latest = compose();
+            if (latest == text) {
+                break;
+            }
+            unlink(scratch.c_str());
+            text = std::move(latest);
+            made = makeScratch(target, text, scratch);
+            if (look.held()) {
+                break;
+            }
+        }
+        if (made == Made::ready && !moveOver(scratch, target)) {
+            // Gone when it was taken for a stray while this game stood still for a minute.
+            struct stat left;
+            made = stat(scratch.c_str(), &left) == 0 ? Made::impossible : Made::failed;
+            unlink(scratch.c_str());
+        }
+        written =
+            made == Made::ready || (made == Made::impossible && writeInPlace(target, compose()));
+    }
     if (written) {
         replaced(target.empty() ? path : target);
     }
     return written;
 }
 
-FileLock::FileLock(const std::string& path) {
-    const std::string target = fileToChange(path);
-    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
-    handle = target.empty() ? noLock : tryLock(target);
-    while (handle == -1 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(lockPause);
-        handle = tryLock(target);
-    }
-}
+FileLock::FileLock(const std::string& path) : handle(waitForLock(tryLock, fileToChange(path))) {}
 
 FileLock::~FileLock() {
     if (handle >= 0) {

@@ -12,13 +12,16 @@
 // that a crash or a full disk leaves the old content whole. A link is followed, so that the
 // file it points to is updated and the link stays a link; the file keeps its permissions and
 // owner. Where no new file can be made beside it (a folder the player may not write, an owner
-// that cannot be kept), the file is truncated and written in place instead. False when the
-// text could not be written either way.
+// that cannot be kept), the file is written in place instead, the new text over the old and the
+// file cut to its length only then. A file the player may not write, and anything that is not a
+// file (a folder, a FIFO), is left as it is. A rewrite also removes the new files that a game
+// killed mid-rewrite left beside it. False when the text could not be written.
 bool replaceFile(const std::string& path, const std::string& text);
 // The same, for a text made from the file's own content: compose is asked again once the new
-// file is on the disk, just before it goes in place, and where its answer has changed (another
-// writer put its own file there meanwhile) the new file is made again from that answer, so
-// that the other writer's change is not undone. A few rounds at most.
+// file is on the disk, under a lock of its own held until the rename, and where its answer has
+// changed (another writer put its own file there meanwhile) the new file is made again from
+// that answer, so that the other writer's change is not undone. Where that lock cannot be had,
+// a few rounds at most. What goes in place is always compose's last answer.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose);
 
 // Held from construction to destruction: an advisory lock beside the file path names, so that

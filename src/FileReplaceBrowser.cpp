@@ -4,6 +4,9 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 extern "C" void zandorel_file_replaced(const char* path); // web/page.js
 
 namespace replace_detail {
@@ -11,6 +14,16 @@ namespace replace_detail {
 // The page's file system holds no links, owners or extended attributes to carry over.
 std::string fileToChange(const std::string& path) {
     return path;
+}
+
+// The page makes no file read-only, FIFO or device.
+bool mayWrite(const std::string& target) {
+    struct stat file;
+    return stat(target.c_str(), &file) != 0 || S_ISREG(file.st_mode);
+}
+
+int openInPlace(const std::string& path) {
+    return open(path.c_str(), O_WRONLY | O_CREAT, 0666);
 }
 
 bool keepIdentity(int, const std::string&) {
@@ -32,6 +45,10 @@ void replaced(const std::string& path) {
 
 // One game per tab, and a tab runs one thing at a time; the page puts two tabs' tables together.
 std::intptr_t tryLock(const std::string&) {
+    return noLock;
+}
+
+std::intptr_t tryLastLookLock(const std::string&) {
     return noLock;
 }
 

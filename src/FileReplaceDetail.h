@@ -11,6 +11,12 @@ namespace replace_detail {
 // The file a write to path really changes. Empty when it cannot be named (a dangling link):
 // only a write through the path itself will do.
 std::string fileToChange(const std::string& path);
+// False when target exists and is not a regular file the player may write: it is not
+// replaced then. Opens nothing that could block (a FIFO, a device).
+bool mayWrite(const std::string& target);
+// Opens path for writing without truncating it, creating it when missing; -1 when that fails
+// or path is not a regular file.
+int openInPlace(const std::string& path);
 // Gives the new file open at fd what makes target the file it is (mode, owner), where target
 // exists; false when that cannot be kept.
 bool keepIdentity(int fd, const std::string& target);
@@ -20,10 +26,12 @@ bool flushToDisk(int fd);
 bool moveOver(const std::string& from, const std::string& to);
 // Told once path holds the new text, by either road.
 void replaced(const std::string& path);
-// Tries once to take the lock for target without waiting: the handle, or -1 when another
+// Tries once to take the lock for target's turn without waiting: the handle, or -1 when another
 // holds it; noLock when no lock can be had at all.
 constexpr std::intptr_t noLock = -2;
 std::intptr_t tryLock(const std::string& target);
+// The same for the second lock, held over the last look at target and its replacement alone.
+std::intptr_t tryLastLookLock(const std::string& target);
 void unlock(std::intptr_t handle);
 
 } // namespace replace_detail

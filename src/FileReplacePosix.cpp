@@ -81,6 +81,33 @@ bool keepIdentity(int fd, const std::string& target) {
     return owned && copyAttributes(target, fd);
 }
 
+// Looked at before it is opened, since opening a FIFO or a device may wait or do something.
+bool mayWrite(const std::string& target) {
+    struct stat file;
+    if (stat(target.c_str(), &file) != 0) {
+        return errno == ENOENT;
+    }
+    if (!S_ISREG(file.st_mode)) {
+        return false;
+    }
+    const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+int openInPlace(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    struct stat file;
+    if (fd >= 0 && (fstat(fd, &file) != 0 || !S_ISREG(file.st_mode))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool flushToDisk(int fd) {
     return fsync(fd) == 0;
 }
@@ -105,6 +132,30 @@ std::intptr_t tryLock(const std::string& target) {
     const bool held = errno == EWOULDBLOCK || errno == EINTR;
     close(fd);
     return held ? -1 : noLock;
+}
+
+// The file itself this time, which every rewrite replaces: a lock taken on a file that is
+// no longer the one the path names is given back and tried again. A first table is made empty
+// to be locked, which reads as no table at all.
+std::intptr_t tryLastLookLock(const std::string& target) {
+    const int fd =
+        open(target.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return noLock;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK || errno == EINTR;
+        close(fd);
+        return held ? -1 : noLock;
+    }
+    struct stat locked;
+    struct stat named;
+    if (fstat(fd, &locked) != 0 || stat(target.c_str(), &named) != 0 ||
+        locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 void unlock(std::intptr_t handle) {

@@ -3,7 +3,9 @@
 #include "FileReplace.h"
 #include "FileReplaceDetail.h"
 
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -16,6 +18,37 @@ std::string fileToChange(const std::string& path) {
 
 bool keepIdentity(int, const std::string&) {
     return true;
+}
+
+bool mayWrite(const std::string& target) {
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return false;
+    }
+    // Asked by opening it for writing, as the read-only attribute and the access list both
+    // answer there; another game reading it at the same moment does not count against it.
+    const HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+int openInPlace(const std::string& path) {
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    struct _stat file;
+    if (fd >= 0 && (_fstat(fd, &file) != 0 || (file.st_mode & _S_IFREG) == 0)) {
+        _close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool flushToDisk(int fd) {
@@ -35,10 +68,11 @@ bool moveOver(const std::string& from, const std::string& to) {
 // The file on the disk is all there is to it.
 void replaced(const std::string&) {}
 
+namespace {
+
 // A hidden file beside the target, opened for no one else to share and gone when its holder
 // closes it (or dies): the next game's open fails with a sharing violation until then.
-std::intptr_t tryLock(const std::string& target) {
-    const std::string lock = target + ".lock";
+std::intptr_t tryLockFile(const std::string& lock) {
     const HANDLE file =
         CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -51,6 +85,16 @@ std::intptr_t tryLock(const std::string& target) {
                       (error == ERROR_ACCESS_DENIED &&
                        GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES);
     return held ? -1 : noLock;
+}
+
+} // namespace
+
+std::intptr_t tryLock(const std::string& target) {
+    return tryLockFile(target + ".lock");
+}
+
+std::intptr_t tryLastLookLock(const std::string& target) {
+    return tryLockFile(target + ".lastlook");
 }
 
 void unlock(std::intptr_t handle) {

@@ -15,7 +15,7 @@ const char* const highScoreFile = "./data/highscores.txt";
 
 const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890";
 
-bool GameState::updateHighScores(int score) {
+GameState::HighScore GameState::updateHighScores(int score) {
     const HighScoreTable::Update update = HighScoreTable(highScoreFile).update(score);
     if (update.outcome == HighScoreTable::Outcome::unreadable) {
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Read ") +
@@ -24,7 +24,11 @@ bool GameState::updateHighScores(int score) {
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Write ") +
                   highScoreFile);
     }
-    return update.entered;
+    if (!update.entered) {
+        return HighScore::notEntered;
+    }
+    return update.outcome == HighScoreTable::Outcome::written ? HighScore::kept
+                                                              : HighScore::notSaved;
 }
 
 std::vector<std::string> GameState::readHighScores() {

@@ -20,11 +20,15 @@ constexpr int noButton = -1;
 } // namespace
 
 GameStateGameOver::GameStateGameOver(Core* core, int score) : GameState(core) {
-    const bool highScore = updateHighScores(score);
+    const HighScore highScore = updateHighScores(score);
     GraphicsSystem* graphics = core->getGraphicsSystem();
     graphics->createFont(fontId, fontPicture, fontCharset);
-    const std::string message =
-        highScore ? "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!" : "OH NO! YOU LOST!";
+    const char* message = "OH NO! YOU LOST!";
+    if (highScore == HighScore::kept) {
+        message = "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!";
+    } else if (highScore == HighScore::notSaved) {
+        message = "OH NO! YOU LOST! YOUR HIGH SCORE COULD NOT BE SAVED!";
+    }
 
     splashScreen = new SplashScreen(graphics, background);
     splashScreen->setZOrder(0);

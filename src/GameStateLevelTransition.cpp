@@ -37,8 +37,15 @@ bool levelExists(int level) {
 // Only the first line counts; a carriage return before the line end is part of the line end.
 std::string screenText(int level, int score) {
     if (!levelExists(level)) {
-        return GameState::updateHighScores(score) ? "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!"
-                                                  : "WOW! YOU WIN!";
+        switch (GameState::updateHighScores(score)) {
+        case GameState::HighScore::kept:
+            return "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!";
+        case GameState::HighScore::notSaved:
+            return "WOW! YOU WIN! YOUR HIGH SCORE COULD NOT BE SAVED!";
+        case GameState::HighScore::notEntered:
+            break;
+        }
+        return "WOW! YOU WIN!";
     }
     const std::string path = levelBase(level) + ".tut";
     FileReader tutorial(path, tutorialLimit);

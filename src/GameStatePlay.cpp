@@ -159,9 +159,9 @@ void GameStatePlay::onEvent(Event& event) {
         break;
     }
     case EVENT_PUZZLE_SOLVED: {
-        // A negative time limit makes a countdown that never ends and holds a negative count,
-        // which must not take points away from a player who solves the level in its first
-        // second.
+        // A negative time limit makes a countdown that holds a negative count and ends the game
+        // at its first fire, one second after the preview; a player who solves the level before
+        // then must not lose points to that count.
         const int bonus = std::max(0, timers->getNumFires(TIMER_COUNTDOWN));
         leaveFor(new GameStateLevelTransition(core, addCapped(level, 1), addCapped(score, bonus)));
         break;

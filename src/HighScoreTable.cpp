@@ -3,30 +3,90 @@
 #include "FileReader.h"
 #include "FileReplace.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+
+#include <sys/stat.h>
 
 namespace {
 
-// A read that fails (end of the text, text that is not a number, a number out of range) leaves
-// its entry and every later one at 0. A token such as 12AB reads as 12, and the next read fails
-// on the rest.
-std::vector<int> scoresIn(const std::string& text) {
-    std::vector<int> scores(HighScoreTable::size, 0);
-    const char* at = text.c_str();
-    for (int& entry : scores) {
-        char* end = nullptr;
-        errno = 0;
-        const long value = std::strtol(at, &end, 10);
-        if (end == at || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
-            break;
-        }
-        entry = static_cast<int>(value);
-        at = end;
+// The opening and reading of the table's bytes, and nothing else: its first maxBytes at most.
+// False when it cannot be opened (or is no regular file). Binary, as the table is written: in
+// Windows' text mode a Ctrl-Z would end the file, and a carriage return is white space to the
+// parsing anyway. The reader skips a byte-order mark.
+bool readBytes(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    FileReader in(path, HighScoreTable::maxBytes);
+    if (!in.isOpen()) {
+        return false;
     }
+    bool cut = false;
+    bytes = in.readRest(cut);
+    return true;
+}
+
+// The white space of the C locale, as the table has always been read.
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::vector<std::string> tokensIn(const std::string& bytes) {
+    // Some editors save a UTF-8 byte-order mark ahead of the first score.
+    const std::string mark = "\xEF\xBB\xBF";
+    std::size_t at = bytes.compare(0, mark.size(), mark) == 0 ? mark.size() : 0;
+    std::vector<std::string> tokens;
+    while (at < bytes.size()) {
+        while (at < bytes.size() && isSpace(bytes[at])) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < bytes.size() && !isSpace(bytes[at])) {
+            ++at;
+        }
+        if (at > start) {
+            tokens.push_back(bytes.substr(start, at - start));
+        }
+    }
+    return tokens;
+}
+
+// A sign, then digits that make a number within 32 bits; whatever follows them is not looked
+// at. Leading zeros do not count towards the range.
+bool numberAt(const std::string& token, int& value) {
+    std::size_t at = 0;
+    const bool negative = !token.empty() && token[0] == '-';
+    if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
+        ++at;
+    }
+    const std::size_t firstDigit = at;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    long long magnitude = 0;
+    for (; at < token.size() && token[at] >= '0' && token[at] <= '9'; ++at) {
+        magnitude = magnitude * 10 + (token[at] - '0');
+        if (magnitude > limit) {
+            return false;
+        }
+    }
+    if (at == firstDigit) {
+        return false;
+    }
+    value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+// The first five tokens that are numbers, in order; the rest 0.
+std::vector<int> scoresIn(const std::string& bytes) {
+    std::vector<int> scores;
+    for (const std::string& token : tokensIn(bytes)) {
+        int value = 0;
+        if (numberAt(token, value)) {
+            scores.push_back(value);
+            if (scores.size() == HighScoreTable::size) {
+                break;
+            }
+        }
+    }
+    scores.resize(HighScoreTable::size, 0);
     return scores;
 }
 
@@ -42,26 +102,6 @@ bool enter(std::vector<int>& scores, int score) {
     return false;
 }
 
-// The white space a stream skips, in the "C" locale the game runs in.
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Anything but a regular file in the table's place (a folder, a FIFO, a device) is no table:
-// it is not written, and a FIFO would hold the game until some reader came.
-bool canAppend(const std::string& path) {
-    std::error_code unknown;
-    if (!std::filesystem::is_regular_file(path, unknown)) {
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fclose(file);
-    return true;
-}
-
 std::string asText(const std::vector<int>& scores) {
     std::string text;
     for (int i = 0; i < HighScoreTable::size; ++i) {
@@ -70,59 +110,25 @@ std::string asText(const std::vector<int>& scores) {
     return text;
 }
 
-} // namespace
-
-// A carriage return before a line end is white space to the reads.
-bool HighScoreTable::readText(std::string& text) const {
-    text.clear();
-    FileReader in(path, readLimit);
-    if (!in.isOpen()) {
-        return false;
-    }
-    bool cut = false;
-    const std::string bytes = in.readRest(cut);
-    std::size_t at = 0;
-    for (int i = 0; i < size; ++i) {
-        while (at < bytes.size() && isSpace(bytes[at])) {
-            ++at;
-        }
-        std::string token;
-        for (; at < bytes.size() && !isSpace(bytes[at]); ++at) {
-            if (token.size() == maxTokenLength) {
-                text += token;
-                return true;
-            }
-            token += bytes[at];
-        }
-        if (token.empty()) {
-            break;
-        }
-        text += token + '\n';
-    }
-    return true;
+bool isRegularFile(const std::string& path) {
+    struct stat file;
+    return stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode);
 }
 
+} // namespace
+
 std::vector<std::string> HighScoreTable::readTokens() const {
-    std::string text;
-    readText(text);
-    std::vector<std::string> entries(size);
-    std::size_t at = 0;
-    for (std::string& entry : entries) {
-        const std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            entry = text.substr(at);
-            break;
-        }
-        entry = text.substr(at, end - at);
-        at = end + 1;
-    }
+    std::string bytes;
+    readBytes(path, bytes);
+    std::vector<std::string> entries = tokensIn(bytes);
+    entries.resize(size);
     return entries;
 }
 
 std::string HighScoreTable::rewritten(int score, bool& entered) const {
-    std::string text;
-    readText(text);
-    std::vector<int> scores = scoresIn(text);
+    std::string bytes;
+    readBytes(path, bytes);
+    std::vector<int> scores = scoresIn(bytes);
     entered = enter(scores, score);
     return asText(scores);
 }
@@ -130,21 +136,19 @@ std::string HighScoreTable::rewritten(int score, bool& entered) const {
 HighScoreTable::Update HighScoreTable::update(int score) const {
     const FileLock lock(path);
     Update result{false, Outcome::written};
-    std::string text;
-    const bool readable = readText(text);
-    std::vector<int> scores = scoresIn(text);
+    std::string bytes;
+    const bool readable = readBytes(path, bytes);
+    std::vector<int> scores = scoresIn(bytes);
     result.entered = enter(scores, score);
 
     // A table that exists even where it cannot be read (one with no permissions at all, or
     // only the write permission) holds scores this game cannot see: rewriting it would lose
-    // them. One the player made read-only stays as it is too: a rename would replace it anyway.
-    // (A folder in the table's place is no table: it is not written either.)
-    std::error_code unknown;
-    const bool exists = std::filesystem::exists(path, unknown);
-    if (!readable && std::filesystem::is_regular_file(path, unknown)) {
+    // them. replaceFile leaves one the player may not write as it is, and writes no folder.
+    // The answer is then the table's in memory; what replaceFile puts in place is composed
+    // last, so otherwise it is the answer for the text in the file.
+    if (!readable && isRegularFile(path)) {
         result.outcome = Outcome::unreadable;
-    } else if ((exists && !canAppend(path)) ||
-               !replaceFile(path, [&] { return rewritten(score, result.entered); })) {
+    } else if (!replaceFile(path, [&] { return rewritten(score, result.entered); })) {
         result.outcome = Outcome::unwritable;
     }
     return result;

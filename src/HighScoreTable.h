@@ -4,34 +4,34 @@
 #ifndef ZANDOREL_HIGHSCORETABLE_H
 #define ZANDOREL_HIGHSCORETABLE_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 class HighScoreTable final {
 public:
     static constexpr int size = 5;
-    // Longer than any number a table holds (eleven characters at most), with room to spare: a
-    // damaged file of one huge token must not be read whole.
-    static constexpr std::size_t maxTokenLength = 64;
-    // Five entries take a few dozen bytes; a table is read no further than this.
-    static constexpr std::size_t readLimit = 4096;
+    // Five numbers take sixty bytes at most: a file far longer is damaged, and is not read past
+    // this.
+    static constexpr std::size_t maxBytes = 4096;
 
     explicit HighScoreTable(std::string path) : path(std::move(path)) {}
 
-    // The display read: the five entries as stored, unconverted; an entry that is not there is
-    // empty. A byte-order mark before the first is skipped; the rest of a token longer than
-    // maxTokenLength is not an entry, nor is anything after it.
+    // The display read: the first five white-space separated tokens of the file's first maxBytes,
+    // as stored, unconverted (a byte-order mark before the first is skipped); an entry that is
+    // not there is empty.
     std::vector<std::string> readTokens() const;
 
     enum class Outcome { written, unreadable, unwritable };
     struct Update {
-        bool entered;    // the score entered the five best
+        bool entered;    // the score is in the table written, or in the table as read when
+                         // nothing could be written
         Outcome outcome; // what became of the file
     };
-    // Enters score and rewrites the file, holding the file's lock while it does. Entries are
-    // read as 32-bit numbers from what the display read sees; a read that fails leaves its
-    // entry and every later one at 0. A table that exists but cannot be read, and one the
-    // player may not write, is left as it is (the answer is then the table's in memory).
+    // Enters score and rewrites the file, holding the file's lock while it does. The table is
+    // the first five tokens that begin with a 32-bit number (12AB reads as 12; any other token
+    // is passed over, so one bad entry costs only itself), missing ones 0. A table that exists
+    // but cannot be read, and one the player may not write, is left as it is.
     Update update(int score) const;
 
     // The text an update with score would write now: the file read afresh, score entered.
@@ -40,10 +40,6 @@ public:
     std::string rewritten(int score, bool& entered) const;
 
 private:
-    // What both reads see of the file (see readTokens), one token a line. False when the
-    // file cannot be opened.
-    bool readText(std::string& text) const;
-
     std::string path;
 };
 

@@ -557,6 +557,21 @@ TEST_F(GameStatesTest, GameOverSaysWhetherTheScoreEnteredTheTable) {
     EXPECT_NE(current<GameStateIntro>(), nullptr);
 }
 
+// A score that enters the table as read but that the file cannot take (here a folder stands in
+// its place) is not announced as kept; one that does not enter says nothing of the file.
+TEST_F(GameStatesTest, EndScreensSayWhenAHighScoreCouldNotBeSaved) {
+    std::filesystem::create_directory("data/highscores.txt");
+    install(new GameStateGameOver(core, 10));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST! YOUR", "HIGH SCORE",
+                                                    "COULD NOT BE", "SAVED!"}));
+    install(new GameStateLevelTransition(core, 7, 10));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"WOW! YOU WIN!", "YOUR HIGH", "SCORE COULD",
+                                                    "NOT BE SAVED!"}));
+    install(new GameStateGameOver(core, 0));
+    EXPECT_EQ(boxLines(), (std::vector<std::string>{"OH NO! YOU", "LOST!"}));
+    EXPECT_TRUE(std::filesystem::is_directory("data/highscores.txt"));
+}
+
 TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
     writeFile("data/highscores.txt", "50 XYZ\n30\n");
     for (int visit = 0; visit < 2; ++visit) {

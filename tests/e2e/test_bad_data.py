@@ -8,6 +8,7 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, START, UNDER_WINE, GameTest, b
                      grid, play_labels, tile_centre)
 
 NOBODY = 65534
+UNSAVED_LOSS = ["OH NO! YOU", "LOST! YOUR", "HIGH SCORE", "COULD NOT BE", "SAVED!"]
 DAMAGED_PICTURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz",
                                 "pictures")
 
@@ -175,10 +176,9 @@ class BadHighScoreFileTest(GameTest):
         self.wait_for_title(game)
         self.solve_one_tile_level_one(game)
         game.click(*CONTINUE)
-        # The table reads as five zeros, so any points enter it, even if it cannot be kept.
-        self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
-        kind = os.stat(data.path("data/highscores.txt")).st_mode
-        self.assertFalse(stat.S_ISREG(kind))
+        # The table reads as five zeros, so any points enter it; the screen says they were not kept.
+        self.wait_for_text_box(game, UNSAVED_LOSS)
+        self.assertFalse(stat.S_ISREG(os.stat(data.path("data/highscores.txt")).st_mode))
         self.assertEqual(sorted(os.listdir(data.path("data"))),
                          ["highscores.txt", "level1.tim", "level1.txt", "level2.tim", "level2.txt"])
         self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
@@ -205,10 +205,42 @@ class BadHighScoreFileTest(GameTest):
         self.wait_for_title(game)
         game.click(*START)
         game.click(*CONTINUE)
-        # Score 0 beats -10 in memory; the file keeps its content all the same.
-        self.wait_for_text_box(game, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
+        # Score 0 beats -10 in memory; the file keeps its content, and the screen says so.
+        self.wait_for_text_box(game, UNSAVED_LOSS)
         self.assertEqual(data.read("data/highscores.txt"), "50\n40\n30\n20\n-10\n")
         self.assertEqual(stat.S_IMODE(os.stat(path).st_mode), 0o444)
+        self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
+                      game.log())
+        game.key("Escape")
+        self.assert_clean_exit(game)
+
+    def test_a_win_in_a_read_only_folder_without_a_table_says_the_score_was_not_saved(self):
+        if UNDER_WINE and os.geteuid() == 0:
+            self.skipTest("a folder's missing write permission does not bind root, and Wine "
+                          "runs no other user in root's prefix")
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        # The game runs as an ordinary user, for whom the folder is closed to new files.
+        user = None
+        if os.geteuid() == 0:
+            user = NOBODY
+            os.chmod(data.folder, 0o777)
+        os.chmod(data.path("data"), 0o555)
+        try:
+            game = self.start(data, user=user)
+            self.wait_for_title(game)
+            game.click(*START)
+            game.click(*CONTINUE)
+            game.wait_for("level 1 after its preview",
+                          lambda s: grid(s, 1, 1) == [[0]] and play_labels(s)["time"])
+            game.click(*tile_centre(0, 0))
+            self.wait_for_text_box(game, ["WOW! YOU WIN!", "YOUR HIGH", "SCORE COULD",
+                                          "NOT BE SAVED!"])
+            self.assertFalse(os.path.exists(data.path("data/highscores.txt")))
+            self.assertIn("GameState::updateHighScores(...) - Could Not Write "
+                          "./data/highscores.txt", game.log())
+        finally:
+            os.chmod(data.path("data"), 0o755)
         game.key("Escape")
         self.assert_clean_exit(game)
 

@@ -63,10 +63,12 @@ class GameOverTest(GameTest):
              "5\n4\n0\n-1\n-2\n"),
             # Line ends written on Windows read the same; the table is rewritten with line feeds.
             ("8\r\n6\r\n4\r\n2\r\n0\r\n", ["OH NO! YOU", "LOST!"], "8\n6\n4\n2\n0\n"),
-            # Short and malformed files read as zeros from the first bad entry on.
+            # A short file reads as zeros after its last entry; a bad entry costs only itself.
             ("7 3\n", ["OH NO! YOU", "LOST!"], "7\n3\n0\n0\n0\n"),
-            ("9\n-5\nXYZ\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],
+            ("9\nXYZ\n-5\n", ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"],
              "9\n0\n-5\n0\n0\n"),
+            ("2147483648 900 800 700 600\n", ["OH NO! YOU", "LOST!"],
+             "900\n800\n700\n600\n0\n"),
         ]
         for stored, message, after in cases:
             with self.subTest(stored=stored):
