@@ -13,7 +13,7 @@
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   test      every test: play, package, windows and web, and what the tests run on top (a
 #             virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer, Wine,
-#             clang's libFuzzer...)
+#             clang's libFuzzer and clang-format...)
 #
 # Only the windows need writes into apt's configuration.
 set -euo pipefail
@@ -40,8 +40,8 @@ need_test=(
     desktop-file-utils appstream man-db lintian libglib2.0-bin
     # The Windows build's tests play it under Wine, and read the resources of its executable.
     wine64 icoutils
-    # The picture check's fuzz target, built with clang's libFuzzer.
-    clang-14 libclang-rt-14-dev
+    # The picture check's fuzz target, built with clang's libFuzzer; the layout check.
+    clang-14 libclang-rt-14-dev clang-format-14
 )
 # What each need takes in beside its own packages.
 declare -A takes=([package]=play [windows]=play [web]=play [bench]=play
