@@ -4,6 +4,7 @@
 
 #include "GameStateLevelTransition.h"
 #include "GraphicsSystem.h"
+#include "HighScoreTable.h"
 #include "MessageScreen.h"
 #include "ShippedPictures.h"
 #include "TestSupport.h"
@@ -465,7 +466,8 @@ TEST_F(DataSetTest, MermaidKeepsACalmLightAreaForTheBlackText) {
     ASSERT_EQ(p.height, screenHeight);
     // The text box and the high-score title and rows share one calm area.
     int top = highScoreTitleY;
-    int bottom = std::max(textBoxY + textBoxHeight, highScoreFirstRowY + 5 * highScoreRowStep);
+    int bottom = std::max(textBoxY + textBoxHeight,
+                          highScoreFirstRowY + HighScoreTable::size * highScoreRowStep);
     std::set<Colour> colours;
     for (int y = top; y < bottom; ++y) {
         for (int x = textBoxX; x < textBoxX + textBoxWidth; ++x) {
