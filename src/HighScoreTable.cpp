@@ -2,6 +2,7 @@
 
 #include "FileReplace.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <locale>
@@ -125,4 +126,23 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
         result.outcome = Outcome::unwritable;
     }
     return result;
+}
+
+std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTable& mine) const {
+    std::string text;
+    readText(text);
+    std::vector<int> scores = scoresIn(text);
+    mine.readText(text);
+    std::vector<int> added = scoresIn(text);
+    base.readText(text);
+    for (int score : scoresIn(text)) {
+        const auto kept = std::find(added.begin(), added.end(), score);
+        if (kept != added.end()) {
+            added.erase(kept);
+        }
+    }
+    for (int score : added) {
+        enter(scores, score);
+    }
+    return asText(scores);
 }
