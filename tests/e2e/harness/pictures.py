@@ -119,6 +119,13 @@ TILE = 20
 FLAT_SIZE = 16
 
 
+def button_at(screen, x, y):
+    """The colour prefix of the test button whose frame shows at (x, y), or None."""
+    name = screen.name(x, y) or ""
+    prefixes = {prefix for _, _, prefix in BUTTON_SIZES.values()}
+    return name[:-1] if name[:-1] in prefixes and name[-1:] in ("0", "1", "2") else None
+
+
 def standard_pictures():
     """Every picture the game ships, by file name."""
     pictures = {TILES: strip(TILE, TILE, [PALETTE[f"tile{k}"] for k in range(5)])}
