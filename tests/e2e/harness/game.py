@@ -60,6 +60,7 @@ class Game:
         self.process = None
         self.window = None
         self.last_screen = None
+        self._pointer = None  # where the last input put the pointer in the window
         if self.wine:
             self._start_under_wine(user)
             return
@@ -237,12 +238,16 @@ class Game:
             # Wine lets a button sent right behind a pointer motion reach the game ahead of
             # that motion (a click sent with the move onto the start button pressed where the
             # pointer had been before), and the game puts a press or release where it last saw
-            # the pointer move. So the button waits until the game has seen the motion.
-            nudge = ["mousemove", "--window", str(self.window), str(x - 1), str(y)]
-            self._xdotool(nudge + args)
-            self._motion_seen(x, y)
+            # the pointer move. So the button waits until the game has seen the motion. A
+            # pointer already there makes none (Wine reports only a change of position), and
+            # the game knows where it is.
+            if self._pointer != (x, y):
+                self._xdotool(args)
+                self._pointer = (x, y)
+                self._motion_seen(x, y)
             args = []
         self._xdotool(args + list(actions))
+        self._pointer = (x, y)
 
     def _motion_seen(self, x, y):
         """Waits until the game shows that it took in the pointer's motion to (x, y): over a
