@@ -109,8 +109,8 @@ bool replaceFile(const std::string& path, const std::function<std::string()>& co
         }
         text = latest;
     }
-    const bool written = outcome == Replace::done ||
-                         (outcome == Replace::impossible && writeInPlace(path, text));
+    const bool written =
+        outcome == Replace::done || (outcome == Replace::impossible && writeInPlace(path, text));
     if (written) {
         replaced(target.empty() ? path : target);
     }
