@@ -4,7 +4,7 @@
 
 #include <string>
 
-class DataItem {
+class DataItem final {
 public:
     DataItem() = default;
     explicit DataItem(std::string value);

@@ -31,7 +31,7 @@ enum EventType {
 // Mouse button numbers as the media library reports them.
 enum MouseButton { MOUSE_LEFT = 1, MOUSE_MIDDLE = 2, MOUSE_RIGHT = 3 };
 
-class Event {
+class Event final {
 public:
     Event() = default;
     explicit Event(int type);

@@ -30,7 +30,7 @@ GameStateHighScores::GameStateHighScores(Core* core) : GameState(core) {
     scene->addWidget(continueButton);
 
     const std::vector<std::string> rows = readHighScores();
-    for (int i = 0; i < numLabels - 1; ++i) {
+    for (int i = 0; i < HighScoreTable::size; ++i) {
         labels[i + 1] = new Label(graphics, rows[i], fontId, textX, firstRowY + rowStep * i);
         labels[i + 1]->setZOrder(3 + i);
         scene->addWidget(labels[i + 1]);

@@ -1,8 +1,9 @@
-// Lists the five best scores exactly as the high-score file holds them.
+// Lists the best scores exactly as the high-score file holds them.
 #ifndef ZANDOREL_GAMESTATEHIGHSCORES_H
 #define ZANDOREL_GAMESTATEHIGHSCORES_H
 
 #include "GameState.h"
+#include "HighScoreTable.h"
 
 class Button;
 class Label;
@@ -19,7 +20,8 @@ public:
     static constexpr int titleY = 11, firstRowY = 30, rowStep = 11;
 
 private:
-    static constexpr int numLabels = 6;
+    // The title, then a row for each entry the table holds.
+    static constexpr int numLabels = 1 + HighScoreTable::size;
 
     SplashScreen* splashScreen; // owned
     Label* labels[numLabels];   // owned: the title, then the rows best first

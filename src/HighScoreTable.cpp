@@ -3,6 +3,7 @@
 #include "FileReader.h"
 #include "FileReplace.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -152,4 +153,23 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
         result.outcome = Outcome::unwritable;
     }
     return result;
+}
+
+std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTable& mine) const {
+    std::string text;
+    readBytes(path, text);
+    std::vector<int> scores = scoresIn(text);
+    readBytes(mine.path, text);
+    std::vector<int> added = scoresIn(text);
+    readBytes(base.path, text);
+    for (int score : scoresIn(text)) {
+        const auto kept = std::find(added.begin(), added.end(), score);
+        if (kept != added.end()) {
+            added.erase(kept);
+        }
+    }
+    for (int score : added) {
+        enter(scores, score);
+    }
+    return asText(scores);
 }

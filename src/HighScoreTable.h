@@ -39,6 +39,11 @@ public:
     // there meanwhile keeps its scores. entered says whether score got in.
     std::string rewritten(int score, bool& entered) const;
 
+    // This table with the scores mine added to base entered into it by update's rule, as
+    // update would write it: how two copies of one table that went their own ways come
+    // together again (two browser tabs, web/page.js). Each file is read as update reads it.
+    std::string merged(const HighScoreTable& base, const HighScoreTable& mine) const;
+
 private:
     std::string path;
 };

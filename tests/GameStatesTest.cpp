@@ -6,6 +6,7 @@
 #include "GameStateLevelTransition.h"
 #include "GameStatePlay.h"
 #include "GraphicsSystem.h"
+#include "HighScoreTable.h"
 #include "SceneManager.h"
 #include "TestSupport.h"
 
@@ -418,14 +419,23 @@ TEST_F(GameStatesTest, ClockBeforeTheCountdownAddsNothing) {
 // queued ahead of the timer's event: a clock then still saves a timed level, while an untimed
 // level (no usable time file) never becomes one that can be lost.
 TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
-    // A seed whose first two draws bring up a clock on the next tile change.
-    unsigned seed = 1;
-    for (;; ++seed) {
-        std::srand(seed);
-        if (std::rand() % 100 < 3 && std::rand() % 4 < 2) {
-            break;
-        }
+    // A seed under which the play screen's own draw brings up a clock at the first tile
+    // change, found by playing rather than by repeating the draw here.
+    writeLevel(2, "30");
+    unsigned seed = 0;
+    int found = -1;
+    for (unsigned tried = 1; tried < 2000 && found != 0 && found != 1; ++tried) {
+        install(new GameStatePlay(core, 2, 0));
+        std::srand(tried);
+        postEvent(EVENT_TILE_CHANGED, {0, 0});
+        deliver();
+        found = popupShown();
+        seed = tried;
     }
+    install(new GameStateIntro(core));
+    ASSERT_TRUE(found == 0 || found == 1)
+        << "no seed from 1 to 1999 brings up a clock at level 2's first tile change, where "
+           "pop-ups come 3 times in 100 and half of them are clocks";
     struct Case {
         const char* timeFile; // nullptr: no time file at all
         bool timed;
@@ -447,15 +457,23 @@ TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
         postEvent(EVENT_TILE_CHANGED, {0, 0});
         std::srand(seed);
         deliver();
-        ASSERT_NE(current<GameStatePlay>(), nullptr) << "the clock came too late";
+        ASSERT_NE(current<GameStatePlay>(), nullptr)
+            << "the level ended on its last second although a clock came in the same pass";
         const int kind = popupShown();
-        ASSERT_TRUE(kind == 0 || kind == 1);
+        ASSERT_EQ(kind, found) << "seed " << seed << " brought up " << popupNames[found]
+                               << " in the search, and now "
+                               << (kind < 0 ? "nothing" : popupNames[kind]);
         tick(1);
-        EXPECT_EQ(timeText(), c.timed ? (kind == 0 ? "05" : "10") : "");
+        EXPECT_EQ(timeText(), c.timed ? (kind == 0 ? "05" : "10") : "")
+            << popupNames[kind]
+            << " in a timed level's last second adds its seconds (5 or 10); "
+               "an untimed level shows no countdown";
         for (int second = 0; second < 15; ++second) {
             tick(1000);
         }
-        EXPECT_EQ(current<GameStateGameOver>() != nullptr, c.timed);
+        EXPECT_EQ(current<GameStateGameOver>() != nullptr, c.timed)
+            << (c.timed ? "the extended countdown did not run out after 15 s"
+                        : "a clock turned an untimed level into one that can be lost");
         install(new GameStateIntro(core));
     }
 }
@@ -573,18 +591,35 @@ TEST_F(GameStatesTest, EndScreensSayWhenAHighScoreCouldNotBeSaved) {
 }
 
 TEST_F(GameStatesTest, HighScoreScreenShowsTheRowsAndWritesNothing) {
-    writeFile("data/highscores.txt", "50 XYZ\n30\n");
-    for (int visit = 0; visit < 2; ++visit) {
-        install(new GameStateHighScores(core));
-        frame();
-        EXPECT_EQ(readText(textBoxX, highScoreTitleY, glyph, 12), "HIGH SCORES");
-        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY, glyph, 4), "50");
-        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 1 * highScoreRowStep, glyph, 4), "XYZ");
-        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 2 * highScoreRowStep, glyph, 4), "30");
-        EXPECT_EQ(readText(textBoxX, highScoreFirstRowY + 3 * highScoreRowStep, glyph, 4), "");
-        install(new GameStateIntro(core));
+    // A short table leaves its last rows empty; a long one shows a row for each entry the
+    // table holds, and nothing below them.
+    std::string full;
+    std::vector<std::string> fullRows;
+    for (int i = 0; i <= HighScoreTable::size; ++i) {
+        full += std::to_string(90 - i) + "\n";
+        fullRows.push_back(i < HighScoreTable::size ? std::to_string(90 - i) : "");
     }
-    EXPECT_EQ(readFile("data/highscores.txt"), "50 XYZ\n30\n");
+    std::vector<std::string> shortRows(HighScoreTable::size + 1, "");
+    shortRows[0] = "50";
+    shortRows[1] = "XYZ";
+    shortRows[2] = "30";
+    for (const auto& [file, rows] :
+         {std::pair{std::string("50 XYZ\n30\n"), shortRows}, std::pair{full, fullRows}}) {
+        writeFile("data/highscores.txt", file);
+        for (int visit = 0; visit < 2; ++visit) {
+            install(new GameStateHighScores(core));
+            frame();
+            EXPECT_EQ(readText(textBoxX, highScoreTitleY, glyph, 12), "HIGH SCORES");
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                EXPECT_EQ(
+                    readText(textBoxX, highScoreFirstRowY + highScoreRowStep * int(i), glyph, 4),
+                    rows[i])
+                    << "row " << i << " of a table of " << HighScoreTable::size << " entries";
+            }
+            install(new GameStateIntro(core));
+        }
+        EXPECT_EQ(readFile("data/highscores.txt"), file);
+    }
 }
 
 // The three message screens are one screen with different words: each puts the mermaid behind

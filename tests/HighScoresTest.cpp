@@ -189,6 +189,37 @@ TEST_F(HighScoresTest, UpdateFollowsTheTableRules) {
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 
+// Two copies of one table that went their own ways (two browser tabs): the scores one copy
+// added since they parted go into the other by the update's rule, and nothing else changes.
+TEST_F(HighScoresTest, MergeEntersWhatOneCopyAddedIntoTheOther) {
+    const std::string base = "50\n40\n30\n20\n10\n";
+    const struct {
+        const char* name;
+        std::string stored, base, mine, merged;
+    } cases[] = {
+        {"each copy added one", "60\n50\n40\n30\n20\n", base, "50\n40\n35\n30\n20\n",
+         "60\n50\n40\n35\n30\n"},
+        {"nothing added here", "60\n50\n40\n30\n20\n", base, base, "60\n50\n40\n30\n20\n"},
+        {"a tie goes behind", base, base, "50\n40\n40\n30\n20\n", "50\n40\n40\n30\n20\n"},
+        {"the same score in both games, both kept", "50\n40\n35\n30\n20\n", base,
+         "50\n40\n35\n30\n20\n", "50\n40\n35\n35\n30\n"},
+        {"a score too low for the other copy", "90\n80\n70\n60\n55\n", base, "50\n40\n30\n20\n15\n",
+         "90\n80\n70\n60\n55\n"},
+        {"a second 50 added", "60\n50\n40\n30\n20\n", base, "50\n50\n40\n30\n20\n",
+         "60\n50\n50\n40\n30\n"},
+        {"no base and a short stored table", "20\n", "", "30\n0\n0\n0\n0\n", "30\n20\n0\n0\n0\n"},
+    };
+    for (const auto& c : cases) {
+        writeFile("data/stored.txt", c.stored);
+        writeFile("data/base.txt", c.base);
+        writeFile("data/mine.txt", c.mine);
+        EXPECT_EQ(HighScoreTable("data/stored.txt")
+                      .merged(HighScoreTable("data/base.txt"), HighScoreTable("data/mine.txt")),
+                  c.merged)
+            << c.name;
+    }
+}
+
 TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
     struct Case {
         const char* name;

@@ -98,7 +98,8 @@ Rgba resample(const Canvas& canvas, int width, int height) {
             long area = 0;
             long opaque = 0;
             long sum[3] = {0, 0, 0};
-            for (int sy = static_cast<int>(y0 / height); sy * static_cast<long>(height) < y1; ++sy) {
+            for (int sy = static_cast<int>(y0 / height); sy * static_cast<long>(height) < y1;
+                 ++sy) {
                 const long dy = overlap(y0, y1, sy * static_cast<long>(height),
                                         (sy + 1) * static_cast<long>(height));
                 for (int sx = static_cast<int>(x0 / width); sx * static_cast<long>(width) < x1;

@@ -13,7 +13,7 @@
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   test      every test: play, package, windows and web, and what the tests run on top (a
 #             virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer, Wine,
-#             clang's libFuzzer...)
+#             clang's libFuzzer and clang-format...)
 #
 # Only the windows need writes into apt's configuration.
 set -euo pipefail
@@ -43,6 +43,8 @@ need_test=(
     # The picture check's fuzz target, built with clang's libFuzzer, and in the sanitize tree
     # SDL 1.2 with AddressSanitizer, from the source package the windows need makes available.
     clang-14 libclang-rt-14-dev
+    # The layout check.
+    clang-format-14
 )
 # What each need takes in beside its own packages.
 declare -A takes=([package]=play [windows]=play [web]=play [bench]=play

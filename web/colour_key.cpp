@@ -6,8 +6,7 @@
 // count pixels of red, green, blue and alpha bytes, read as little-endian words. With the key on,
 // pixels of the colour rgb (0x00BBGGRR) become transparent; with it off, transparent pixels
 // (which were the key: a canvas forgets their colour) become that colour again, opaque.
-extern "C" void zandorel_colour_key(std::uint32_t* pixels, int count, std::uint32_t rgb,
-                                    int on) {
+extern "C" void zandorel_colour_key(std::uint32_t* pixels, int count, std::uint32_t rgb, int on) {
     for (int i = 0; i < count; ++i) {
         if (on != 0 && (pixels[i] & 0xffffffu) == rgb) {
             pixels[i] = rgb;

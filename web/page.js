@@ -136,36 +136,20 @@ mergeInto(LibraryManager.library, {
       ZandorelScores.base = text;
     },
 
-    // The table as the game reads it: five whole numbers; a token that is not one (or only
-    // begins with one) ends the reading, and what is not read is 0.
-    scores: function(text) {
-      var words = (text || '').split(/\s+/).filter(Boolean);
-      var table = [0, 0, 0, 0, 0];
-      for (var i = 0; i < 5 && i < words.length; i++) {
-        var number = /^[-+]?\d+/.exec(words[i]);
-        var value = number ? Number(number[0]) : NaN;
-        if (!(value >= -2147483648 && value <= 2147483647)) break;
-        table[i] = value;
-        if (number[0].length < words[i].length) break;
-      }
-      return table;
-    },
-
-    // The scores mine added to base, put into stored as the game puts a score in: in front of
-    // the first entry strictly smaller, five kept.
+    // The scores mine added to base, put into stored by the game's own rule
+    // (HighScoreTable::merged, exported by src/FileReplaceBrowser.cpp): each text goes into a
+    // file of the game's memory, to be read as the game reads its table.
     merge: function(stored, base, mine) {
-      var S = ZandorelScores;
-      var table = S.scores(stored), added = S.scores(mine);
-      S.scores(base).forEach(function(score) {
-        var at = added.indexOf(score);
-        if (at >= 0) added.splice(at, 1);
+      var paths = [['stored', stored], ['base', base], ['mine', mine]].map(function(copy) {
+        var path = '/tmp/zandorel-' + copy[0] + '.txt';
+        FS.writeFile(path, copy[1] || '');
+        return path;
       });
-      added.forEach(function(score) {
-        var at = 0;
-        while (at < table.length && table[at] >= score) at++;
-        table.splice(at, 0, score);
-      });
-      return table.slice(0, 5).map(function(score) { return score + '\n'; }).join('');
+      try {
+        return ccall('zandorel_merge_tables', 'string', ['string', 'string', 'string'], paths);
+      } finally {
+        paths.forEach(function(path) { FS.unlink(path); });
+      }
     },
 
     // One transaction on the table's record. done(error) comes once, whether it completes,

@@ -22,6 +22,10 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa:
                      GameTest, Screen, grid, logged_scores, tile_centre)
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
+# The port the sites are served on (and the ports after it, while a test keeps several), so
+# that suites sharing a machine are kept apart; unset, each site takes a free port.
+PORT = int(os.environ.get("ZANDOREL_WEB_PORT", "0"))
+_HELD_PORTS = set()
 PACKER = os.environ.get("ZANDOREL_WEB_PACKER", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
 SEAL = os.path.join(HERE, "..", "..", "tools", "web-seal.py")
@@ -42,7 +46,7 @@ class CanvasScreen(Screen):
 
 class Site:
     """The built page and game with a test's data set packed beside them, served on a free
-    port of 127.0.0.1 until stopped."""
+    port of 127.0.0.1, or the pinned one, until stopped."""
 
     def __init__(self, data, folder):
         # Every file of the built site but those made from its data set.
@@ -72,8 +76,16 @@ class Site:
             def log_message(self, *args):
                 pass
 
-        self.server = http.server.ThreadingHTTPServer(
-            ("127.0.0.1", 0), functools.partial(Handler, directory=folder))
+        self.port = PORT
+        while PORT and self.port in _HELD_PORTS:
+            self.port += 1
+        try:
+            self.server = http.server.ThreadingHTTPServer(
+                ("127.0.0.1", self.port), functools.partial(Handler, directory=folder))
+        except OSError as error:
+            raise AssertionError(f"cannot serve the site on port {self.port} "
+                                 f"(ZANDOREL_WEB_PORT): {error}") from None
+        _HELD_PORTS.add(self.port)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.server.server_port}/"
         self.folder = folder
@@ -81,6 +93,7 @@ class Site:
     def stop(self):
         self.server.shutdown()
         self.server.server_close()
+        _HELD_PORTS.discard(self.port)
 
 
 class Browser:

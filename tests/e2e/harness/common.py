@@ -15,6 +15,12 @@ EXPECTED_SDL = os.environ.get("ZANDOREL_E2E_SDL", "classic")
 # Upper bound of every wait for something the game should show or do.
 WAIT = float(os.environ.get("ZANDOREL_E2E_WAIT", "30"))
 COMMAND_TIMEOUT = 20.0
+# The display number the tests' X servers take (and the numbers after it, while one test keeps
+# several), so that suites sharing a machine, or a developer's own X server, are kept apart;
+# unset, each X server takes whichever number is free.
+PINNED_DISPLAY = os.environ.get("ZANDOREL_E2E_DISPLAY", "").lstrip(":")
+if PINNED_DISPLAY and not PINNED_DISPLAY.isdigit():
+    raise AssertionError(f"ZANDOREL_E2E_DISPLAY names no display number: {PINNED_DISPLAY!r}")
 # How often an X client of the tests tries to connect before a refusal fails the test.
 CONNECT_TRIES = 6
 

@@ -16,6 +16,28 @@ _CPU_AT_START = _cpu_times()
 _STARTED = time.monotonic()
 
 
+# A wait may last this many times its own time on a machine loaded beyond its cores.
+MAX_STRETCH = 4.0
+
+
+def load():
+    """The load of the last minute, and the cores that share it."""
+    with open("/proc/loadavg") as loadavg:
+        return float(loadavg.read().split()[0]), os.cpu_count() or 1
+
+
+def stretch():
+    """How much longer than on an idle machine a wait may last now: the load per core, from 1
+    up to MAX_STRETCH, so that a loaded machine slows the tests without failing them."""
+    average, cores = load()
+    return min(MAX_STRETCH, max(1.0, average / cores))
+
+
+def describe_load():
+    average, cores = load()
+    return f"load {average:.1f} on {cores} cores"
+
+
 def describe_machine():
     """Whether the whole machine was starved: load, and CPU time stolen by the host."""
     now = _cpu_times()

@@ -10,8 +10,9 @@ import unittest
 
 from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED_SDL, UNDER_WINE,
                      WAIT, _die_with_parent, _stop)
-from .diagnostics import backtrace, describe_machine, describe_threads
-from .pictures import CONTINUE, HEIGHT, START, WIDTH, DataSet, Screen, grid, play_labels, tile_centre
+from .diagnostics import backtrace, describe_load, describe_machine, describe_threads, stretch
+from .pictures import (CONTINUE, HEIGHT, START, WIDTH, DataSet, Screen, button_at, grid,
+                       play_labels, tile_centre)
 from .wine import OUTPUT_FILES, REFUSED, WINE_INPUT_PAUSE, WINE_PREFIX, Wine
 from .xserver import XServer, close_window, xdotool
 
@@ -59,6 +60,7 @@ class Game:
         self.process = None
         self.window = None
         self.last_screen = None
+        self._pointer = None  # where the last input put the pointer in the window
         if self.wine:
             self._start_under_wine(user)
             return
@@ -130,15 +132,16 @@ class Game:
         return binary
 
     def _find_window(self):
-        deadline = time.monotonic() + WAIT
-        while time.monotonic() < deadline:
+        started = time.monotonic()
+        while time.monotonic() - started < WAIT * stretch():
             self._check_alive("while opening its window")
             found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
             ids = [int(w) for w in found.split()]
             if ids:
                 return ids[0]
             time.sleep(0.05)
-        raise AssertionError(f"no window named Zandorel appeared within {WAIT:.0f} s\n"
+        raise AssertionError(f"no window named Zandorel appeared within "
+                             f"{time.monotonic() - started:.0f} s ({describe_load()})\n"
                              + self.diagnose())
 
     def _check_library(self):
@@ -183,17 +186,20 @@ class Game:
         return screen
 
     def wait_for(self, what, condition, timeout=None):
-        """Takes screenshots until condition(screen) holds; returns that screen."""
+        """Takes screenshots until condition(screen) holds; returns that screen. The wait
+        lasts longer on a loaded machine (diagnostics.stretch), judged again when it runs out."""
         timeout = WAIT if timeout is None else timeout
-        deadline = time.monotonic() + timeout
+        started = time.monotonic()
         while True:
             self._check_alive(f"while waiting for {what}")
             screen = self.screen()
             if screen is not None and condition(screen):
                 return screen
-            if time.monotonic() > deadline:
-                raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}\n"
-                                     + self.diagnose())
+            waited = time.monotonic() - started
+            if waited > timeout * stretch():
+                raise AssertionError(f"timed out after {waited:.0f} s waiting for {what} "
+                                     f"({describe_load()}; the wait is {timeout:.0f} s on an "
+                                     "idle machine)\n" + self.diagnose())
             time.sleep(0.03)
 
     def hold(self, what, condition, seconds):
@@ -232,11 +238,29 @@ class Game:
             # Wine lets a button sent right behind a pointer motion reach the game ahead of
             # that motion (a click sent with the move onto the start button pressed where the
             # pointer had been before), and the game puts a press or release where it last saw
-            # the pointer move. A pause after the motion lets Wine pass it on first: without
-            # one the press landed on the old spot every time here, after 20 ms never; 0.1 s
-            # leaves room for a busy machine.
-            args += ["sleep", str(WINE_INPUT_PAUSE)]
+            # the pointer move. So the button waits until the game has seen the motion. A
+            # pointer already there makes none (Wine reports only a change of position), and
+            # the game knows where it is.
+            if self._pointer != (x, y):
+                self._xdotool(args)
+                self._pointer = (x, y)
+                self._motion_seen(x, y)
+            args = []
         self._xdotool(args + list(actions))
+        self._pointer = (x, y)
+
+    def _motion_seen(self, x, y):
+        """Waits until the game shows that it took in the pointer's motion to (x, y): over a
+        button, its hover look (or its pressed one); elsewhere nothing shows it, and a pause
+        that grows with the machine's load stands in (without one a press landed on the old
+        spot every time here, after 20 ms never)."""
+        screen = self.screen()
+        button = button_at(screen, x, y) if screen is not None else None
+        if button is None:
+            time.sleep(WINE_INPUT_PAUSE * stretch())
+            return
+        self.wait_for(f"the {button} button's hover look once the pointer is on it",
+                      lambda s: s.name(x, y) in (f"{button}1", f"{button}2"))
 
     def move(self, x, y):
         self._at(x, y)
@@ -268,12 +292,12 @@ class Game:
     # -- the end --------------------------------------------------------------------------
 
     def wait_exit(self, timeout=None):
-        timeout = WAIT if timeout is None else timeout
+        timeout = (WAIT if timeout is None else timeout) * stretch()
         try:
             return self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            raise AssertionError(f"the game did not exit within {timeout:.0f} s\n"
-                                 + self.diagnose()) from None
+            raise AssertionError(f"the game did not exit within {timeout:.0f} s "
+                                 f"({describe_load()})\n" + self.diagnose()) from None
 
     def _check_alive(self, when):
         status = self.process.poll()

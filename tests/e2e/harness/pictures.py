@@ -3,6 +3,7 @@ back from it: which palette colour, glyph or tile shows where."""
 
 import os
 import struct
+import subprocess
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -23,12 +24,50 @@ def _palette_colours():
                     yield (r, g, b)
 
 
+def shipped_pictures():
+    """The file names of the pictures cmake/DataSet.cmake ships, as CMake itself reads that
+    list: the test data set has a picture under each of them, and under no other name."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "shipped_pictures.cmake")
+    cmake = os.environ.get("ZANDOREL_CMAKE", "cmake")
+    try:
+        result = subprocess.run([cmake, "-P", script], capture_output=True, text=True,
+                                timeout=60)
+    except FileNotFoundError:
+        raise AssertionError(f"no {cmake} to read the shipped pictures from "
+                             "cmake/DataSet.cmake with") from None
+    names = result.stderr.split()
+    if result.returncode != 0 or not names:
+        raise AssertionError(f"{cmake} -P {script} failed:\n{result.stderr[-2000:]}")
+    return names
+
+
+# Pictures with a layout of their own; every other shipped picture is one flat colour, named
+# after it in the palette.
+BACKGROUNDS = ("title.bmp", "mermaid.bmp")
+FONTS = ("fontwhite.bmp", "fontblack.bmp")
+TILES = "tiles.bmp"
+BUTTON_SIZES = {  # picture: (frame width, height, colour prefix)
+    "buttonnormal.bmp": (96, 9, "start"),
+    "buttonhs.bmp": (96, 9, "scores"),
+    "buttonexit.bmp": (96, 9, "exit"),
+    "buttondown.bmp": (16, 8, "down"),
+    "buttonup.bmp": (16, 8, "up"),
+    "buttoncontinue.bmp": (48, 12, "cont"),
+}
+SHIPPED = shipped_pictures()
+_UNSHIPPED = sorted(set(BACKGROUNDS + FONTS + (TILES,) + tuple(BUTTON_SIZES)) - set(SHIPPED))
+if _UNSHIPPED:
+    raise AssertionError(f"the test data set lays out {', '.join(_UNSHIPPED)}, which "
+                         "cmake/DataSet.cmake does not ship")
+# Flat pictures by palette name: the backgrounds, the pop-ups and whatever is shipped next.
+FLAT = [name[:-len(".bmp")] for name in SHIPPED
+        if name not in FONTS and name != TILES and name not in BUTTON_SIZES]
+
+
 def _build_palette():
-    names = (["title", "mermaid"]
-             + [f"{button}{frame}" for button in ("start", "scores", "exit", "down", "up", "cont")
-                for frame in range(3)]
+    names = (FLAT
+             + [f"{prefix}{frame}" for _, _, prefix in BUTTON_SIZES.values() for frame in range(3)]
              + [f"tile{k}" for k in range(5)]
-             + ["clocksmall", "clockbig", "bombsmall", "bombbig"]
              + [f"glyph{c}" for c in CHARSET])
     colours = list(_palette_colours())
     assert len(names) <= len(colours)
@@ -76,35 +115,31 @@ def strip(cell_width, height, colours, transparent_left_column=False):
 
 
 # Sizes of the test pictures: the positions are the game's, the sizes are chosen here.
-BUTTON_SIZES = {  # picture: (frame width, height, colour prefix)
-    "buttonnormal.bmp": (96, 9, "start"),
-    "buttonhs.bmp": (96, 9, "scores"),
-    "buttonexit.bmp": (96, 9, "exit"),
-    "buttondown.bmp": (16, 8, "down"),
-    "buttonup.bmp": (16, 8, "up"),
-    "buttoncontinue.bmp": (48, 12, "cont"),
-}
 TILE = 20
-POPUPS = ("clocksmall", "clockbig", "bombsmall", "bombbig")
+FLAT_SIZE = 16
+
+
+def button_at(screen, x, y):
+    """The colour prefix of the test button whose frame shows at (x, y), or None."""
+    name = screen.name(x, y) or ""
+    prefixes = {prefix for _, _, prefix in BUTTON_SIZES.values()}
+    return name[:-1] if name[:-1] in prefixes and name[-1:] in ("0", "1", "2") else None
 
 
 def standard_pictures():
-    """Every picture the game loads, by file name."""
-    pictures = {
-        "title.bmp": strip(WIDTH, HEIGHT, [PALETTE["title"]]),
-        "mermaid.bmp": strip(WIDTH, HEIGHT, [PALETTE["mermaid"]]),
-        "tiles.bmp": strip(TILE, TILE, [PALETTE[f"tile{k}"] for k in range(5)]),
-    }
+    """Every picture the game ships, by file name."""
+    pictures = {TILES: strip(TILE, TILE, [PALETTE[f"tile{k}"] for k in range(5)])}
+    for name in FLAT:
+        size = (WIDTH, HEIGHT) if f"{name}.bmp" in BACKGROUNDS else (FLAT_SIZE, FLAT_SIZE)
+        pictures[f"{name}.bmp"] = strip(size[0], size[1], [PALETTE[name]])
     # The first column of every frame is magenta, so that the colour key shows on screen.
     for name, (width, height, prefix) in BUTTON_SIZES.items():
         pictures[name] = strip(width, height, [PALETTE[f"{prefix}{k}"] for k in range(3)],
                                transparent_left_column=True)
-    for popup in POPUPS:
-        pictures[popup + ".bmp"] = strip(16, 16, [PALETTE[popup]])
     # Coded fonts: every glyph cell is one flat colour of its own, so text reads back.
     glyphs = [PALETTE[f"glyph{c}"] for c in CHARSET]
-    pictures["fontwhite.bmp"] = strip(GLYPH, GLYPH, glyphs)
-    pictures["fontblack.bmp"] = strip(GLYPH, GLYPH, glyphs)
+    for name in FONTS:
+        pictures[name] = strip(GLYPH, GLYPH, glyphs)
     return pictures
 
 

@@ -8,7 +8,8 @@ import select
 import subprocess
 import time
 
-from .common import COMMAND_TIMEOUT, CONNECT_TRIES, UNDER_WINE, WAIT, _die_with_parent, _stop
+from .common import (COMMAND_TIMEOUT, CONNECT_TRIES, PINNED_DISPLAY, UNDER_WINE, WAIT,
+                     _die_with_parent, _stop)
 
 # Wine places a window as if a window manager framed it, a title bar's height down the screen;
 # the screen must hold it all, or screenshots come out cut short.
@@ -24,21 +25,40 @@ def free_display_number():
     return number
 
 
+# The pinned numbers this driver's X servers hold now.
+_HELD = set()
+
+
+def _pinned_number():
+    """The first pinned display number none of this driver's X servers holds, or None."""
+    if not PINNED_DISPLAY:
+        return None
+    number = int(PINNED_DISPLAY)
+    while number in _HELD:
+        number += 1
+    _HELD.add(number)
+    return number
+
+
 class XServer:
-    """Xvfb on a free display number, 24 bits per pixel."""
+    """Xvfb on a free display number, or the pinned one, 24 bits per pixel."""
 
     def __init__(self, log_path):
+        self.pinned = _pinned_number()
         reader, writer = os.pipe()
         self._log = open(log_path, "wb")
+        # Given a number, Xvfb still writes it to the descriptor once it answers.
+        pinned = [] if self.pinned is None else [f":{self.pinned}"]
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(writer)] + XVFB_OPTIONS,
+                ["Xvfb"] + pinned + ["-displayfd", str(writer)] + XVFB_OPTIONS,
                 pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         except FileNotFoundError:
             os.close(reader)
             os.close(writer)
             self._log.close()
+            _HELD.discard(self.pinned)
             raise AssertionError("Xvfb is not installed: tools/setup.sh test installs it") from None
         os.close(writer)
         number = b""
@@ -54,7 +74,10 @@ class XServer:
                     status = self.process.wait(timeout=5)
                     with open(log_path, "rb") as log:
                         said = log.read().decode(errors="replace")[-2000:]
-                    raise AssertionError(f"Xvfb exited at start-up with status {status}:\n{said}")
+                    pinned = ("" if self.pinned is None else
+                              f" on display :{self.pinned} (ZANDOREL_E2E_DISPLAY)")
+                    raise AssertionError(f"Xvfb exited at start-up{pinned} with status "
+                                         f"{status}:\n{said}")
                 number += chunk
         except BaseException:
             self.stop()
@@ -71,6 +94,7 @@ class XServer:
     def stop(self):
         _stop(self.process)
         self._log.close()
+        _HELD.discard(self.pinned)
 
 
 class LateXServer(XServer):
@@ -79,7 +103,8 @@ class LateXServer(XServer):
 
     def __init__(self, log_path, delay):
         self._log = open(log_path, "wb")
-        self.display = f":{free_display_number()}"
+        self.pinned = _pinned_number()
+        self.display = f":{free_display_number() if self.pinned is None else self.pinned}"
         self.process = subprocess.Popen(
             ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
             + XVFB_OPTIONS,
