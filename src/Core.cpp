@@ -17,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <type_traits>
 
 namespace {
@@ -88,8 +87,8 @@ void Core::warnIfNoPictures() const {
     const auto here = std::filesystem::current_path(error);
     // Ends in the system's own separator: a backslash on Windows.
     const std::string looked = (here / "graphics" / "").string();
-    std::cerr << "zandorel: no pictures: the folder " << looked << " does not exist.\n"
-              << startFolderAdvice();
+    tellPlayer("zandorel: no pictures: the folder " + looked + " does not exist.\n" +
+               startFolderAdvice());
     log("Core::Core() - No Picture Folder: " + looked);
 }
 
