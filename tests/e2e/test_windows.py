@@ -11,6 +11,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -48,6 +49,22 @@ class WindowsZipTest(GameTest):
 
         play_to_the_title_and_quit(self, self.start(Folder(top)))
 
+    def test_started_away_from_its_pictures_the_game_says_why_in_a_message_box(self):
+        # A double-clicked game's standard error reaches only stderr.txt, which no player reads.
+        data = self.make_data()
+        shutil.rmtree(data.path("graphics"))
+        game = self.start(data)
+        # The box is the one window named Zandorel: the game's gets its caption after it. The
+        # game's start waits for the player to close it, and then goes on.
+        self.assertTrue(game.log()[-1].startswith("Core::Core() - No Picture Folder: "),
+                        "the game went on with no message box\n" + game.diagnose())
+        game._xdotool(["mousemove", "--window", str(game.windows()[0]), "20", "20",
+                       "key", "Return"])
+        deadline = time.monotonic() + 30
+        while "Core::Core() - Successful Completion" not in game.log():
+            self.assertLess(time.monotonic(), deadline, "Return did not close the box\n"
+                            + game.diagnose())
+            time.sleep(0.1)
 
 def play_to_the_title_and_quit(test, game, meanwhile=None):
     """The game shows the shipped title screen, having loaded every picture, and ends on

@@ -133,13 +133,17 @@ class Game:
         deadline = time.monotonic() + WAIT
         while time.monotonic() < deadline:
             self._check_alive("while opening its window")
-            found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
-            ids = [int(w) for w in found.split()]
+            ids = self.windows()
             if ids:
                 return ids[0]
             time.sleep(0.05)
         raise AssertionError(f"no window named Zandorel appeared within {WAIT:.0f} s\n"
                              + self.diagnose())
+
+    def windows(self):
+        """The ids of the windows named Zandorel: the game's, and any message box it shows."""
+        found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
+        return [int(w) for w in found.split()]
 
     def _check_library(self):
         """Makes sure the game runs on the SDL 1.2 this run is meant for."""
