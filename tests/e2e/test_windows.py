@@ -1,6 +1,7 @@
-"""The Windows zip, unpacked as a player would, starting at its own title screen; the setup
-program, installing, playing and uninstalling in a fresh Wine prefix; and the executable's
-resources."""
+"""The Windows zip, unpacked as a player would, starting at its own title screen, or away from
+its pictures; the setup program, installing, playing and uninstalling in fresh Wine prefixes,
+with the game running, over an older build and into a folder it may not write; and the
+executable's resources."""
 
 import filecmp
 import getpass
@@ -65,6 +66,7 @@ class WindowsZipTest(GameTest):
             self.assertLess(time.monotonic(), deadline, "Return did not close the box\n"
                             + game.diagnose())
             time.sleep(0.1)
+
 
 def play_to_the_title_and_quit(test, game, meanwhile=None):
     """The game shows the shipped title screen, having loaded every picture, and ends on
@@ -156,10 +158,7 @@ class WindowsSetupTest(GameTest):
             head = program.read(4096)
         at = int.from_bytes(head[0x3c:0x40], "little")
         self.assertEqual(head[at:at + 6], b"PE\0\0\x64\x86")
-        wine = Wine(tempfile.mkdtemp(prefix="zandorel-wine-"))
-        self.addCleanup(shutil.rmtree, wine.prefix, True)
-        self.addCleanup(wine.stop_server)
-        wine.prepare()
+        wine = fresh_wine(self)
         self.assertEqual(wine.run(SETUP, "/S"), 0)
         # The user's own programs folder, the files of the zip and the uninstaller, and the
         # shipped table.
