@@ -29,7 +29,7 @@ file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" ZANDOREL_COPYRIGHT REGEX "^Copyrigh
 string(REGEX REPLACE "^Copyright \\([cC]\\) [0-9, -]+ " "" ZANDOREL_PUBLISHER "${ZANDOREL_COPYRIGHT}")
 
 # The executable's icon, drawn from the same picture as the desktop icons, and its version
-# information, compiled in by windres (dist/windows/zandorel.rc.in).
+# information and its application manifest, compiled in by windres (dist/windows/zandorel.rc.in).
 enable_language(RC)
 set(ZANDOREL_ICON "${CMAKE_BINARY_DIR}/zandorel.ico")
 add_custom_command(
@@ -43,7 +43,7 @@ configure_file("${PROJECT_SOURCE_DIR}/dist/windows/zandorel.rc.in" "${CMAKE_BINA
 # Listed as a source, the icon is drawn before the resources that hold it are compiled.
 target_sources(zandorel PRIVATE "${CMAKE_BINARY_DIR}/zandorel.rc" "${ZANDOREL_ICON}")
 set_source_files_properties("${CMAKE_BINARY_DIR}/zandorel.rc" PROPERTIES
-    OBJECT_DEPENDS "${ZANDOREL_ICON}")
+    OBJECT_DEPENDS "${ZANDOREL_ICON};${PROJECT_SOURCE_DIR}/dist/windows/zandorel.manifest")
 
 # The setup program (dist/windows/setup.nsi), made by NSIS from the folder the zip was packed
 # from, so the two ship the same files. The setup puts them in place and its uninstaller

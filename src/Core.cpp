@@ -94,9 +94,10 @@ void Core::warnIfNoPictures() const {
     const auto here = std::filesystem::current_path(error);
     // Ends in the system's own separator: a backslash on Windows.
     const std::string looked = (here / "graphics" / "").string();
-    std::fprintf(stderr, "zandorel: no pictures: the folder %s does not exist.\n%s", looked.c_str(),
-                 startFolderAdvice().c_str());
+    // Logged first: on Windows the player is told in a box that waits for them.
     log("Core::Core() - No Picture Folder: " + looked);
+    tellPlayer("zandorel: no pictures: the folder " + looked + " does not exist.\n" +
+               startFolderAdvice());
 }
 
 Core::~Core() {

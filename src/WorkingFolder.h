@@ -8,4 +8,9 @@
 // What to tell a player who started the game away from its pictures, ending in a line end.
 std::string startFolderAdvice();
 
+// Says message (its lines each ending in a line end) where the player sees it: on standard error,
+// and on Windows, where a double-clicked game's standard error only reaches stderr.txt, in a
+// message box as well, which waits for the player.
+void tellPlayer(const std::string& message);
+
 #endif

@@ -22,8 +22,8 @@ cd "$(dirname "$0")/.."
 
 need_play=(g++ cmake make pkg-config libsdl1.2-dev libpng-dev)
 need_package=(dpkg-dev file)
-# dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry;
-# NSIS makes the setup program.
+# dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry and
+# gives the setup's uninstaller its description; NSIS makes the setup program.
 need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
 # nodejs and npm bring in the browser driver for the web tests.
 need_web=(emscripten chromium nodejs npm)

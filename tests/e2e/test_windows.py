@@ -1,15 +1,18 @@
-"""The Windows zip, unpacked as a player would, starting at its own title screen; the setup
-program, installing, playing and uninstalling in a fresh Wine prefix; and the executable's
-resources."""
+"""The Windows zip, unpacked as a player would, starting at its own title screen, or away from
+its pictures; the setup program, installing, playing and uninstalling in fresh Wine prefixes,
+with the game running, over an older build and into a folder it may not write; and the
+executable's resources."""
 
 import filecmp
 import getpass
 import glob
 import os
+import pwd
 import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -47,16 +50,35 @@ class WindowsZipTest(GameTest):
 
         play_to_the_title_and_quit(self, self.start(Folder(top)))
 
+    def test_started_away_from_its_pictures_the_game_says_why_in_a_message_box(self):
+        # A double-clicked game's standard error reaches only stderr.txt, which no player reads.
+        data = self.make_data()
+        shutil.rmtree(data.path("graphics"))
+        game = self.start(data)
+        # The box is the one window named Zandorel: the game's gets its caption after it. The
+        # game's start waits for the player to close it, and then goes on.
+        self.assertTrue(game.log()[-1].startswith("Core::Core() - No Picture Folder: "),
+                        "the game went on with no message box\n" + game.diagnose())
+        game._xdotool(["mousemove", "--window", str(game.windows()[0]), "20", "20",
+                       "key", "Return"])
+        deadline = time.monotonic() + 30
+        while "Core::Core() - Successful Completion" not in game.log():
+            self.assertLess(time.monotonic(), deadline, "Return did not close the box\n"
+                            + game.diagnose())
+            time.sleep(0.1)
 
-def play_to_the_title_and_quit(test, game):
+
+def play_to_the_title_and_quit(test, game, meanwhile=None):
     """The game shows the shipped title screen, having loaded every picture, and ends on
-    Escape."""
+    Escape; meanwhile, if given, is called while it shows."""
     game.wait_for("the shipped title screen, not a black one",
                   lambda s: sum(s.pixel(x, y) != (0, 0, 0)
                                 for x in range(8, 256, 16) for y in range(8, 240, 16)) > 100)
     log = game.log()
     test.assertEqual([line for line in log if line.startswith("Load Failed")], [])
     test.assertIn("Loading Resource: ./graphics/title.bmp", log)
+    if meanwhile:
+        meanwhile()
     game.key("Escape")
     test.assert_clean_exit(game)
 
@@ -73,6 +95,61 @@ def installed_files(folder):
             for root, _, names in os.walk(folder) for name in names}
 
 
+def snapshot(folder):
+    """Each installed file's bytes and time, but for what the running game itself writes."""
+    result = {}
+    for name in installed_files(folder) - {"debug.txt", "stdout.txt", "stderr.txt"}:
+        path = os.path.join(folder, name.replace("\\", "/"))
+        with open(path, "rb") as file:
+            result[name] = (file.read(), os.stat(path).st_mtime_ns)
+    return result
+
+
+KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zandorel"
+START_MENU = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+
+
+def fresh_wine(test, user=None):
+    """A Wine prefix of the test's own, removed after it."""
+    home = tempfile.mkdtemp(prefix="zandorel-wine-")
+    test.addCleanup(shutil.rmtree, home, True)
+    if user is not None:
+        os.chown(home, pwd.getpwnam(user).pw_uid, pwd.getpwnam(user).pw_gid)
+    wine = Wine(os.path.join(home, "prefix"), user)
+    test.addCleanup(wine.stop_server)
+    wine.prepare()
+    return wine
+
+
+def setup_with_one_more_level(folder):
+    """This build's setup program made again, cheaply, as an older build that shipped one level
+    more: the last level's files once more under the next number."""
+    build = os.path.dirname(SETUP)
+    last = max(int(m.group(1)) for m in
+               (re.fullmatch(r"data\\level(\d+)\.txt", name) for name in shipped_files()) if m)
+    listing = []
+    with open(os.path.join(build, "setup-files.nsh"), encoding="utf-8") as files:
+        for line in files:
+            listing.append(line)
+            found = re.fullmatch(rf'(File|Delete) "(.*[/\\])level{last}(\.\w+)"\n', line)
+            if found and found.group(1) == "File":
+                listing.append(f'File "/oname=level{last + 1}{found.group(3)}" '
+                               f'"{found.group(2)}level{last}{found.group(3)}"\n')
+            elif found:
+                listing.append(f'Delete "{found.group(2)}level{last + 1}{found.group(3)}"\n')
+    with open(os.path.join(folder, "setup-files.nsh"), "w", encoding="utf-8") as files:
+        files.writelines(listing)
+    version = re.search(r"zandorel-(.+)-setup\.exe$", SETUP).group(1)
+    stage = os.path.join(build, "package", os.path.basename(PACKAGE)[:-len(".zip")])
+    older = os.path.join(folder, "older-setup.exe")
+    subprocess.run(["makensis", "-V1", f"-DVERSION={version}", "-DPUBLISHER=Zandorel",
+                    "-DCOPYRIGHT=Copyright (c) Zandorel", f"-DICON={build}/zandorel.ico",
+                    f"-DSTAGE={stage}", f"-DFILES={folder}/setup-files.nsh", f"-DOUTFILE={older}",
+                    os.path.join(SOURCES, "dist", "windows", "setup.nsi")],
+                   check=True, capture_output=True, timeout=120)
+    return older, f"data\\level{last + 1}.txt"
+
+
 @unittest.skipUnless(SETUP and PACKAGE, "only a Windows build has a setup program")
 class WindowsSetupTest(GameTest):
 
@@ -81,10 +158,7 @@ class WindowsSetupTest(GameTest):
             head = program.read(4096)
         at = int.from_bytes(head[0x3c:0x40], "little")
         self.assertEqual(head[at:at + 6], b"PE\0\0\x64\x86")
-        wine = Wine(tempfile.mkdtemp(prefix="zandorel-wine-"))
-        self.addCleanup(shutil.rmtree, wine.prefix, True)
-        self.addCleanup(wine.stop_server)
-        wine.prepare()
+        wine = fresh_wine(self)
         self.assertEqual(wine.run(SETUP, "/S"), 0)
         # The user's own programs folder, the files of the zip and the uninstaller, and the
         # shipped table.
@@ -112,10 +186,28 @@ class WindowsSetupTest(GameTest):
         target, start_in = read_shortcut(os.path.join(menu, "Zandorel.lnk"))
         self.assertEqual((target, start_in), (place + "\\zandorel.exe", place))
 
+        version_info = subprocess.run(
+            ["wrestool", "-x", "--raw", "--type=version", os.path.join(folder, "uninstall.exe")],
+            capture_output=True, check=True, timeout=30).stdout.decode("utf-16-le", "replace")
+        self.assertRegex(version_info, f"FileDescription\0+Zandorel {re.escape(version)} "
+                                       "uninstaller\0")
+
+        def while_it_runs():
+            # The game's files cannot be replaced while it runs: the setup, and the uninstaller
+            # run in place (as one that waits for it gets its exit status), stop with status 3
+            # and change nothing.
+            before = snapshot(folder)
+            self.assertEqual(wine.run(SETUP, "/S", wait=False), 3)
+            self.assertEqual(wine.run(place + "\\uninstall.exe", "/S", f"_?={place}",
+                                      wait=False), 3)
+            self.assertEqual(snapshot(folder), before)
+
         # Started as the menu entry starts it, the installed game plays from its folder.
         game = self.start(self.make_data(), wine=wine, workdir=wine.path(start_in))
-        play_to_the_title_and_quit(self, game)
+        play_to_the_title_and_quit(self, game, while_it_runs)
         game.stop()
+        self.assertEqual(wine.user_registry(key), dict(entry, EstimatedSize=size))
+        self.assertTrue(os.path.exists(os.path.join(menu, "Zandorel.lnk")))
 
         # Installed again, the files are renewed and the player's table stays.
         scores = b"4321\n321\n21\n1\n0\n"
@@ -135,6 +227,40 @@ class WindowsSetupTest(GameTest):
         self.assertEqual(wine.run(SETUP, "/S"), 0)
         with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
             self.assertEqual(table.read(), scores)
+
+    def test_an_upgrade_finds_the_installed_folder_and_removes_the_files_its_version_shipped(self):
+        older, extra = setup_with_one_more_level(tempfile.mkdtemp(prefix="zandorel-e2e-"))
+        self.addCleanup(shutil.rmtree, os.path.dirname(older), True)
+        wine = fresh_wine(self)
+        place = "C:\\Games\\Zandorel"
+        self.assertEqual(wine.run(older, "/S", "/D=" + place), 0)
+        folder = wine.path(place)
+        self.assertIn(extra, installed_files(folder))
+        scores = b"555\n44\n3\n2\n1\n"
+        with open(os.path.join(folder, "data", "highscores.txt"), "wb") as table:
+            table.write(scores)
+        # Without /D=, the setup goes where the list entry says the game is.
+        self.assertEqual(wine.run(SETUP, "/S"), 0)
+        self.assertEqual(installed_files(folder), shipped_files() | {"uninstall.exe"})
+        with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
+            self.assertEqual(table.read(), scores)
+        self.assertEqual(wine.user_registry(KEY)["InstallLocation"], place)
+        home = f"C:\\users\\{getpass.getuser()}"
+        self.assertFalse(os.path.exists(wine.path(home + "\\AppData\\Local\\Programs\\Zandorel")))
+
+    def test_a_folder_the_account_may_not_write_stops_the_setup_with_no_entry_or_shortcut(self):
+        # Run by root, the tests run the setup as another account, in a folder root owns; run by
+        # anyone else, as themselves, in a folder made read-only.
+        user = "nobody" if os.geteuid() == 0 else None
+        wine = fresh_wine(self, user)
+        locked = wine.path("C:\\Locked")
+        os.mkdir(locked, 0o755 if user else 0o555)
+        self.addCleanup(os.chmod, locked, 0o755)
+        self.assertEqual(wine.run(SETUP, "/S", "/D=C:\\Locked\\Zandorel"), 4)
+        self.assertEqual(os.listdir(locked), [])
+        self.assertIsNone(wine.user_registry(KEY))
+        menu = wine.path(f"C:\\users\\{user or getpass.getuser()}" + START_MENU)
+        self.assertFalse(os.path.exists(os.path.join(menu, "Zandorel.lnk")))
 
 
 @unittest.skipUnless(PACKAGE, "only a Windows build has resources")
@@ -162,6 +288,13 @@ class WindowsResourcesTest(unittest.TestCase):
             self.assertRegex(version, f"{name}\0+{re.escape(value)}\0")
         self.assertRegex(version, r"LegalCopyright\0+Copyright \(c\) \d{4} The Zandorel "
                                   r"developers\. Released under the MIT licence\.\0")
+
+    def test_the_executable_states_its_windows_versions_and_its_dpi_choice(self):
+        manifest = self.resource(24).decode()
+        for windows in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
+            self.assertIn(f'<supportedOS Id="{{{windows}}}"/>', manifest)  # 7, and 10 and 11
+        self.assertRegex(manifest, r">true/pm</dpiAware>")
+        self.assertRegex(manifest, r">PerMonitorV2, PerMonitor</dpiAwareness>")
 
 
 if __name__ == "__main__":

@@ -135,14 +135,18 @@ class Game:
         started = time.monotonic()
         while time.monotonic() - started < WAIT * stretch():
             self._check_alive("while opening its window")
-            found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
-            ids = [int(w) for w in found.split()]
+            ids = self.windows()
             if ids:
                 return ids[0]
             time.sleep(0.05)
         raise AssertionError(f"no window named Zandorel appeared within "
                              f"{time.monotonic() - started:.0f} s ({describe_load()})\n"
                              + self.diagnose())
+
+    def windows(self):
+        """The ids of the windows named Zandorel: the game's, and any message box it shows."""
+        found = self._xdotool(["search", "--name", "^Zandorel$"], check=False)
+        return [int(w) for w in found.split()]
 
     def _check_library(self):
         """Makes sure the game runs on the SDL 1.2 this run is meant for."""

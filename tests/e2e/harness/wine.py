@@ -3,6 +3,7 @@ once, its server (stopped around every game), and what a Windows program leaves 
 its files under drive_c and the user's registry."""
 
 import os
+import pwd
 import shlex
 import shutil
 import subprocess
@@ -24,11 +25,19 @@ REFUSED = "none of SDL's Windows drivers started"
 class Wine:
     """One Wine prefix and the Windows programs run in it."""
 
-    def __init__(self, prefix):
+    def __init__(self, prefix, user=None):
+        """user: another account to run every program as (the tests' own by default); the prefix's
+        folder, which Wine makes, must be one it may write."""
         if not RUNNER or not prefix:
             raise AssertionError("a Windows build needs ZANDOREL_E2E_RUNNER (Wine) and a Wine "
                                  "prefix (ZANDOREL_E2E_WINEPREFIX); the cross build's tests set both")
         self.prefix = prefix
+        self.user = user
+        self.as_user = []
+        if user is not None:
+            entry = pwd.getpwnam(user)
+            self.as_user = ["setpriv", f"--reuid={entry.pw_uid}", f"--regid={entry.pw_gid}",
+                            "--clear-groups"]
 
     def environment(self, base=None):
         """base (the tests' own environment by default) for a program in this prefix: no
@@ -38,6 +47,8 @@ class Wine:
         env = dict(os.environ if base is None else base, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         env.pop("SDL_VIDEODRIVER", None)
+        if self.user is not None:
+            env.update(HOME=os.path.dirname(self.prefix), USER=self.user, LOGNAME=self.user)
         return env
 
     def _server(self):
@@ -51,9 +62,10 @@ class Wine:
         env = self.environment()
         env.pop("DISPLAY", None)
         try:
-            result = subprocess.run(RUNNER + ["wineboot", "--init"], env=env, capture_output=True,
+            result = subprocess.run(self.as_user + RUNNER + ["wineboot", "--init"], env=env, capture_output=True,
                                     timeout=300)
-            subprocess.run([self._server(), "--wait"], env=env, capture_output=True, timeout=300)
+            subprocess.run(self.as_user + [self._server(), "--wait"], env=env,
+                           capture_output=True, timeout=300)
         except subprocess.TimeoutExpired:
             raise AssertionError(f"Wine did not set up {self.prefix} within 300 s") from None
         if result.returncode != 0 or not os.path.exists(os.path.join(self.prefix, "system.reg")):
@@ -65,10 +77,10 @@ class Wine:
         the registry to its files."""
         env = self.environment()
         try:
-            subprocess.run([self._server(), "--kill"], env=env, capture_output=True,
-                           timeout=COMMAND_TIMEOUT)
-            subprocess.run([self._server(), "--wait"], env=env, capture_output=True,
-                           timeout=COMMAND_TIMEOUT)
+            subprocess.run(self.as_user + [self._server(), "--kill"], env=env,
+                           capture_output=True, timeout=COMMAND_TIMEOUT)
+            subprocess.run(self.as_user + [self._server(), "--wait"], env=env,
+                           capture_output=True, timeout=COMMAND_TIMEOUT)
         except subprocess.TimeoutExpired:
             raise AssertionError(f"the Wine server of {self.prefix} did not stop within "
                                  f"{COMMAND_TIMEOUT:.0f} s") from None
@@ -91,16 +103,18 @@ class Wine:
                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                 preexec_fn=_die_with_parent)
 
-    def run(self, program, *args, timeout=120):
+    def run(self, program, *args, timeout=120, wait=True):
         """Runs a program to its end, and every program it started: an uninstaller, say, goes
-        on from a copy of itself once it has returned. Returns its exit status."""
+        on from a copy of itself once it has returned. Returns its exit status. wait=False, for
+        a prefix with a game running, waits for the program alone."""
         env = self.environment()
         env.pop("DISPLAY", None)
         try:
-            result = subprocess.run(RUNNER + [program] + list(args), env=env,
+            result = subprocess.run(self.as_user + RUNNER + [program] + list(args), env=env,
                                     capture_output=True, timeout=timeout)
-            subprocess.run([self._server(), "--wait"], env=env, capture_output=True,
-                           timeout=timeout)
+            if wait:
+                subprocess.run(self.as_user + [self._server(), "--wait"], env=env,
+                               capture_output=True, timeout=timeout)
         except subprocess.TimeoutExpired:
             raise AssertionError(f"{program} did not end within {timeout} s") from None
         return result.returncode
