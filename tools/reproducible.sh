@@ -114,11 +114,13 @@ artifacts() {
 start=$(date +%s)
 if [ "$at_once" = 1 ]; then
     build "$first" &
+    one=$!
     sleep 61
     build "$second" &
+    other=$!
     failed=0
-    wait %1 || failed=1
-    wait %2 || failed=1
+    wait "$one" || failed=1
+    wait "$other" || failed=1
     if [ "$failed" = 1 ]; then
         exit 1
     fi
