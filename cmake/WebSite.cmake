@@ -89,13 +89,14 @@ endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # Run in the site folder and given the package by its bare name: the packer writes the name it is
-# given into zandorel-data.js, and the build folder's path must not reach the site.
+# given into zandorel-data.js, and the build folder's path must not reach the site. (The folder
+# may not be there yet, so no WORKING_DIRECTORY.)
 add_custom_command(
     OUTPUT ${site}/zandorel.data ${site}/zandorel-data.js
     COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
-    COMMAND ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} zandorel.data --no-node
+    COMMAND ${CMAKE_COMMAND} -E chdir ${site}
+        ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} zandorel.data --no-node
         --js-output=zandorel-data.js ${package_args}
-    WORKING_DIRECTORY ${site}
     DEPENDS ${packed} zandorel_data
     COMMENT "Packing the pictures and levels for the web"
     VERBATIM)
