@@ -67,25 +67,27 @@ build() {
     git clone -q --no-checkout "$PWD" "$folder"
     git -C "$folder" checkout -q "$commit"
     echo "== $(date -u +%H:%M:%S) building $commit in $folder" >&2
+    # Each step stops the build on failure by itself: errexit does not reach into a subshell
+    # whose status is tested.
     if ! (
-        cd "$folder"
+        cd "$folder" || exit 1
         if has linux || has deb; then
-            cmake --preset plain -DBUILD_TESTING=OFF
+            cmake --preset plain -DBUILD_TESTING=OFF || exit 1
             if has deb; then
-                cmake --build --preset plain
-                (cd build && cpack -G DEB)
+                cmake --build --preset plain || exit 1
+                (cd build && cpack -G DEB) || exit 1
             else
-                cmake --build --preset plain --target zandorel
+                cmake --build --preset plain --target zandorel || exit 1
             fi
         fi
         if has windows; then
-            bash tools/sdl-windows.sh build-windows/sdl
-            cmake --preset windows -DBUILD_TESTING=OFF
-            cmake --build --preset windows
+            bash tools/sdl-windows.sh build-windows/sdl || exit 1
+            cmake --preset windows -DBUILD_TESTING=OFF || exit 1
+            cmake --build --preset windows || exit 1
         fi
         if has web; then
-            cmake --preset web -DBUILD_TESTING=OFF
-            cmake --build --preset web --target zandorel_site
+            cmake --preset web -DBUILD_TESTING=OFF || exit 1
+            cmake --build --preset web --target zandorel_site || exit 1
         fi
     ) >"$log" 2>&1; then
         tail -n 40 "$log" >&2
@@ -94,21 +96,24 @@ build() {
     fi
 }
 
-# Usage: artifacts FOLDER: what the chosen parts ship, relative to FOLDER, one a line.
+# Usage: artifacts FOLDER: what the chosen parts ship, relative to FOLDER, one a line. A name
+# that matches nothing stays as it is, and is then reported missing.
 artifacts() {
     (
         cd "$1"
         if has linux; then echo build/zandorel; fi
-        if has deb; then ls build/zandorel_*.deb; fi
+        if has deb; then echo build/zandorel_*.deb; fi
         if has windows; then
             echo build-windows/zandorel.exe
-            ls build-windows/zandorel-*-windows-x86_64.zip build-windows/zandorel-*-setup.exe
+            echo build-windows/zandorel-*-windows-x86_64.zip
+            echo build-windows/zandorel-*-setup.exe
         fi
         if has web; then
-            find build-web/site -type f
-            ls build-web/zandorel-*-web.zip
+            echo build-web/site/index.html
+            find build-web/site -type f 2>/dev/null
+            echo build-web/zandorel-*-web.zip
         fi
-    ) 2>/dev/null | LC_ALL=C sort
+    ) | tr ' ' '\n' | LC_ALL=C sort -u
 }
 
 start=$(date +%s)
