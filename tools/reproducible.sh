@@ -15,6 +15,8 @@
 #
 # Only what ships is built, not the tests. Uncommitted changes are not in the comparison. Exits 1
 # when a file differs or is missing from either build; the folders are removed unless KEEP=1.
+# One block, read whole before it runs: a run takes long, and the file may be edited meanwhile.
+{
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
@@ -163,3 +165,5 @@ if [ "$differing" -gt 0 ]; then
     exit 1
 fi
 echo "$tool: all $compared files are identical in both builds (${elapsed}s): ${parts[*]}"
+exit
+}
