@@ -88,11 +88,15 @@ foreach(name IN LISTS ZANDOREL_WEB_TUTORIALS)
 endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# Run in the site folder and given the package by its bare name: the packer writes the name it is
+# given into zandorel-data.js, and the build folder's path must not reach the site. (The folder
+# may not be there yet, so no WORKING_DIRECTORY.)
 add_custom_command(
     OUTPUT ${site}/zandorel.data ${site}/zandorel-data.js
     COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
-    COMMAND ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} ${site}/zandorel.data --no-node
-        --js-output=${site}/zandorel-data.js ${package_args}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${site}
+        ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} zandorel.data --no-node
+        --js-output=zandorel-data.js ${package_args}
     DEPENDS ${packed} zandorel_data
     COMMENT "Packing the pictures and levels for the web"
     VERBATIM)
@@ -138,11 +142,12 @@ add_custom_command(
     OUTPUT ${site}/sw.js ${ZANDOREL_WEB_ZIP}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/web-seal.py ${site}
         ${ZANDOREL_WEB_SOURCE}/sw.js
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${ZANDOREL_WEB_ZIP}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${ZANDOREL_WEB_ZIP} --format=zip .
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/zip-folder.py
+        ${ZANDOREL_SOURCE_DATE_EPOCH} ${site} ${ZANDOREL_WEB_ZIP}
     WORKING_DIRECTORY ${site}
     DEPENDS ${site}/index.html ${site}/zandorel.data ${site}/zandorel-data.js ${ZANDOREL_WEB_ICONS}
         ${ZANDOREL_WEB_SOURCE}/sw.js ${PROJECT_SOURCE_DIR}/tools/web-seal.py
+        ${PROJECT_SOURCE_DIR}/tools/zip-folder.py
     COMMENT "Sealing the web site and writing its zip"
     VERBATIM)
 add_custom_target(zandorel_site ALL DEPENDS ${site}/sw.js ${ZANDOREL_WEB_ZIP})

@@ -12,12 +12,15 @@ configure_file("${PROJECT_SOURCE_DIR}/LICENSE" "${CMAKE_BINARY_DIR}/LICENSE.txt"
 
 # Packed afresh by every build, in well under a second, rather than following the time stamp of
 # each file that goes in (cmake/WindowsZip.cmake).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_target(windows_zip ALL
     COMMAND "${CMAKE_COMMAND}"
         -D "NAME=${ZANDOREL_PACKAGE_NAME}"
         -D "BUILD=${CMAKE_BINARY_DIR}"
         -D "SOURCE=${PROJECT_SOURCE_DIR}"
         -D "EXECUTABLE=$<TARGET_FILE:zandorel>"
+        -D "PYTHON=${Python3_EXECUTABLE}"
+        -D "EPOCH=${ZANDOREL_SOURCE_DATE_EPOCH}"
         -P "${PROJECT_SOURCE_DIR}/cmake/WindowsZip.cmake"
     BYPRODUCTS "${ZANDOREL_PACKAGE_ZIP}"
     COMMENT "Packing ${ZANDOREL_PACKAGE_NAME}.zip"

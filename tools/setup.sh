@@ -11,9 +11,11 @@
 #             where there is none
 #   web       the browser build: Emscripten, and Chromium with Node.js to play it in
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
-#   test      every test: play, package, windows and web, and what the tests run on top (a
-#             virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer, Wine,
-#             clang's libFuzzer and clang-format...)
+#   reproducible  comparing two builds (tools/reproducible.sh): diffoscope, which says where two
+#             files differ
+#   test      every test: play, package, windows, web and reproducible, and what the tests run
+#             on top (a virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer,
+#             Wine, clang's libFuzzer and clang-format...)
 #
 # Only the windows need writes into apt's configuration.
 set -euo pipefail
@@ -28,6 +30,7 @@ need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
 # nodejs and npm bring in the browser driver for the web tests.
 need_web=(emscripten chromium nodejs npm)
 need_bench=(libbenchmark-dev valgrind)
+need_reproducible=(git diffoscope-minimal)
 need_test=(
     python3 libgtest-dev libgmock-dev
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a
@@ -47,8 +50,8 @@ need_test=(
     clang-format-14
 )
 # What each need takes in beside its own packages.
-declare -A takes=([package]=play [windows]=play [web]=play [bench]=play
-    [test]="play package windows web")
+declare -A takes=([package]=play [windows]=play [web]=play [bench]=play [reproducible]=play
+    [test]="play package windows web reproducible")
 
 if [ $# -eq 0 ]; then
     sed -n '3,/^set -e/{/^set -e/d;s/^# \{0,1\}//;p}' "$0" >&2
@@ -57,9 +60,9 @@ fi
 needs=()
 for need in "$@"; do
     case $need in
-    play | package | windows | web | bench | test) ;;
+    play | package | windows | web | bench | reproducible | test) ;;
     *)
-        echo "$tool: no need called '$need' (play, package, windows, web, bench, test)" >&2
+        echo "$tool: no need called '$need' (play, package, windows, web, bench, reproducible, test)" >&2
         exit 2
         ;;
     esac

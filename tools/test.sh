@@ -2,7 +2,8 @@
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in
-# headless Chromium (label web). Unit tests run headless; the
+# headless Chromium (label web), then two clean builds of the Linux binary and the web site
+# compared byte for byte. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change. Each tree and its
@@ -66,9 +67,18 @@ run_web() {
     ctest --preset web
 }
 
+# Two clean clones of the same commit, built one after the other in folders of other names, give
+# the same bytes. Only the Linux binary and the web site, the cheapest of what ships; by hand,
+# tools/reproducible.sh with no part named compares the packages too.
+run_reproducible() {
+    echo "== reproducible: the Linux binary and the web site, built twice and compared"
+    bash tools/reproducible.sh linux web
+}
+
 run_suite plain
 run_on_compat_layer
 run_suite sanitize
 run_windows
 run_web
+run_reproducible
 echo "== all tests passed"

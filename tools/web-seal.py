@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Seals a built web site folder, after every other file is in it: writes the data package's
+"""Seals a built web site folder, after every other file is in it: gives the data package the
+identity its contents make, in place of the packer's random one; writes the data package's
 SHA-256 into zandorel-data.js, for the page to check the package against, and writes the
 service worker (web/sw.js) with the list of every file of the folder and its SHA-256, its cache
 named after that list.
@@ -9,7 +10,9 @@ Usage: web-seal.py SITE_FOLDER SW_TEMPLATE"""
 import hashlib
 import json
 import os
+import re
 import sys
+import uuid
 
 MARK = "// zandorel: the package's SHA-256\n"
 
@@ -19,10 +22,22 @@ def sha256(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
+def pin_package_uuid(text, package_sha256):
+    """The packer names every package it writes with a fresh random UUID, which would make each
+    build's site differ: the package's own hash names it instead, as unique and the same for the
+    same contents."""
+    pinned = str(uuid.UUID(package_sha256[:32]))
+    text, count = re.subn(r'"package_uuid": "[0-9a-f-]+"', f'"package_uuid": "{pinned}"', text)
+    if count != 1:
+        sys.exit(f"web-seal: {count} package UUIDs in zandorel-data.js, not one")
+    return text
+
+
 def main(site, template):
     data_js = os.path.join(site, "zandorel-data.js")
     with open(data_js, encoding="utf-8") as f:
         text = f.read().split(MARK)[0]
+    text = pin_package_uuid(text, sha256(os.path.join(site, "zandorel.data")))
     with open(data_js, "w", encoding="utf-8") as f:
         f.write(text + MARK + "Module['dataPackageSha256'] = '%s';\n"
                 % sha256(os.path.join(site, "zandorel.data")))

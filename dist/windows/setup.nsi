@@ -19,6 +19,10 @@
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
+; Each file keeps the time it has in the folder the build stages it in, which the build sets to
+; the last commit's: the same commit makes the same setup program, byte for byte, and the
+; installed files say when the game was made rather than when it was built.
+SetDateSave on
 RequestExecutionLevel user
 ; A file that cannot be written offers Retry and Cancel, never Ignore; a silent run cancels at once.
 AllowSkipFiles off

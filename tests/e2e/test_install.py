@@ -10,6 +10,7 @@ import shutil
 import stat
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -280,16 +281,36 @@ class InstallTest(InstalledGameTest):
         for part in ("graphics", "data"):
             shutil.copytree(os.path.join(BUILD_DIR, part), os.path.join(build, part))
         place(build, dict(STRAYS, **STALE, **{"README.txt": "", "LICENSE.txt": ""}))
-        checked([CMAKE, "-D", "NAME=zip", "-D", f"BUILD={build}", "-D", f"SOURCE={SOURCE}",
-                 "-D", f"EXECUTABLE={os.path.join(BUILD_DIR, 'zandorel')}",
-                 "-P", os.path.join(SOURCE, "cmake", "WindowsZip.cmake")])
+        epoch = 1700000000
+
+        def pack():
+            checked([CMAKE, "-D", "NAME=zip", "-D", f"BUILD={build}", "-D", f"SOURCE={SOURCE}",
+                     "-D", f"EXECUTABLE={os.path.join(BUILD_DIR, 'zandorel')}",
+                     "-D", f"PYTHON={sys.executable}", "-D", f"EPOCH={epoch}",
+                     "-P", os.path.join(SOURCE, "cmake", "WindowsZip.cmake")])
+            with open(os.path.join(build, "zip.zip"), "rb") as file:
+                return file.read()
+
+        first = pack()
         with zipfile.ZipFile(os.path.join(build, "zip.zip")) as package:
-            packed = {n[len("zip/"):] for n in package.namelist() if not n.endswith("/")}
+            names = package.namelist()
+            packed = {n[len("zip/"):] for n in names if not n.endswith("/")}
             table = package.read("zip/data/highscores.txt").decode()
+            times = {info.date_time for info in package.infolist()}
         self.assertEqual(packed - shipped(self.share),
                          {"zandorel", "README.txt", "LICENSE.txt"})
         self.assertEqual(shipped(self.share) - packed, set())
         self.assertEqual(table, "0\n" * 5)
+        # The same files make the same bytes: entries in sorted order, each with the given
+        # time, whatever the files' own times or the order the folder lists them in; and the
+        # staged files, which the setup program is made from, get that time too.
+        self.assertEqual(names, sorted(names))
+        self.assertEqual(times, {time.gmtime(epoch)[:6]})
+        staged = os.path.join(build, "package", "zip", "data", "level1.txt")
+        self.assertEqual(os.stat(staged).st_mtime, epoch)
+        for name in ("README.txt", "data/level1.txt", "graphics/title.bmp"):
+            os.utime(os.path.join(build, name))
+        self.assertEqual(pack(), first, "packing again later made another zip")
 
     def test_launcher_refuses_what_it_cannot_do_and_leaves_nothing_behind(self):
         before = tree(self.prefix)
@@ -500,6 +521,7 @@ class PackageTest(InstalledGameTest):
         if len(packages) != 1:
             raise AssertionError(f"cpack made {packages}, not one package")
         cls.package = packages[0]
+        cls.packed_at = time.time()
 
     @classmethod
     def tearDownClass(cls):
@@ -508,6 +530,16 @@ class PackageTest(InstalledGameTest):
     def test_lintian_finds_no_error_and_no_warning(self):
         result = run(["lintian", "--fail-on", "error,warning", self.package])
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+    def test_packed_again_later_the_package_is_the_same_bytes(self):
+        # Every time in the package is the build's (the last commit's), not when cpack ran.
+        while time.time() < self.packed_at + 1.5:
+            time.sleep(0.25)
+        again = self.make_folder()
+        checked([CPACK, "-G", "DEB", "-B", again], cwd=BUILD_DIR)
+        with open(self.package, "rb") as first, \
+                open(os.path.join(again, os.path.basename(self.package)), "rb") as second:
+            self.assertTrue(first.read() == second.read(), "cpack made another package")
 
     def test_control_fields_and_layout(self):
         fields = checked(["dpkg-deb", "-f", self.package]).stdout

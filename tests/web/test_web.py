@@ -56,9 +56,10 @@ class Site:
         for sub in ("graphics", "data"):
             for name in sorted(os.listdir(data.path(sub))):
                 files += ["--preload", f"{data.path(sub)}/{name}@/{sub}/{name}"]
-        subprocess.run([sys.executable, PACKER, os.path.join(folder, "zandorel.data"), "--no-node",
-                        "--js-output=" + os.path.join(folder, "zandorel-data.js")] + files,
-                       check=True, capture_output=True, timeout=120)
+        # Packed as the build packs the site's: in its folder, by bare names.
+        subprocess.run([sys.executable, PACKER, "zandorel.data", "--no-node",
+                        "--js-output=zandorel-data.js"] + files,
+                       cwd=folder, check=True, capture_output=True, timeout=120)
         subprocess.run([sys.executable, SEAL, folder, os.path.join(HERE, "..", "..", "web", "sw.js")],
                        check=True, timeout=60)
 
@@ -221,6 +222,20 @@ class WebTest(GameTest):
                                       lambda s: s["ended"] and not s["game"])
         self.assertEqual(browser.log()[-1], TERMINATION)
         return state
+
+    def test_the_same_data_set_makes_the_same_site_in_another_folder_and_later(self):
+        # Neither the folder it is packed in nor the packer's random package UUID may reach
+        # the site: the service worker's cache name follows every file's hash.
+        data = self.make_data()
+        data.level(1, [[0, 1], [2, 0]], [[1, 1], [2, 2]], kinds=3, seconds=60)
+        first = self.serve(data)
+        time.sleep(1.1)
+        second = self.serve(data)
+        self.assertNotEqual(first.folder, second.folder)
+        for name in sorted(os.listdir(first.folder)):
+            with open(os.path.join(first.folder, name), "rb") as one, \
+                    open(os.path.join(second.folder, name), "rb") as other:
+                self.assertTrue(one.read() == other.read(), f"{name} differs")
 
     def test_tutorial_a_level_solved_and_the_win_at_three_times_the_size(self):
         data = self.make_data()
