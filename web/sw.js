@@ -14,14 +14,25 @@ function hex(digest) {
   }).join('');
 }
 
+// The page has just fetched most of these files: the browser's own copy is taken first, stale
+// or not, so a first visit downloads each file once. A copy that is not the listed file (from an
+// older build) is asked for again from the server.
 function keep(cache, name) {
-  return fetch(name, { cache: 'no-cache' }).then(function(response) {
+  return fetchListed(name, 'force-cache').catch(function() {
+    return fetchListed(name, 'no-cache');
+  }).then(function(response) {
+    return cache.put(name, response);
+  });
+}
+
+function fetchListed(name, mode) {
+  return fetch(name, { cache: mode }).then(function(response) {
     if (!response.ok) throw new Error(name + ': ' + response.status);
     return response.clone().arrayBuffer().then(function(bytes) {
       return crypto.subtle.digest('SHA-256', bytes);
     }).then(function(digest) {
       if (hex(digest) !== FILES[name]) throw new Error(name + ' is not the file this build lists');
-      return cache.put(name, response);
+      return response;
     });
   });
 }
