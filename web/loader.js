@@ -181,12 +181,12 @@
     onFlip: function(frames) {
       if (frames === 1) {
         started = true;
-        progress.value = progress.max;
         statusBox.hidden = true;
         game.hidden = false;
         document.documentElement.classList.add('playing');
         fit();
         window.zandorelFirstFrame = performance.now();
+        progress.value = progress.max;
         keepSite();
       }
     },

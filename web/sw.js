@@ -14,19 +14,25 @@ function hex(digest) {
   }).join('');
 }
 
-// The page has just fetched most of these files: the browser's own copy is taken first, stale
-// or not, so a first visit downloads each file once. A copy that is not the listed file (from an
-// older build) is asked for again from the server.
+// The page has just fetched most of these files: the browser's own copy is taken where it has
+// one, stale or not, so that a first visit downloads each file once (index.html by the address
+// the page was opened at too). A file it does not have, or whose copy is not the listed file
+// (an older build's), is asked for from the server.
 function keep(cache, name) {
-  return fetchListed(name, 'force-cache').catch(function() {
-    return fetchListed(name, 'no-cache');
+  var kept = name === 'index.html' ? [name, './'] : [name];
+  return kept.reduce(function(tried, address) {
+    return tried.catch(function() {
+      return fetchListed(name, address, { cache: 'only-if-cached', mode: 'same-origin' });
+    });
+  }, Promise.reject()).catch(function() {
+    return fetchListed(name, name, { cache: 'no-cache' });
   }).then(function(response) {
     return cache.put(name, response);
   });
 }
 
-function fetchListed(name, mode) {
-  return fetch(name, { cache: mode }).then(function(response) {
+function fetchListed(name, address, options) {
+  return fetch(address, options).then(function(response) {
     if (!response.ok) throw new Error(name + ': ' + response.status);
     return response.clone().arrayBuffer().then(function(bytes) {
       return crypto.subtle.digest('SHA-256', bytes);
