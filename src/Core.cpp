@@ -14,10 +14,9 @@
 
 #include "SDL.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <type_traits>
 
 namespace {
@@ -52,12 +51,19 @@ void post(int type, std::initializer_list<long> payload) {
 } // namespace
 
 void Core::log(const std::string& message) {
-    std::ofstream file(logFile, std::ios::app);
-    file << message << std::endl;
+    std::FILE* file = std::fopen(logFile, "a");
+    if (file == nullptr) {
+        return;
+    }
+    std::fwrite(message.data(), 1, message.size(), file);
+    std::fputc('\n', file);
+    std::fclose(file);
 }
 
 Core::Core() {
-    { std::ofstream truncate(logFile, std::ios::trunc); }
+    if (std::FILE* truncated = std::fopen(logFile, "w")) {
+        std::fclose(truncated);
+    }
     chooseVideoDefaults();
     SDL_Init(SDL_INIT_VIDEO);
     log("Core::Core() - SDL Initialized");
@@ -88,8 +94,8 @@ void Core::warnIfNoPictures() const {
     const auto here = std::filesystem::current_path(error);
     // Ends in the system's own separator: a backslash on Windows.
     const std::string looked = (here / "graphics" / "").string();
-    std::cerr << "zandorel: no pictures: the folder " << looked << " does not exist.\n"
-              << startFolderAdvice();
+    std::fprintf(stderr, "zandorel: no pictures: the folder %s does not exist.\n%s", looked.c_str(),
+                 startFolderAdvice().c_str());
     log("Core::Core() - No Picture Folder: " + looked);
 }
 

@@ -1,7 +1,9 @@
 #include "DataItem.h"
 
 #include <charconv>
-#include <sstream>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -45,22 +47,53 @@ long textToLong(const std::string& text) {
     return std::from_chars(first, last, number).ec == std::errc() ? number : 0;
 }
 
-template <typename Number> std::string toText(Number number) {
-    std::stringstream stream;
-    stream << number;
-    std::string text;
-    stream >> text;
-    return text;
+// What a stream with default settings writes: six significant digits, %g's form.
+std::string doubleToText(double number) {
+    char digits[32];
+    const int length = std::snprintf(digits, sizeof digits, "%g", number);
+    return std::string(digits, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
-template <typename Number> Number fromText(const std::string& text) {
-    std::stringstream stream;
-    stream << text;
-    Number number = 0;
-    if (!(stream >> number)) {
+// What a stream extracts: the longest run of a sign, digits, a point and an exponent that
+// reads as a number; "inf", "nan" and hexadecimal are not numbers to it, nor is an exponent
+// without digits, and a number too large for a double fails. Failing reads as 0.
+double textToDouble(const std::string& text) {
+    const char* at = text.c_str();
+    while (isSpace(*at)) {
+        ++at;
+    }
+    const char* const first = at;
+    if (*at == '+' || *at == '-') {
+        ++at;
+    }
+    const char* const mantissa = at;
+    while (*at >= '0' && *at <= '9') {
+        ++at;
+    }
+    bool digits = at != mantissa;
+    if (*at == '.') {
+        for (++at; *at >= '0' && *at <= '9'; ++at) {
+            digits = true;
+        }
+    }
+    if (!digits) {
         return 0;
     }
-    return number;
+    if (*at == 'e' || *at == 'E') {
+        ++at;
+        if (*at == '+' || *at == '-') {
+            ++at;
+        }
+        if (!(*at >= '0' && *at <= '9')) {
+            return 0;
+        }
+        while (*at >= '0' && *at <= '9') {
+            ++at;
+        }
+    }
+    const std::string number(first, at);
+    const double value = std::strtod(number.c_str(), nullptr);
+    return std::isinf(value) ? 0 : value;
 }
 
 } // namespace
@@ -69,7 +102,7 @@ DataItem::DataItem(std::string value) : value(std::move(value)) {}
 
 DataItem::DataItem(long value) : value(longToText(value)) {}
 
-DataItem::DataItem(double value) : value(toText(value)) {}
+DataItem::DataItem(double value) : value(doubleToText(value)) {}
 
 std::string DataItem::operator=(std::string newValue) {
     value = std::move(newValue);
@@ -82,7 +115,7 @@ long DataItem::operator=(long newValue) {
 }
 
 double DataItem::operator=(double newValue) {
-    value = toText(newValue);
+    value = doubleToText(newValue);
     return newValue;
 }
 
@@ -95,5 +128,5 @@ long DataItem::getLongVal() const {
 }
 
 double DataItem::getDoubleVal() const {
-    return fromText<double>(value);
+    return textToDouble(value);
 }

@@ -3,8 +3,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include <sys/stat.h>
@@ -80,10 +80,12 @@ Replace replaceAtomically(const std::string& target, const std::string& text,
 }
 
 bool writeInPlace(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::trunc | std::ios::binary);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && written;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Core.h"
 #include "Event.h"
 #include "EventManager.h"
+#include "FileReader.h"
 #include "GameStateIntro.h"
 #include "GameStatePlay.h"
 #include "GraphicsSystem.h"
@@ -12,7 +13,6 @@
 #include "SplashScreen.h"
 #include "TextBox.h"
 
-#include <fstream>
 #include <string>
 
 using namespace messageScreen;
@@ -22,29 +22,34 @@ namespace {
 constexpr int downId = 3;
 constexpr int upId = 4;
 
+// A tutorial line fills a text box of a few lines; a longer one is cut here rather than read
+// without end.
+constexpr std::size_t tutorialLimit = 4096;
+
 std::string levelBase(int level) {
     return "./data/level" + std::to_string(level);
 }
 
 bool levelExists(int level) {
-    return std::ifstream(levelBase(level) + ".txt").is_open();
+    return FileReader(levelBase(level) + ".txt", 0, FileReader::Kind::binary).isOpen();
 }
 
 // Only the first line counts; a carriage return before the line end is part of the line end.
-// Binary: in Windows' text mode a Ctrl-Z would end the line.
 std::string screenText(int level, int score) {
     if (!levelExists(level)) {
         return GameState::updateHighScores(score) ? "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!"
                                                   : "WOW! YOU WIN!";
     }
-    std::ifstream tutorial(levelBase(level) + ".tut", std::ios::binary);
-    if (!tutorial.is_open()) {
+    const std::string path = levelBase(level) + ".tut";
+    FileReader tutorial(path, tutorialLimit);
+    if (!tutorial.isOpen()) {
         return "WOW! YOU MADE IT TO LEVEL " + std::to_string(level) + "!";
     }
-    std::string line;
-    std::getline(tutorial, line);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    bool cut = false;
+    const std::string line = tutorial.readLine(cut);
+    if (cut) {
+        Core::log("GameStateLevelTransition::GameStateLevelTransition(...) - Tutorial Cut: " +
+                  path + " holds a line longer than " + std::to_string(tutorialLimit) + " bytes");
     }
     return line;
 }

@@ -3,6 +3,7 @@
 #include "Core.h"
 #include "Event.h"
 #include "EventManager.h"
+#include "FileReader.h"
 #include "GameStateGameOver.h"
 #include "GameStateLevelTransition.h"
 #include "GraphicsSystem.h"
@@ -16,7 +17,6 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -51,10 +51,13 @@ int addCapped(int a, int b) {
     return static_cast<int>(sum);
 }
 
+// One number, perhaps after a few blank lines; a file that holds none within this is untimed.
+constexpr std::size_t timeFileLimit = 4096;
+
 int readTimeLimit(const std::string& path) {
-    std::ifstream file(path);
+    FileReader file(path, timeFileLimit);
     int seconds = 0;
-    if (!(file >> seconds)) {
+    if (file.readInt(seconds) != FileReader::Number::read) {
         Core::log("GameStatePlay::GameStatePlay(...) - No Time Limit in " + path +
                   ": the level is untimed");
         return 0;

@@ -2,12 +2,13 @@
 
 #include "BmpCheck.h"
 #include "Core.h"
+#include "FileReader.h"
 #include "VideoDriver.h"
 
 #include "SDL.h"
 
-#include <fstream>
-#include <iostream>
+#include <algorithm>
+#include <cstdio>
 
 GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     : resX(resX), resY(resY) {
@@ -20,8 +21,8 @@ GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     if (screen == nullptr) {
         const std::string reason = SDL_GetError();
         Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Not Created: " + reason);
-        std::cerr << "zandorel: cannot open a " << resX << "x" << resY << " window: " << reason
-                  << '\n';
+        std::fprintf(stderr, "zandorel: cannot open a %dx%d window: %s\n", resX, resY,
+                     reason.c_str());
         return;
     }
     Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Created");
@@ -58,35 +59,34 @@ Image* GraphicsSystem::getImage(const std::string& name) {
 
 namespace {
 
-// Why the file at path may not go to the media library's loader, or empty when it may. A file
-// that cannot be opened here is left to the loader, which says why in its own words.
-std::string damage(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file.is_open()) {
-        return "";
-    }
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        return "";
-    }
-    unsigned char head[bmpHeadBytes];
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(head), sizeof head);
-    return bmpProblem(head, static_cast<std::size_t>(file.gcount()),
-                      static_cast<std::uint64_t>(size));
-}
+// A picture of 8192 x 1024 at 32 bits, far more than any of the game's own; a larger file is
+// not read into memory at all.
+constexpr std::size_t pictureLimit = 32 * 1024 * 1024;
 
 } // namespace
 
 // On failure the image stays empty but cached: one log line per load attempt, not per frame.
+// The bytes are read once: the media library decodes the very bytes the check passed, so a
+// file changed in between cannot slip past it.
 void GraphicsSystem::loadInto(Image* image, const std::string& path) {
     image->refCount = 1;
-    const std::string problem = damage(path);
+    FileReader file(path, pictureLimit, FileReader::Kind::binary);
+    bool cut = false;
+    const std::string bytes = file.readRest(cut);
+    std::string problem;
+    if (!file.isOpen()) {
+        problem = "cannot be opened";
+    } else if (cut) {
+        problem = "larger than " + std::to_string(pictureLimit) + " bytes";
+    } else {
+        problem = bmpProblem(reinterpret_cast<const unsigned char*>(bytes.data()),
+                             std::min(bytes.size(), bmpHeadBytes), bytes.size());
+    }
     if (!problem.empty()) {
         Core::log("Load Failed: " + path + " - " + problem);
         return;
     }
-    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
+    SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     SDL_Surface* decoded = stream != nullptr ? SDL_LoadBMP_RW(stream, 1) : nullptr;
     if (decoded == nullptr) {
         Core::log("Load Failed: " + path + " - " + SDL_GetError());

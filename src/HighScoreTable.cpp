@@ -1,11 +1,13 @@
 #include "HighScoreTable.h"
 
+#include "FileReader.h"
 #include "FileReplace.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <locale>
-#include <sstream>
 
 namespace {
 
@@ -14,13 +16,16 @@ namespace {
 // on the rest.
 std::vector<int> scoresIn(const std::string& text) {
     std::vector<int> scores(HighScoreTable::size, 0);
-    std::istringstream in(text);
+    const char* at = text.c_str();
     for (int& entry : scores) {
-        int value = 0;
-        if (!(in >> value)) {
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(at, &end, 10);
+        if (end == at || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
             break;
         }
-        entry = value;
+        entry = static_cast<int>(value);
+        at = end;
     }
     return scores;
 }
@@ -37,6 +42,26 @@ bool enter(std::vector<int>& scores, int score) {
     return false;
 }
 
+// The white space a stream skips, in the "C" locale the game runs in.
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Anything but a regular file in the table's place (a folder, a FIFO, a device) is no table:
+// it is not written, and a FIFO would hold the game until some reader came.
+bool canAppend(const std::string& path) {
+    std::error_code unknown;
+    if (!std::filesystem::is_regular_file(path, unknown)) {
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
 std::string asText(const std::vector<int>& scores) {
     std::string text;
     for (int i = 0; i < HighScoreTable::size; ++i) {
@@ -47,32 +72,27 @@ std::string asText(const std::vector<int>& scores) {
 
 } // namespace
 
-// Binary, as the table is written: in Windows' text mode a Ctrl-Z would end the file, and a
-// carriage return before a line end is white space to the reads anyway.
+// A carriage return before a line end is white space to the reads.
 bool HighScoreTable::readText(std::string& text) const {
     text.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
+    FileReader in(path, readLimit);
+    if (!in.isOpen()) {
         return false;
     }
-    // Some editors save a UTF-8 byte-order mark ahead of the first score.
-    char head[3] = {};
-    if (!in.read(head, sizeof head) || std::string(head, sizeof head) != "\xEF\xBB\xBF") {
-        in.clear();
-        in.seekg(0);
-    }
-    const auto& kinds = std::use_facet<std::ctype<char>>(in.getloc());
-    const auto end = std::char_traits<char>::eof();
+    bool cut = false;
+    const std::string bytes = in.readRest(cut);
+    std::size_t at = 0;
     for (int i = 0; i < size; ++i) {
-        in >> std::ws;
+        while (at < bytes.size() && isSpace(bytes[at])) {
+            ++at;
+        }
         std::string token;
-        for (auto c = in.peek(); c != end && !kinds.is(std::ctype_base::space, char(c));
-             c = in.peek()) {
+        for (; at < bytes.size() && !isSpace(bytes[at]); ++at) {
             if (token.size() == maxTokenLength) {
                 text += token;
                 return true;
             }
-            token += static_cast<char>(in.get());
+            token += bytes[at];
         }
         if (token.empty()) {
             break;
@@ -86,12 +106,15 @@ std::vector<std::string> HighScoreTable::readTokens() const {
     std::string text;
     readText(text);
     std::vector<std::string> entries(size);
-    std::istringstream in(text);
+    std::size_t at = 0;
     for (std::string& entry : entries) {
-        if (!(in >> entry)) {
-            entry.clear();
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            entry = text.substr(at);
             break;
         }
+        entry = text.substr(at, end - at);
+        at = end + 1;
     }
     return entries;
 }
@@ -120,7 +143,7 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
     const bool exists = std::filesystem::exists(path, unknown);
     if (!readable && std::filesystem::is_regular_file(path, unknown)) {
         result.outcome = Outcome::unreadable;
-    } else if ((exists && !std::ofstream(path, std::ios::app).is_open()) ||
+    } else if ((exists && !canAppend(path)) ||
                !replaceFile(path, [&] { return rewritten(score, result.entered); })) {
         result.outcome = Outcome::unwritable;
     }

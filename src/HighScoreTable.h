@@ -13,6 +13,8 @@ public:
     // Longer than any number a table holds (eleven characters at most), with room to spare: a
     // damaged file of one huge token must not be read whole.
     static constexpr std::size_t maxTokenLength = 64;
+    // Five entries take a few dozen bytes; a table is read no further than this.
+    static constexpr std::size_t readLimit = 4096;
 
     explicit HighScoreTable(std::string path) : path(std::move(path)) {}
 

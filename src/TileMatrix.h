@@ -15,9 +15,9 @@
 
 class TileMatrix final : public Displayable, public IEventListener {
 public:
-    // A level file that cannot be read in full, or that no player could win (a grid larger
-    // than the window shows, no tile kinds, a goal tile no click reaches, a tile without a
-    // picture), is logged and leaves an empty 0 x 0 grid, which counts as solved: a broken
+    // A level file that cannot be read in full, or that no player could win (no tile kinds, a
+    // goal tile no click reaches or without a picture, a cell off the screen that differs from
+    // its goal), is logged and leaves an empty 0 x 0 grid, which counts as solved: a broken
     // level is passed at once rather than crashing the game or holding the player forever.
     TileMatrix(GraphicsSystem* graphics, const std::string& levelFile);
     ~TileMatrix();
@@ -44,6 +44,8 @@ private:
     int numTiles = 0;
     int tileWidth = 0;
     int tileHeight = 0;
+    int shownRows = 0; // rows and columns the screen shows a part of, with this tile size
+    int shownCols = 0;
     std::vector<int> tiles;    // row-major, numRows x numCols
     std::vector<int> solution; // same layout
     int x = 10;

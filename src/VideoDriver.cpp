@@ -7,9 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
-#include <iostream>
-#include <sstream>
 #include <utility>
 
 namespace video_driver_detail {
@@ -43,12 +42,14 @@ std::string environment(const char* name) {
 }
 
 bool namedByUser(const std::string& driver) {
-    std::istringstream names(lowered(environment("SDL_VIDEODRIVER")));
-    std::string name;
-    while (std::getline(names, name, ',')) {
-        if (name == lowered(driver)) {
+    const std::string names = lowered(environment("SDL_VIDEODRIVER"));
+    const std::string wanted = lowered(driver);
+    for (std::string::size_type start = 0; start < names.size();) {
+        const std::string::size_type comma = std::min(names.find(',', start), names.size());
+        if (names.compare(start, comma - start, wanted) == 0) {
             return true;
         }
+        start = comma + 1;
     }
     return false;
 }
@@ -75,8 +76,8 @@ void refuse(const std::string& reason, const std::string& advice, const std::str
     Core::log("GraphicsSystem::GraphicsSystem(...) - No Display: " + reason + "; " +
               whyNoWindow(driver));
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    std::cerr << "zandorel: there is no display to open a window on (" << reason << "): " << advice
-              << ".\n";
+    std::fprintf(stderr, "zandorel: there is no display to open a window on (%s): %s.\n",
+                 reason.c_str(), advice.c_str());
 }
 
 void logRetry(const std::string& driver) {

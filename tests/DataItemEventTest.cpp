@@ -38,6 +38,23 @@ TEST(DataItemTest, TextIsParsedLikeAStreamExtraction) {
     }
 }
 
+TEST(DataItemTest, DecimalsAreWrittenAndParsedLikeAStream) {
+    EXPECT_EQ(DataItem(1.0 / 3).getStringVal(), "0.333333");
+    EXPECT_EQ(DataItem(1e20).getStringVal(), "1e+20");
+    EXPECT_EQ(DataItem(-2.5).getStringVal(), "-2.5");
+    struct Case {
+        const char* text;
+        double expected;
+    };
+    // A stream takes no "inf", "nan" or hexadecimal, nor an exponent without digits, and fails
+    // on a number too large for a double.
+    for (const Case& c : {Case{" -1e3x", -1000}, Case{"+.5e1", 5}, Case{"5.", 5}, Case{".", 0},
+                          Case{"1e", 0}, Case{"1e+", 0}, Case{"inf", 0}, Case{"nan", 0},
+                          Case{"0x10", 0}, Case{"1e999", 0}, Case{"1.5.5", 1.5}}) {
+        EXPECT_DOUBLE_EQ(DataItem(std::string(c.text)).getDoubleVal(), c.expected) << c.text;
+    }
+}
+
 TEST(DataItemTest, AssignmentReplacesTheTextAndReturnsTheValue) {
     DataItem item;
     EXPECT_EQ(item.getStringVal(), "");

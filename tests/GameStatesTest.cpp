@@ -16,6 +16,8 @@
 #include <functional>
 #include <set>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int glyph = 8;
@@ -33,8 +35,7 @@ protected:
         SandboxTest::SetUp();
         writeCodedFont("fontwhite.bmp", glyph, glyph);
         writeCodedFont("fontblack.bmp", glyph, glyph);
-        writeBands("tiles.bmp", 100, 20,
-                   tileColours);
+        writeBands("tiles.bmp", 100, 20, tileColours);
         writeBands("title.bmp", 256, 240, {titleColour});
         for (int i = 0; i < 4; ++i) {
             writeBands(popupNames[i], 16, 16, {popupColours[i]});
@@ -291,11 +292,15 @@ TEST_F(GameStatesTest, SolveAndTimeOutOnTheSameTickHandOverOnce) {
     EXPECT_EQ(readFile("data/highscores.txt"), "5\n0\n0\n0\n0\n");
 }
 
+// A FIFO in the file's place counts as no file, and the game does not wait for a writer.
 TEST_F(GameStatesTest, UntimedLevelWhenTheTimeFileIsMissingOrNotANumber) {
-    for (const char* content : {"", "soon"}) {
+    for (const std::string content : {"", "soon", "fifo"}) {
         writeLevel(1, content);
-        if (std::string(content).empty()) {
+        if (content.empty() || content == "fifo") {
             std::filesystem::remove("data/level1.tim");
+        }
+        if (content == "fifo") {
+            ASSERT_EQ(mkfifo("data/level1.tim", 0600), 0);
         }
         install(new GameStatePlay(core, 1, 0));
         endPreview();
@@ -383,7 +388,8 @@ TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
             }
         }
         EXPECT_LE(changed, kind == 2 ? 2 : kind == 3 ? 5 : 0) << "seed " << seed;
-        EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5), asShown({0, 0, 0})); // nothing beyond the grid
+        EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5),
+                  asShown({0, 0, 0})); // nothing beyond the grid
         tick(2000);
         EXPECT_EQ(popupShown(), -1);
         // A play screen's timers go by id, so it never directly follows another play screen.
@@ -424,8 +430,11 @@ TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
         const char* timeFile; // nullptr: no time file at all
         bool timed;
     };
-    for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{nullptr, false},
-                          Case{"none", false}}) {
+    for (const Case& c : {Case{"1", true},
+                          Case{"\xEF\xBB\xBF"
+                               "1",
+                               true},
+                          Case{"0", false}, Case{nullptr, false}, Case{"none", false}}) {
         SCOPED_TRACE(c.timeFile == nullptr ? "no time file" : c.timeFile);
         writeLevel(2, c.timeFile == nullptr ? "" : c.timeFile);
         if (c.timeFile == nullptr) {
@@ -451,18 +460,55 @@ TEST_F(GameStatesTest, ClockInTheLastSecondExtendsOnlyATimedLevel) {
     }
 }
 
+// A tutorial that is not a regular file, or whose first line never ends, is neither waited
+// for nor read whole: the game goes on at once, with a line in the log.
 TEST_F(GameStatesTest, TransitionShowsTheTutorialsFirstLineOrTheGreeting) {
+    namespace fs = std::filesystem;
+    const std::vector<std::string> greeting{"WOW! YOU MADE", "IT TO LEVEL", "4!"};
+    const std::string words = "CLICK A TILE / TO CHANGE IT.";
+    const std::vector<std::string> shown{"CLICK A TILE", "TO CHANGE IT."};
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::vector<std::string> lines;
+        std::string logged; // a line of the log that begins so
+    };
+    const std::string transition = "GameStateLevelTransition::GameStateLevelTransition(...) - ";
+    const std::string notRegular = "FileReader::FileReader(...) - Not a Regular File: ";
+    const std::vector<Case> cases = {
+        {"first line", [&] { writeFile("data/level4.tut", words + "\r\nSECOND LINE NOT SHOWN\n"); },
+         shown, ""},
+        {"byte-order mark", [&] { writeFile("data/level4.tut", "\xEF\xBB\xBF" + words + "\n"); },
+         shown, ""},
+        {"empty", [&] { writeFile("data/level4.tut", ""); }, {}, ""},
+        {"missing", [] {}, greeting, ""},
+        {"link to an endless device", [] { fs::create_symlink("/dev/zero", "data/level4.tut"); },
+         greeting, notRegular + "./data/level4.tut"},
+        {"FIFO", [] { ASSERT_EQ(mkfifo("data/level4.tut", 0600), 0); }, greeting,
+         notRegular + "./data/level4.tut"},
+        // 200 MB without a line end, on no disk space: the words, then nothing but blanks.
+        {"endless first line",
+         [&] {
+             writeFile("data/level4.tut", words + " ");
+             fs::resize_file("data/level4.tut", 200 * 1024 * 1024);
+         },
+         shown, transition + "Tutorial Cut: ./data/level4.tut"},
+    };
     writeLevel(4, "30");
-    writeFile("data/level4.tut", "CLICK A TILE / TO CHANGE IT.\r\nSECOND LINE NOT SHOWN\n");
-    install(new GameStateLevelTransition(core, 4, 9));
-    EXPECT_EQ(boxLines(), (std::vector<std::string>{"CLICK A TILE", "TO CHANGE IT."}));
-    writeFile("data/level4.tut", "");
-    install(new GameStateLevelTransition(core, 4, 9));
-    EXPECT_EQ(boxLines(), std::vector<std::string>{});
-    std::filesystem::remove("data/level4.tut");
-    install(new GameStateLevelTransition(core, 4, 9));
-    EXPECT_EQ(boxLines(), (std::vector<std::string>{"WOW! YOU MADE", "IT TO LEVEL", "4!"}));
-    EXPECT_FALSE(std::filesystem::exists("data/highscores.txt"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove("data/level4.tut");
+        c.make();
+        writeFile("debug.txt", "");
+        install(new GameStateLevelTransition(core, 4, 9));
+        EXPECT_EQ(boxLines(), c.lines);
+        bool logged = c.logged.empty();
+        for (const std::string& line : logLines()) {
+            logged |= !c.logged.empty() && line.rfind(c.logged, 0) == 0;
+        }
+        EXPECT_TRUE(logged) << c.logged;
+    }
+    EXPECT_FALSE(fs::exists("data/highscores.txt"));
 }
 
 TEST_F(GameStatesTest, LongTutorialScrollsWithTheArrowButtons) {

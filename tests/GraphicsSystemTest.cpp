@@ -7,6 +7,9 @@
 #include <map>
 #include <set>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace {
 
 class GraphicsSystemTest : public GraphicsTest {
@@ -146,6 +149,26 @@ TEST_F(GraphicsSystemTest, MissingOrUnreadablePictureIsLoggedOnceAndDrawsNothing
         graphics->freeImage(name, true);
         EXPECT_EQ(newLogLines(), std::vector<std::string>{"Freeing Resource: " + name});
     }
+}
+
+// The media library decodes the very bytes the check read: a file changed between the two
+// cannot reach the loader unchecked.
+TEST_F(GraphicsSystemTest, APictureFileIsOpenedOncePerLoad) {
+    writeBands("a.bmp", 8, 4, {green});
+    const int fd = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(fd, "graphics", IN_OPEN), 0);
+    EXPECT_EQ(graphics->getImage("a.bmp")->width, 8);
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            opens += std::string(event->name) == "a.bmp";
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    close(fd);
+    EXPECT_EQ(opens, 1);
 }
 
 // Hand-made damaged files (tests/fuzz/make_damaged_pictures.py): the three marked crash made

@@ -187,6 +187,10 @@ TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
          "\xEF\xBB\xBF"
          "50 40\n",
          {"50", "40", "", "", ""}},
+        {"read no further than its first 4 KB",
+         true,
+         std::string(5000, ' ') + "7",
+         {"", "", "", "", ""}},
         {"a damaged file's one huge token cut short",
          true,
          std::string(1000, '\0') + " 7",

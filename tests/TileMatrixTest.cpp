@@ -87,8 +87,10 @@ struct BadLevel {
 
 } // namespace
 
+// Some editors save a byte-order mark ahead of the first number.
 TEST_F(TileMatrixTest, LoadsANonSquareGridRowByRowWhateverTheSpacing) {
-    writeFile(levelFile, "2\t3 4\n\n  0 1\n2 3 0 1   0 1 2\r\n3\n0 2 END OF LEVEL 9 9\n");
+    writeFile(levelFile, "\xEF\xBB\xBF"
+                         "2\t3 4\n\n  0 1\n2 3 0 1   0 1 2\r\n3\n0 2 END OF LEVEL 9 9\n");
     TileMatrix matrix(graphics, levelFile);
     EXPECT_EQ(matrix.getNumRows(), 2);
     EXPECT_EQ(matrix.getNumCols(), 3);
@@ -113,8 +115,8 @@ TEST_F(TileMatrixTest, TilesSitAtTheirPlacesWithThreePixelGaps) {
     EXPECT_EQ(pixel(gridX - 1, gridY), black);
 }
 
-// A level file holds only values with a picture, but clicks past the fifth kind and a bomb's
-// scramble can reach others.
+// Clicks past the fifth kind, a bomb's scramble and the level file itself can give values
+// without a picture.
 TEST_F(TileMatrixTest, ValuesWithoutAPictureDrawNothingWhateverTheKinds) {
     writeFile(levelFile, "1 4 9  4 4 4 4  0 0 0 0");
     TileMatrix matrix(graphics, levelFile);
@@ -174,19 +176,49 @@ TEST_F(TileMatrixTest, LeftClicksCycleThroughTheKindsAndWrapToZero) {
     EXPECT_EQ(posted(EVENT_TILE_CHANGED).size(), 5u);
 }
 
-// Values outside the kinds are not clamped: they count up until they reach the kinds or more.
-TEST_F(TileMatrixTest, ClickOutsideTheKindsNeverOverflowsOrDivides) {
-    // A level file's values all have pictures now; setTile places the others, as a bomb could.
-    // Levels with no kinds or fewer are refused (BadLevelFileLeavesAnEmptyGridThatPassesAtOnce).
-    writeFile(levelFile, "1 4 4  0 0 0 4  0 0 0 0");
+// Starting values outside the kinds show no picture and are not clamped: they count up until
+// they reach the kinds or more, and then start again at 0, so such a level can still be won.
+TEST_F(TileMatrixTest, StartingTilesOutsideTheKindsAreWonByClicksWithoutOverflow) {
+    writeFile(levelFile, "1 4 4  -2 7 2147483647 4  0 0 0 0");
     TileMatrix matrix(graphics, levelFile);
-    matrix.setTile(0, 0, -2);
-    matrix.setTile(0, 1, 7);
-    matrix.setTile(0, 2, 2147483647);
-    for (int col = 0; col < 4; ++col) {
+    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{-1, -1, -1, 4}}));
+    for (int col : {0, 0, 1, 2, 3}) {
         deliver(matrix, EVENT_MOUSE_CLICKED, {MOUSE_LEFT, gridX + 1 + col * stepX, gridY + 1});
     }
-    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{-1, 0, 0, 0}}));
+    EXPECT_EQ(shown(matrix, 1, 4), (Grid{{0, 0, 0, 0}}));
+    recorder.events.clear();
+    deliver(matrix, EVENT_TICK, {1});
+    EXPECT_EQ(posted(EVENT_PUZZLE_SOLVED).size(), 1u);
+}
+
+// Which cells the screen shows follows the strip's tile size: only those can be clicked, so
+// a grid may run past the screen where its cells already equal their goal.
+TEST_F(TileMatrixTest, GridLargerThanTheScreenIsPlayableWhereItShows) {
+    struct Case {
+        int tileWidth;
+        const char* level;
+        int cols;     // 0: refused
+        int clickCol; // the one cell that differs from its goal
+    };
+    // 20-pixel tiles: 11 columns show, the last in part; 40-pixel ones: 6.
+    const char* const twelveWide = "1 12 2  0 0 0 0 0 0 0 0 0 0 0 1  0 0 0 0 0 0 0 0 0 0 1 1";
+    const char* const sevenWide = "1 7 2  0 0 0 0 0 0 1  0 0 0 0 0 0 0";
+    for (const Case& c : {Case{20, twelveWide, 12, 10}, Case{20, sevenWide, 7, 6},
+                          Case{40, twelveWide, 0, 10}, Case{40, sevenWide, 0, 6}}) {
+        SCOPED_TRACE(std::to_string(c.tileWidth) + "-pixel tiles, " + c.level);
+        writeBands("tiles.bmp", 5 * c.tileWidth, tileHeight, tileColours);
+        writeFile(levelFile, c.level);
+        TileMatrix matrix(graphics, levelFile);
+        ASSERT_EQ(matrix.getNumCols(), c.cols);
+        if (c.cols == 0) {
+            continue;
+        }
+        const int x = gridX + c.clickCol * (c.tileWidth + layout::tileGap);
+        deliver(matrix, EVENT_MOUSE_CLICKED, {MOUSE_LEFT, x, gridY + 1});
+        recorder.events.clear();
+        deliver(matrix, EVENT_TICK, {1});
+        EXPECT_EQ(posted(EVENT_PUZZLE_SOLVED).size(), 1u);
+    }
 }
 
 TEST_F(TileMatrixTest, RightClickAnywhereTogglesTheSolutionWhichBlocksLeftClicks) {
@@ -251,23 +283,22 @@ TEST_F(TileMatrixTest, BadLevelFileLeavesAnEmptyGridThatPassesAtOnce) {
         {"2 3", "cut short in the dimensions"},
         {"2 x 3 4", "not a number in the dimensions"},
         {"99999999999 2 4", "not a number in the dimensions"},
-        {"0 3 4", "rows must be 1 to 9 and columns 1 to 10, not 0 x 3"},
-        {"3 0 4", "rows must be 1 to 9 and columns 1 to 10, not 3 x 0"},
-        {"-2 3 4", "rows must be 1 to 9 and columns 1 to 10, not -2 x 3"},
-        {"65 1 4", "rows must be 1 to 9 and columns 1 to 10, not 65 x 1"},
-        {"2000000000 2000000000 4",
-         "rows must be 1 to 9 and columns 1 to 10, not 2000000000 x 2000000000"},
-        // Grids that put cells outside the 256 x 240 window.
-        {"10 1 2", "rows must be 1 to 9 and columns 1 to 10, not 10 x 1"},
-        {"1 11 2", "rows must be 1 to 9 and columns 1 to 10, not 1 x 11"},
+        {"0 3 4", "rows and columns must be at least 1, not 0 x 3"},
+        {"3 0 4", "rows and columns must be at least 1, not 3 x 0"},
+        {"-2 3 4", "rows and columns must be at least 1, not -2 x 3"},
+        // A size the file cannot hold allocates no more than the file does.
+        {"2000000000 2000000000 4  0 1", "cut short in the starting grid"},
         // Levels read in full that no player can win.
         {"1 2 0  0 3  0 0", "tile kinds must be at least 1, not 0"},
         {"1 2 -3  0 -9  0 0", "tile kinds must be at least 1, not -3"},
         {"1 2 3  0 1  0 3", "tile 3 in the solution is not one of the 3 kinds"},
         {"1 2 3  0 1  -1 0", "tile -1 in the solution is not one of the 3 kinds"},
         {"1 2 7  0 1  0 6", "tile 6 in the solution has no picture"},
-        {"1 3 4  -2 7 2147483647  0 0 0", "tile -2 in the starting grid has no picture"},
-        {"1 2 9  0 5  0 0", "tile 5 in the starting grid has no picture"},
+        // With 20 x 12 tiles the screen shows 11 columns and 16 rows, the last ones in part.
+        {"1 12 2  0 0 0 0 0 0 0 0 0 0 0 0  0 0 0 0 0 0 0 0 0 0 0 1",
+         "tile (0, 11) is off the screen and differs from the solution"},
+        {"17 1 2  0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0  0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 1",
+         "tile (16, 0) is off the screen and differs from the solution"},
         {"2 2 4  0 1 2", "cut short in the starting grid"},
         {"2 2 4  0 1 two 3  0 1 2 3", "not a number in the starting grid"},
         {"2 2 4  0 1 2 3  0 1 2", "cut short in the solution"},
@@ -279,12 +310,12 @@ TEST_F(TileMatrixTest, BadLevelFileLeavesAnEmptyGridThatPassesAtOnce) {
         if (level.content != nullptr) {
             writeFile(levelFile, level.content);
         }
-        const std::size_t logged = logLines().size();
         TileMatrix matrix(graphics, levelFile);
+        // The last line: the strip is loaded first, as it tells the size of the tiles.
         const std::vector<std::string> lines = logLines();
-        ASSERT_GT(lines.size(), logged);
-        EXPECT_EQ(lines[logged], "TileMatrix::TileMatrix(...) - Bad Level File: " + levelFile +
-                                     " (" + level.problem + ")");
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), "TileMatrix::TileMatrix(...) - Bad Level File: " + levelFile +
+                                    " (" + level.problem + ")");
         EXPECT_EQ(matrix.getNumRows(), 0);
         EXPECT_EQ(matrix.getNumCols(), 0);
 

@@ -90,9 +90,11 @@ class BadLevelsTest(GameTest):
             # Read in full, but no player could win them:
             7: "1 2 0\n0 1\n0 0\n",          # no kinds
             8: "1 2 3\n0 1\n0 3\n",          # a goal tile no click reaches
-            9: "1 1 9\n7\n0\n",              # a tile without a picture
-            10: "10 1 2\n",                # rows below the window
-            11: "1 11 2\n",                # columns past its right edge
+            9: "1 1 9\n0\n7\n",              # a goal tile without a picture
+            # A cell the window does not show (20-pixel tiles: 10 rows, 11 columns) that
+            # differs from its goal.
+            10: "11 1 2\n" + "0 " * 11 + "0 " * 10 + "1\n",
+            11: "1 12 2\n" + "0 " * 12 + "0 " * 11 + "1\n",
         }
         for level, content in malformed.items():
             data.write(f"data/level{level}.txt", content)
