@@ -15,7 +15,8 @@ const path = require('path');
 const zlib = require('zlib');
 const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
 
-const { execFileSync } = require('child_process');
+const { execFile } = require('child_process');
+const { promisify } = require('util');
 const site = path.resolve(process.argv[2] || 'build-web/site');
 const bare = path.resolve(process.argv[3] || 'build-web/bare');
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -207,13 +208,14 @@ async function main() {
     await browser.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  lighthouse(url);
+  await lighthouse(url);
   servers.forEach((server) => server.close());
 }
 
 // Lighthouse (tools/lighthouse/, set up by tools/web-bench.sh) on the site from a host that
 // compresses, with its mobile and desktop presets; its scores, and every audit that lost points.
-function lighthouse(url) {
+// Run beside this process's servers, which must go on answering.
+async function lighthouse(url) {
   const cli = path.join(__dirname, '..', 'tools', 'lighthouse', 'node_modules', 'lighthouse', 'cli', 'index.js');
   if (!fs.existsSync(cli)) {
     console.log('Lighthouse: not set up (tools/web-bench.sh sets it up)');
@@ -222,13 +224,13 @@ function lighthouse(url) {
   for (const preset of ['mobile', 'desktop']) {
     const out = fs.mkdtempSync(path.join(os.tmpdir(), 'zandorel-lighthouse-'));
     try {
-      execFileSync(process.execPath, [cli, url, '--quiet', '--output=json',
+      await promisify(execFile)(process.execPath, [cli, url, '--quiet', '--output=json',
         `--output-path=${path.join(out, 'report.json')}`,
         '--only-categories=performance,accessibility,best-practices,seo',
         '--chrome-flags=--headless --no-sandbox --disable-gpu --disable-dev-shm-usage']
         .concat(preset === 'desktop' ? ['--preset=desktop'] : []),
       { env: Object.assign({}, process.env, { CHROME_PATH: process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium' }),
-        stdio: ['ignore', 'ignore', 'inherit'], timeout: 300000 });
+        timeout: 300000 });
       const report = JSON.parse(fs.readFileSync(path.join(out, 'report.json'), 'utf8'));
       const scores = Object.values(report.categories).map((c) => `${c.title} ${Math.round(c.score * 100)}`);
       console.log(`Lighthouse ${report.lighthouseVersion}, ${preset}: ${scores.join(', ')}`,
