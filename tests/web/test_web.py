@@ -337,6 +337,12 @@ class WebTest(GameTest):
         self.assert_ended(browser)
         self.assertGreaterEqual(min(browser._call("playAgain")["size"]), 48)
         self.wait_for_title(browser)
+        # The new game hears the mouse and the keys as the first did.
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        self.wait_for_play(browser, 1)
+        browser.key("Escape")
+        self.assert_ended(browser)
 
     def assert_fits(self, browser, per_game_pixel, peek_below):
         fit = browser._call("fit")
