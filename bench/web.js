@@ -1,7 +1,9 @@
-// The web build's figures (BENCHMARKS.md, "Web"): transfer size, first frame after a cold
-// load beside a bare SDL page's, frame rate and script time on the title and play screens, and
-// the frames from a click to the frame that shows it. Headless Chromium on this machine, the
-// pages served from 127.0.0.1. Prints the figures; asserts nothing.
+// The web build's figures (BENCHMARKS.md, "Web"): size, first frame after a cold load beside a
+// bare SDL page's (from a host that compresses everything, from one that compresses nothing,
+// and on a Fast-3G-like link from one that compresses), frame rate and script time on the title
+// and play screens, the frames from a click to the frame that shows it, and Lighthouse's scores.
+// Headless Chromium on this machine, the pages served from 127.0.0.1. Prints the figures;
+// asserts nothing.
 //
 // Usage: node bench/web.js SITE_FOLDER BARE_FOLDER
 //        (tools/web-bench.sh builds both and runs this)
@@ -13,16 +15,26 @@ const path = require('path');
 const zlib = require('zlib');
 const puppeteer = require(path.join(__dirname, '..', 'tests', 'web', 'node_modules', 'puppeteer-core'));
 
+const { execFile } = require('child_process');
+const { promisify } = require('util');
 const site = path.resolve(process.argv[2] || 'build-web/site');
 const bare = path.resolve(process.argv[3] || 'build-web/bare');
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
 
-function serve(root) {
+// compress: every answer gzipped (level 6, a host's usual) where the browser accepts it.
+function serve(root, compress) {
   const server = http.createServer((request, response) => {
     const file = path.join(root, path.normalize(decodeURIComponent(request.url.split('?')[0])).replace(/^\/$/, '/index.html'));
     fs.readFile(file, (error, body) => {
       if (error) { response.writeHead(404); response.end(); return; }
-      response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+      const headers = { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+        'Cache-Control': 'no-cache' };
+      if (compress && /gzip/.test(request.headers['accept-encoding'] || '')) {
+        body = zlib.gzipSync(body);
+        headers['Content-Encoding'] = 'gzip';
+      }
+      response.writeHead(200, headers);
       response.end(body);
     });
   });
@@ -83,11 +95,20 @@ function armFramesToShow(x, y) {
   });
 }
 
+// DevTools' "Fast 3G" as the issue measured it: 1.6 Mbps down, 750 kbps up, 150 ms.
+const FAST_3G = { offline: false, latency: 150, downloadThroughput: 1.6e6 / 8,
+  uploadThroughput: 750e3 / 8 };
+
 // A context of its own: empty cache, empty storage.
-async function firstFrame(browser, url) {
+async function firstFrame(browser, url, network) {
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
   await page.setViewport({ width: 1024, height: 768 });
+  if (network) {
+    const client = await page.createCDPSession();
+    await client.send('Network.enable');
+    await client.send('Network.emulateNetworkConditions', network);
+  }
   await page.goto(url);
   await page.waitForFunction(() => window.zandorelFirstFrame !== undefined, { timeout: 30000 });
   const time = await page.evaluate(() => window.zandorelFirstFrame);
@@ -97,22 +118,29 @@ async function firstFrame(browser, url) {
 
 async function main() {
   const sizes = {};
-  let gzipped = 0;
+  let gzipped = 0, raw = 0;
   for (const name of fs.readdirSync(site)) {
     const body = fs.readFileSync(path.join(site, name));
     const packed = zlib.gzipSync(body, { level: 9 }).length;
     sizes[name] = { bytes: body.length, gzip: packed };
     gzipped += packed;
+    raw += body.length;
   }
-  console.log('transfer (gzip -9, every file of the site):', (gzipped / 1024).toFixed(1), 'KB');
+  console.log('size, every file of the site:', (raw / 1024).toFixed(1), 'KB raw,',
+    (gzipped / 1024).toFixed(1), 'KB with gzip -9');
   for (const [name, size] of Object.entries(sizes)) {
     console.log(`  ${name}: ${(size.bytes / 1024).toFixed(1)} KB, gzip ${(size.gzip / 1024).toFixed(1)} KB`);
   }
 
-  const server = await serve(site);
-  const url = `http://127.0.0.1:${server.address().port}/`;
-  const bareServer = await serve(bare);
-  const bareUrl = `http://127.0.0.1:${bareServer.address().port}/`;
+  const servers = [];
+  const address = async (root, compress) => {
+    const server = await serve(root, compress);
+    servers.push(server);
+    return `http://127.0.0.1:${server.address().port}/`;
+  };
+  const url = await address(site, true);
+  const plain = { site: await address(site, false), bare: await address(bare, false) };
+  const zipped = { site: url, bare: await address(bare, true) };
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zandorel-bench-'));
   const browser = await puppeteer.launch({ executablePath: process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium',
     headless: true, userDataDir: profile,
@@ -120,20 +148,28 @@ async function main() {
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       `--user-data-dir=${profile}`] });
   try {
-    // The site and the bare page by turns, so that both meet the same load of the machine.
-    const firsts = { site: [], bare: [] };
+    // The site and the bare page by turns, and the three hosts by turns, so that all meet the
+    // same load of the machine.
+    const ways = [['host compresses everything', zipped, null],
+      ['host compresses nothing', plain, null], ['Fast 3G, host compresses', zipped, FAST_3G]];
+    const firsts = ways.map(() => ({ site: [], bare: [] }));
     const load = [os.loadavg()[0]];
     for (let i = 0; i < 10; i++) {
-      firsts.site.push(await firstFrame(browser, url));
-      firsts.bare.push(await firstFrame(browser, bareUrl));
+      for (const [w, [, urls, network]] of ways.entries()) {
+        firsts[w].site.push(await firstFrame(browser, urls.site, network));
+        firsts[w].bare.push(await firstFrame(browser, urls.bare, network));
+      }
     }
     load.push(os.loadavg()[0]);
-    for (const [name, times] of Object.entries(firsts)) {
-      console.log(`first frame after a cold load, ${name}, median of 10:`, median(times).toFixed(0),
-        'ms', `(all: ${times.map((t) => t.toFixed(0)).join(' ')})`);
+    for (const [w, [way]] of ways.entries()) {
+      for (const [name, times] of Object.entries(firsts[w])) {
+        console.log(`first frame after a cold load, ${way}, ${name}, median of 10:`,
+          median(times).toFixed(0), 'ms', `(all: ${times.map((t) => t.toFixed(0)).join(' ')})`);
+      }
     }
-    console.log('site / bare:', (median(firsts.site) / median(firsts.bare)).toFixed(2),
-      `(load average ${load.map((l) => l.toFixed(1)).join(' to ')})`);
+    console.log('site / bare:', ways.map(([way], w) =>
+      `${way} ${(median(firsts[w].site) / median(firsts[w].bare)).toFixed(2)}`).join(', '),
+    `(load average ${load.map((l) => l.toFixed(1)).join(' to ')})`);
 
     const context = await browser.createBrowserContext();
     const page = await context.newPage();
@@ -170,9 +206,43 @@ async function main() {
       '(-1: not seen within 30 frames)');
   } finally {
     await browser.close();
-    server.close();
-    bareServer.close();
     fs.rmSync(profile, { recursive: true, force: true });
+  }
+  await lighthouse(url);
+  servers.forEach((server) => server.close());
+}
+
+// Lighthouse (tools/lighthouse/, set up by tools/web-bench.sh) on the site from a host that
+// compresses, with its mobile and desktop presets; its scores, and every audit that lost points.
+// Run beside this process's servers, which must go on answering.
+async function lighthouse(url) {
+  const cli = path.join(__dirname, '..', 'tools', 'lighthouse', 'node_modules', 'lighthouse', 'cli', 'index.js');
+  if (!fs.existsSync(cli)) {
+    console.log('Lighthouse: not set up (tools/web-bench.sh sets it up)');
+    return;
+  }
+  for (const preset of ['mobile', 'desktop']) {
+    const out = fs.mkdtempSync(path.join(os.tmpdir(), 'zandorel-lighthouse-'));
+    try {
+      await promisify(execFile)(process.execPath, [cli, url, '--quiet', '--output=json',
+        `--output-path=${path.join(out, 'report.json')}`,
+        '--only-categories=performance,accessibility,best-practices,seo',
+        '--chrome-flags=--headless --no-sandbox --disable-gpu --disable-dev-shm-usage']
+        .concat(preset === 'desktop' ? ['--preset=desktop'] : []),
+      { env: Object.assign({}, process.env, { CHROME_PATH: process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium' }),
+        timeout: 300000 });
+      const report = JSON.parse(fs.readFileSync(path.join(out, 'report.json'), 'utf8'));
+      const scores = Object.values(report.categories).map((c) => `${c.title} ${Math.round(c.score * 100)}`);
+      console.log(`Lighthouse ${report.lighthouseVersion}, ${preset}: ${scores.join(', ')}`,
+        `(load average ${os.loadavg()[0].toFixed(1)})`);
+      const lost = Object.values(report.categories).flatMap((c) => c.auditRefs
+        .filter((ref) => ref.weight > 0 && report.audits[ref.id].score !== null &&
+          report.audits[ref.id].score < 1)
+        .map((ref) => `${ref.id} ${report.audits[ref.id].displayValue || report.audits[ref.id].score}`));
+      if (lost.length) console.log(`  below full marks: ${lost.join('; ')}`);
+    } finally {
+      fs.rmSync(out, { recursive: true, force: true });
+    }
   }
 }
 

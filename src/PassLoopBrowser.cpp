@@ -2,6 +2,8 @@
 // frame runs passes and hands the tab back.
 #include "PassLoop.h"
 
+#include "EventManager.h"
+
 #include "SDL.h"
 
 #include <emscripten.h>
@@ -42,7 +44,12 @@ bool runFrame(Loop* loop) {
     }
     loop->finish();
     delete loop;
-    // What the desktop's main does after the loop; main's own tail never runs here.
+    // What the desktop's main does after the loop; main's own tail never runs here. Nor does
+    // the Core's destructor: the ended game's Core would stay a listener of the one event
+    // manager, and a game started again on this page (Play again) would deliver its events to
+    // it. The manager goes, as the destructor's last step would have it; the ended Core and
+    // what it owns are left.
+    EventManager::deleteInstance();
     SDL_Quit();
     zandorel_game_ended();
     return false;

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Seals a built web site folder, after every other file is in it: gives the data package the
-identity its contents make, in place of the packer's random one; writes the data package's
-SHA-256 into zandorel-data.js, for the page to check the package against, and writes the
-service worker (web/sw.js) with the list of every file of the folder and its SHA-256, its cache
-named after that list.
+identity its contents make, in place of the packer's random one; compresses the data package
+with gzip (the page unpacks it), so that the site is small on a host that compresses nothing;
+writes the package's SHA-256 as shipped into zandorel-data.js, for the page to check the package
+against; writes the size of each file the game needs into index.html, for the page's progress
+bar; and writes the service worker (web/sw.js) with the list of every file of the folder and its
+SHA-256, its cache named after that list. Sealing a sealed folder again changes nothing.
 
 Usage: web-seal.py SITE_FOLDER SW_TEMPLATE"""
 
+import gzip
 import hashlib
 import json
 import os
@@ -15,6 +18,19 @@ import sys
 import uuid
 
 MARK = "// zandorel: the package's SHA-256\n"
+# What the page loads before the game can start, beside index.html and loader.js.
+GAME_FILES = ("zandorel.js", "zandorel.wasm", "zandorel-data.js", "zandorel.data")
+SIZES = re.compile(r"data-sizes='[^']*'")
+
+
+def compress_package(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] == b"\x1f\x8b":
+        return
+    # No time and no name in the header: the same package gives the same bytes.
+    with open(path, "wb") as f:
+        f.write(gzip.compress(data, compresslevel=9, mtime=0))
 
 
 def sha256(path):
@@ -34,6 +50,7 @@ def pin_package_uuid(text, package_sha256):
 
 
 def main(site, template):
+    compress_package(os.path.join(site, "zandorel.data"))
     data_js = os.path.join(site, "zandorel-data.js")
     with open(data_js, encoding="utf-8") as f:
         text = f.read().split(MARK)[0]
@@ -41,6 +58,16 @@ def main(site, template):
     with open(data_js, "w", encoding="utf-8") as f:
         f.write(text + MARK + "Module['dataPackageSha256'] = '%s';\n"
                 % sha256(os.path.join(site, "zandorel.data")))
+
+    page = os.path.join(site, "index.html")
+    with open(page, encoding="utf-8") as f:
+        html = f.read()
+    sizes = json.dumps({name: os.path.getsize(os.path.join(site, name)) for name in GAME_FILES})
+    html, found = SIZES.subn(lambda _: "data-sizes='%s'" % sizes, html)
+    if found != 1:
+        sys.exit(f"{page} has no progress bar's data-sizes to write")
+    with open(page, "w", encoding="utf-8") as f:
+        f.write(html)
 
     files = {name: sha256(os.path.join(site, name)) for name in sorted(os.listdir(site))
              if name != "sw.js" and not name.startswith(".")

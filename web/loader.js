@@ -8,6 +8,27 @@
   var progress = document.getElementById('progress');
   var started = false;
 
+  // One bar over every file the game needs, counted in the bytes a script reads (what a host's
+  // compression decodes to) against the sizes the build wrote, so it is right with or without
+  // compression. The game's start is its last part: the bar is full only when the game is on.
+  var sizes = JSON.parse(progress.getAttribute('data-sizes') || '{}');
+  var arrivedBytes = {};
+  var total = Object.keys(sizes).reduce(function(sum, name) { return sum + sizes[name]; }, 0);
+  if (total) {
+    progress.max = total + Math.ceil(total / 20);
+    progress.value = 0;
+  }
+  function arrived(name, bytes) {
+    if (!total || !sizes[name]) return;
+    arrivedBytes[name] = Math.min(bytes, sizes[name]);
+    progress.value = Object.keys(arrivedBytes).reduce(function(sum, file) {
+      return sum + arrivedBytes[file];
+    }, 0);
+  }
+
+  // Without a secure origin the browser gives the page no service worker and no install.
+  if (!window.isSecureContext) document.getElementById('insecure').hidden = false;
+
   function fail(sentence) {
     statusText.textContent = sentence;
     progress.hidden = true;
@@ -22,9 +43,12 @@
   function fit() {
     var ratio = window.devicePixelRatio || 1;
     var controls = document.getElementById('controls');
-    var note = document.getElementById('note');
     var width = document.documentElement.clientWidth - 24;
-    var height = window.innerHeight - 24 - (note.hidden ? 0 : note.offsetHeight + 12);
+    var height = window.innerHeight - 24;
+    ['note', 'insecure'].forEach(function(id) {
+      var line = document.getElementById(id);
+      if (!line.hidden) height -= line.offsetHeight + 12;
+    });
     game.classList.remove('below');
     var beside = devicePixelsPerGamePixel(width - 12 - controls.offsetWidth, height, ratio);
     game.classList.add('below');
@@ -100,13 +124,14 @@
 
   // SDL presses at the touch without moving the pointer there first; the game takes a press
   // where the pointer last moved. A motion to the touch comes first, as a mouse would make.
+  // Passive: the touch itself goes on to SDL, which decides what the browser may do with it.
   game.addEventListener('touchstart', function(event) {
     var touch = event.changedTouches[0];
     if (event.target === canvas && touch) {
       canvas.dispatchEvent(new MouseEvent('mousemove',
         { clientX: touch.clientX, clientY: touch.clientY, bubbles: true }));
     }
-  }, true);
+  }, { capture: true, passive: true });
 
   document.getElementById('peek').addEventListener('click', function() {
     var box = canvas.getBoundingClientRect();
@@ -114,12 +139,28 @@
     canvas.dispatchEvent(new MouseEvent('mousedown', at));
     canvas.dispatchEvent(new MouseEvent('mouseup', at));
   });
+  // A new game on the files already here: main runs again, as a desktop player would start
+  // the game again. The table the last game wrote is the one the new game reads.
   document.getElementById('again').addEventListener('click', function() {
-    window.location.reload();
+    if (!started || !Module._main) {
+      window.location.reload();
+      return;
+    }
+    document.getElementById('ended').hidden = true;
+    game.hidden = false;
+    document.documentElement.classList.add('playing');
+    fit();
+    try {
+      Module._main(0, 0);
+    } catch (thrown) {
+      // The game's loop leaves main by throwing this, as emscripten's own start does.
+      if (thrown !== 'unwind') throw thrown;
+    }
   });
 
-  if (typeof WebAssembly !== 'object') {
-    fail('This browser cannot run WebAssembly, which Zandorel needs: try a current browser.');
+  if (typeof WebAssembly !== 'object' || typeof DecompressionStream !== 'function') {
+    fail('This browser cannot run Zandorel, which needs WebAssembly and a gzip decompressor: ' +
+      'try a current browser.');
     return;
   }
 
@@ -131,7 +172,7 @@
     canvas: canvas,
     keyboardListeningElement: gameKeys(),
     // No setStatus: given one, emscripten starts the game a timer later. The bar follows the
-    // package's download (readShowingProgress), which is most of what there is to wait for.
+    // files themselves (arrived).
     onScoreStorage: function(storage) {
       document.getElementById('note').hidden = storage.persistent;
       document.getElementById('unsaved').hidden = !storage.failed;
@@ -145,6 +186,7 @@
         document.documentElement.classList.add('playing');
         fit();
         window.zandorelFirstFrame = performance.now();
+        progress.value = progress.max;
         keepSite();
       }
     },
@@ -165,7 +207,10 @@
     var script = document.createElement('script');
     script.src = source;
     script.async = false;
-    script.onload = loaded || null;
+    script.onload = function() {
+      arrived(source, sizes[source]);
+      if (loaded) loaded();
+    };
     script.onerror = function() {
       fail('Zandorel could not be loaded: ' + source + ' did not arrive. Reload the page to try again.');
     };
@@ -176,29 +221,88 @@
     fail('Zandorel\'s files arrived damaged: reload the page to fetch them again.');
   }
 
-  function sha256(bytes) {
-    return crypto.subtle.digest('SHA-256', bytes).then(function(digest) {
-      return Array.prototype.map.call(new Uint8Array(digest), function(byte) {
-        return (byte + 0x100).toString(16).slice(1);
-      }).join('');
-    });
+  function hex(words) {
+    return Array.prototype.map.call(words, function(byte) {
+      return (byte + 0x100).toString(16).slice(1);
+    }).join('');
   }
 
-  // The package is most of the download: the bar shows how much of it has come.
-  function readShowingProgress(response) {
-    var total = Number(response.headers.get('Content-Length'));
-    if (!response.body || !total) return response.arrayBuffer();
-    var reader = response.body.getReader(), parts = [], done = 0;
-    progress.max = total;
-    return (function next() {
-      return reader.read().then(function(part) {
-        if (part.done) return new Blob(parts).arrayBuffer();
-        parts.push(part.value);
-        done += part.value.length;
-        progress.value = Math.min(done, total);
-        return next();
+  function sha256(bytes) {
+    if (window.crypto && crypto.subtle) {
+      return crypto.subtle.digest('SHA-256', bytes).then(function(digest) {
+        return hex(new Uint8Array(digest));
       });
-    })();
+    }
+    return Promise.resolve(hex(sha256InScript(new Uint8Array(bytes))));
+  }
+
+  // Where the page is not a secure origin the browser has no crypto.subtle; the package is
+  // checked all the same (FIPS 180-4).
+  function sha256InScript(bytes) {
+    var k = [], h = [], prime = 2, found = 0;
+    function fraction(x) { return (x - Math.floor(x)) * 4294967296 | 0; }
+    while (found < 64) {
+      var isPrime = true;
+      for (var d = 2; d * d <= prime; d++) if (prime % d === 0) isPrime = false;
+      if (isPrime) {
+        if (found < 8) h[found] = fraction(Math.pow(prime, 1 / 2));
+        k[found++] = fraction(Math.pow(prime, 1 / 3));
+      }
+      prime++;
+    }
+    var length = bytes.length, blocks = ((length + 8) >> 6) + 1;
+    var padded = new Uint8Array(blocks * 64);
+    padded.set(bytes);
+    padded[length] = 0x80;
+    var view = new DataView(padded.buffer);
+    view.setUint32(padded.length - 8, Math.floor(length / 0x20000000));
+    view.setUint32(padded.length - 4, length * 8 >>> 0);
+    var w = new Int32Array(64);
+    function rotate(x, n) { return (x >>> n) | (x << (32 - n)); }
+    for (var block = 0; block < blocks; block++) {
+      for (var i = 0; i < 16; i++) w[i] = view.getInt32(block * 64 + i * 4);
+      for (i = 16; i < 64; i++) {
+        var s0 = rotate(w[i - 15], 7) ^ rotate(w[i - 15], 18) ^ (w[i - 15] >>> 3);
+        var s1 = rotate(w[i - 2], 17) ^ rotate(w[i - 2], 19) ^ (w[i - 2] >>> 10);
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1 | 0;
+      }
+      var a = h[0], b = h[1], c = h[2], e = h[4], f = h[5], g = h[6], dd = h[3], hh = h[7];
+      for (i = 0; i < 64; i++) {
+        var t1 = hh + (rotate(e, 6) ^ rotate(e, 11) ^ rotate(e, 25)) + ((e & f) ^ (~e & g)) +
+          k[i] + w[i] | 0;
+        var t2 = (rotate(a, 2) ^ rotate(a, 13) ^ rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c)) | 0;
+        hh = g; g = f; f = e; e = dd + t1 | 0; dd = c; c = b; b = a; a = t1 + t2 | 0;
+      }
+      h = [h[0] + a | 0, h[1] + b | 0, h[2] + c | 0, h[3] + dd | 0, h[4] + e | 0, h[5] + f | 0,
+        h[6] + g | 0, h[7] + hh | 0];
+    }
+    var digest = new Uint8Array(32);
+    new DataView(digest.buffer).setInt32(0, h[0]);
+    for (i = 1; i < 8; i++) new DataView(digest.buffer).setInt32(i * 4, h[i]);
+    return digest;
+  }
+
+  // A response whose bytes are counted into the bar as they are read.
+  function counted(name, response) {
+    if (!response.ok || !response.body || typeof ReadableStream !== 'function') return response;
+    var reader = response.body.getReader(), done = 0;
+    return new Response(new ReadableStream({
+      pull: function(controller) {
+        return reader.read().then(function(part) {
+          if (part.done) return controller.close();
+          done += part.value.length;
+          arrived(name, done);
+          controller.enqueue(part.value);
+        });
+      }
+    }), { status: response.status, headers: response.headers });
+  }
+
+  // The package is shipped compressed with gzip (tools/web-seal.py), so that it is small on a
+  // host that compresses nothing; the browser's own decompressor unpacks it.
+  function unpack(bytes) {
+    return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip')))
+      .arrayBuffer();
   }
 
   // The data package is fetched here and handed to its loader (zandorel-data.js) only once it
@@ -214,23 +318,25 @@
     };
     fetch('zandorel.data').then(function(response) {
       if (!response.ok) throw new Error(response.status);
-      return readShowingProgress(response);
-    }).then(function(bytes) {
-      var size = null;
-      Module.getPreloadedPackage = function(name, expected) {
-        size = expected;
-        return bytes;
-      };
-      // Hashed while its loader's script is fetched and run, not after.
-      var hashed = window.crypto && crypto.subtle ? sha256(bytes) : Promise.resolve(null);
-      addScript('zandorel-data.js', function() {
-        var sum = Module.dataPackageSha256;
-        hashed.then(function(found) {
-          if (bytes.byteLength !== size || (sum && found !== null && found !== sum)) return damaged();
-          checked = true;
-          if (held) Module.removeRunDependency('zandorel-data');
-        }, damaged);
-      });
+      return counted('zandorel.data', response).arrayBuffer();
+    }).then(function(packed) {
+      // Hashed as it arrived, while it is unpacked and its loader's script fetched and run.
+      var hashed = sha256(packed);
+      unpack(packed).then(function(bytes) {
+        var size = null;
+        Module.getPreloadedPackage = function(name, expected) {
+          size = expected;
+          return bytes;
+        };
+        addScript('zandorel-data.js', function() {
+          var sum = Module.dataPackageSha256;
+          hashed.then(function(found) {
+            if (bytes.byteLength !== size || !sum || found !== sum) return damaged();
+            checked = true;
+            if (held) Module.removeRunDependency('zandorel-data');
+          }, damaged);
+        });
+      }, damaged);
     }, function() {
       fail('Zandorel could not be loaded: zandorel.data did not arrive. Reload the page to try again.');
     });
@@ -265,7 +371,9 @@
       fail('Zandorel could not be loaded: zandorel.wasm did not arrive. Reload the page to try again.');
     }
     function fetched() {
-      return fetch('zandorel.wasm', { credentials: 'same-origin' });
+      return fetch('zandorel.wasm', { credentials: 'same-origin' }).then(function(response) {
+        return counted('zandorel.wasm', response);
+      });
     }
     // A server that does not call it application/wasm can only have it compiled from its bytes.
     function fromBytes() {

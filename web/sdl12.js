@@ -8,6 +8,7 @@
 //   locked, isFlagSet(), colors32; SDL.screen; SDL.makeSurface; SDL.rwops (slot 0 meaning "no stream");
 // - SDL.loadRect, SDL.updateRect, SDL.intersectionOfRects, SDL.translateColorToCSSRGBA,
 //   _SDL_ConvertSurface, _SDL_LockSurface;
+// - SDL.DOMEventToSDLEvent, SDL.keyboardState, SDL.startTime, SDL.initFlags (SDL_Init);
 // - SDL.receiveEvent as the listener SDL_Init and SDL_SetVideoMode add, the events it listens
 //   to (below), SDL.events, Module.keyboardListeningElement and Module.canvas;
 // - the flag values of emscripten's SDL headers (SDL_SRCCOLORKEY 0x20000, SDL_HWPALETTE).
@@ -184,6 +185,35 @@ mergeInto(LibraryManager.library, {
     return 0;
   },
 
+  // Emscripten's own, but for one listener: it ends the game on 'unload', which keeps the page
+  // out of the browser's back/forward cache. 'pagehide' that is not into that cache is the
+  // same end; a page kept there comes back with its game as it was.
+  SDL_Init__deps: ['$zeroMemory', 'malloc'],
+  SDL_Init: function(initFlags) {
+    SDL.startTime = Date.now();
+    SDL.initFlags = initFlags;
+    var keys = Module['keyboardListeningElement'] || document;
+    ['keydown', 'keyup', 'keypress'].forEach(function(type) {
+      keys.addEventListener(type, SDL.receiveEvent);
+    });
+    window.addEventListener('focus', SDL.receiveEvent);
+    window.addEventListener('blur', SDL.receiveEvent);
+    document.addEventListener('visibilitychange', SDL.receiveEvent);
+    SDL.pageHidden = SDL.pageHidden || function(event) {
+      if (!event.persisted) SDL.receiveEvent({ type: 'unload' });
+    };
+    window.addEventListener('pagehide', SDL.pageHidden);
+    // Kept for a game started again on the same page.
+    SDL.keyboardState = SDL.keyboardState || _malloc(0x10000);
+    zeroMemory(SDL.keyboardState, 0x10000);
+    var types = { keydown: 0x300, keyup: 0x301, keypress: 0x303, mousedown: 0x401,
+      mouseup: 0x402, mousemove: 0x400, wheel: 0x403, touchstart: 0x700, touchend: 0x701,
+      touchmove: 0x702, unload: 0x100 /* SDL_QUIT */, resize: 0x7001, visibilitychange: 0x200,
+      focus: 0x200, blur: 0x200 };
+    Object.keys(types).forEach(function(type) { SDL.DOMEventToSDLEvent[type] = types[type]; });
+    return 0;
+  },
+
   // Ending video stops the input: the listeners SDL_Init and SDL_SetVideoMode put on the page
   // go, so that after the game the page's keys and clicks are the page's again.
   SDL_QuitSubSystem: function(flags) {
@@ -194,7 +224,7 @@ mergeInto(LibraryManager.library, {
     });
     window.removeEventListener('focus', SDL.receiveEvent);
     window.removeEventListener('blur', SDL.receiveEvent);
-    window.removeEventListener('unload', SDL.receiveEvent);
+    window.removeEventListener('pagehide', SDL.pageHidden);
     document.removeEventListener('visibilitychange', SDL.receiveEvent);
     ['touchstart', 'touchend', 'touchmove', 'mousedown', 'mouseup', 'mousemove', 'DOMMouseScroll',
      'mousewheel', 'wheel', 'mouseout'].forEach(function(type) {

@@ -14,14 +14,31 @@ function hex(digest) {
   }).join('');
 }
 
+// The page has just fetched most of these files: the browser's own copy is taken where it has
+// one, stale or not, so that a first visit downloads each file once (index.html by the address
+// the page was opened at too). A file it does not have, or whose copy is not the listed file
+// (an older build's), is asked for from the server.
 function keep(cache, name) {
-  return fetch(name, { cache: 'no-cache' }).then(function(response) {
+  var kept = name === 'index.html' ? [name, './'] : [name];
+  return kept.reduce(function(tried, address) {
+    return tried.catch(function() {
+      return fetchListed(name, address, { cache: 'only-if-cached', mode: 'same-origin' });
+    });
+  }, Promise.reject()).catch(function() {
+    return fetchListed(name, name, { cache: 'no-cache' });
+  }).then(function(response) {
+    return cache.put(name, response);
+  });
+}
+
+function fetchListed(name, address, options) {
+  return fetch(address, options).then(function(response) {
     if (!response.ok) throw new Error(name + ': ' + response.status);
     return response.clone().arrayBuffer().then(function(bytes) {
       return crypto.subtle.digest('SHA-256', bytes);
     }).then(function(digest) {
       if (hex(digest) !== FILES[name]) throw new Error(name + ' is not the file this build lists');
-      return cache.put(name, response);
+      return response;
     });
   });
 }

@@ -32,13 +32,29 @@ const changes = {
   hungStorage: () => { IDBFactory.prototype.open = function() { return {}; }; },
   // A browser whose tabs cannot tell each other anything.
   noBroadcast: () => { delete window.BroadcastChannel; },
+  // Every value the page gives its progress bar, as a share of the bar, and whether the game
+  // had started by then.
+  watchBar: () => {
+    const value = Object.getOwnPropertyDescriptor(HTMLProgressElement.prototype, 'value');
+    window.zandorelBar = [];
+    Object.defineProperty(HTMLProgressElement.prototype, 'value', {
+      configurable: true, get: value.get,
+      set(to) {
+        value.set.call(this, to);
+        window.zandorelBar.push([this.value / this.max, window.zandorelFirstFrame !== undefined]);
+      },
+    });
+  },
 };
 let changed = [];
 
 // ratio: device pixels per CSS pixel, as a screen of that density gives them (the browser's own
 // setting: emulation draws at one and scales the picture, which says nothing of the page).
-async function launch({ profile, width = 1024, height = 768, touch = false, ratio = 0, ...options }) {
-  const args = chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : []);
+// host: a name of 127.0.0.1 other than its own, which the browser does not count as secure.
+async function launch({ profile, width = 1024, height = 768, touch = false, ratio = 0, host = null,
+  ...options }) {
+  const args = chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : [],
+    host ? [`--host-resolver-rules=MAP ${host} 127.0.0.1`] : []);
   browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
     args, userDataDir: profile, protocolTimeout: 30000 });
   page = (await browser.pages())[0] || await browser.newPage();
@@ -98,7 +114,7 @@ function look() {
   const state = {
     scale: canvas.getBoundingClientRect().width / 256,
     game: shown('game'), status: shown('status'), ended: shown('ended'), note: shown('note'),
-    unsaved: shown('unsaved'),
+    unsaved: shown('unsaved'), insecure: shown('insecure'), bar: window.zandorelBar || null,
     statusText: document.getElementById('status-text').textContent,
     storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
     rendering: getComputedStyle(canvas).imageRendering,
@@ -164,7 +180,12 @@ const commands = {
   },
   tap: async ({ x, y }) => { const p = await at(x, y); await page.touchscreen.tap(p.x, p.y); },
   tapPeek: () => page.tap('#peek'),
-  playAgain: () => Promise.all([page.waitForNavigation({ waitUntil: 'load' }), page.click('#again')]),
+  // The control as a finger or a mouse would find it: its size is the page's own.
+  playAgain: async () => {
+    const box = await page.$eval('#again', (b) => { const r = b.getBoundingClientRect(); return [r.width, r.height]; });
+    await page.click('#again');
+    return { size: box };
+  },
   // As when the player switches to another tab.
   hide: () => page.evaluate(() => {
     Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });

@@ -3,8 +3,10 @@ of the end-to-end tests packed into a site of its own, served on 127.0.0.1 and d
 tests/web/driver.js (puppeteer-core, from this folder's lock file)."""
 
 import base64
+import collections
 import copy
 import functools
+import gzip
 import http.server
 import json
 import os
@@ -15,6 +17,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
@@ -46,9 +49,12 @@ class CanvasScreen(Screen):
 
 class Site:
     """The built page and game with a test's data set packed beside them, served on a free
-    port of 127.0.0.1, or the pinned one, until stopped."""
+    port of 127.0.0.1, or the pinned one, until stopped. compress: every answer gzipped where the browser accepts it,
+    as a host that compresses everything, and sent without validators. requests counts the
+    requests for each path that the page or its worker made; the browser's own fetches of the
+    icons, once or twice on a schedule of its own, are not counted."""
 
-    def __init__(self, data, folder):
+    def __init__(self, data, folder, compress=False):
         # Every file of the built site but those made from its data set.
         for name in set(os.listdir(SITE)) - {"zandorel.data", "zandorel-data.js", "sw.js"}:
             shutil.copy(os.path.join(SITE, name), folder)
@@ -62,6 +68,8 @@ class Site:
                        cwd=folder, check=True, capture_output=True, timeout=120)
         subprocess.run([sys.executable, SEAL, folder, os.path.join(HERE, "..", "..", "web", "sw.js")],
                        check=True, timeout=60)
+
+        requests = self.requests = collections.Counter()
 
         class Handler(http.server.SimpleHTTPRequestHandler):
             extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
@@ -77,6 +85,30 @@ class Site:
             def log_message(self, *args):
                 pass
 
+            def do_GET(self):
+                if self.headers.get("Sec-Fetch-Dest") != "image":
+                    requests[urllib.parse.urlsplit(self.path).path] += 1
+                if not compress:
+                    return super().do_GET()
+                path = self.translate_path(self.path)
+                if os.path.isdir(path):
+                    path = os.path.join(path, "index.html")
+                try:
+                    with open(path, "rb") as f:
+                        body = f.read()
+                except OSError:
+                    return self.send_error(404)
+                zipped = "gzip" in self.headers.get("Accept-Encoding", "")
+                if zipped:
+                    body = gzip.compress(body)
+                self.send_response(200)
+                self.send_header("Content-Type", self.guess_type(path))
+                if zipped:
+                    self.send_header("Content-Encoding", "gzip")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
         self.port = PORT
         while PORT and self.port in _HELD_PORTS:
             self.port += 1
@@ -88,7 +120,8 @@ class Site:
                                  f"(ZANDOREL_WEB_PORT): {error}") from None
         _HELD_PORTS.add(self.port)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
-        self.url = f"http://127.0.0.1:{self.server.server_port}/"
+        self.port = self.server.server_port
+        self.url = f"http://127.0.0.1:{self.port}/"
         self.folder = folder
 
     def stop(self):
@@ -101,15 +134,17 @@ class Browser:
     """One Chromium on one profile, showing the game's page. Offers what the X groups' Game
     offers (screen, wait_for, click, key, log), so that their helpers play it the same way."""
 
-    def __init__(self, profile, url, **options):
+    def __init__(self, profile, url, host=None, **options):
         self._err = tempfile.TemporaryFile()
         self.driver = subprocess.Popen(["node", os.path.join(HERE, "driver.js")], cwd=HERE,
                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=self._err, text=True)
         self.last = {}
         self.tab = 0
+        if host:
+            url = url.replace("127.0.0.1", host)
         self.url = url
-        self._call("launch", profile=profile, **options)
+        self._call("launch", profile=profile, host=host, **options)
         self._call("open", url=url)
 
     def open_tab(self):
@@ -201,8 +236,8 @@ class WebTest(GameTest):
         self.addCleanup(shutil.rmtree, folder, True)
         return folder
 
-    def serve(self, data):
-        site = Site(data, self.profile("zandorel-web-site-"))
+    def serve(self, data, **options):
+        site = Site(data, self.profile("zandorel-web-site-"), **options)
         self.addCleanup(site.stop)
         return site
 
@@ -328,8 +363,14 @@ class WebTest(GameTest):
         self.wait_for_title(browser)
         browser.click(*EXIT)
         self.assert_ended(browser)
-        browser._call("playAgain")
+        self.assertGreaterEqual(min(browser._call("playAgain")["size"]), 48)
         self.wait_for_title(browser)
+        # The new game hears the mouse and the keys as the first did.
+        browser.click(*START)
+        browser.click(*CONTINUE)
+        self.wait_for_play(browser, 1)
+        browser.key("Escape")
+        self.assert_ended(browser)
 
     def assert_fits(self, browser, per_game_pixel, peek_below):
         fit = browser._call("fit")
@@ -409,16 +450,39 @@ class WebTest(GameTest):
                 f.seek(100)
                 f.write(bytes([byte ^ 0xff]))
 
-        for name, damage, says in (("zandorel.wasm", os.remove, "could not"),
-                                   ("zandorel.data", truncate, "damaged"),
-                                   ("zandorel.data", change_a_byte, "damaged")):
-            with self.subTest(f"{name}: {damage.__name__}"):
+        def change_an_unpacked_byte(path):
+            # Still a whole gzip stream of the right size: only the hash can tell.
+            with open(path, "rb") as f:
+                package = bytearray(gzip.decompress(f.read()))
+            package[100] ^= 0xff
+            with open(path, "wb") as f:
+                f.write(gzip.compress(bytes(package)))
+
+        def nothing(path):
+            pass
+
+        # A name of 127.0.0.1 is not a secure origin: no crypto.subtle there, the page's own
+        # SHA-256 checks the package, and the page says what is lost.
+        insecure = "zandorel.test"
+        for name, damage, says, host in (
+                ("zandorel.wasm", os.remove, "could not", None),
+                ("zandorel.data", truncate, "damaged", None),
+                ("zandorel.data", change_a_byte, "damaged", None),
+                ("zandorel.data", change_an_unpacked_byte, "damaged", None),
+                ("zandorel.data", change_an_unpacked_byte, "damaged", insecure),
+                ("zandorel.data", nothing, None, insecure)):
+            with self.subTest(f"{name}: {damage.__name__}", host=host):
                 site = self.serve(self.make_data())
                 damage(os.path.join(site.folder, name))
-                browser = self.browse(site)
+                browser = self.browse(site, host=host)
+                if says is None:
+                    self.wait_for_title(browser)
+                    self.assertTrue(browser.page()["insecure"])
+                    continue
                 state = browser.wait_for_page("a sentence instead of the game",
                                               lambda s: s["status"] and says in s["statusText"])
                 self.assertFalse(state["game"])
+                self.assertEqual(state["insecure"], host is not None)
                 # No game was started on the damaged files.
                 self.assertEqual(browser.log(), [])
 
@@ -435,12 +499,6 @@ class WebTest(GameTest):
         return browser.wait_for_page("the table to be saved",
                                      lambda s: s["storage"]["saved"] > saved
                                      and not s["storage"]["saving"])["storage"]
-
-    def one_level_site(self):
-        data = self.make_data()
-        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
-        data.high_scores(90, 80, 10, 5, 1)
-        return self.serve(data)
 
     def test_two_tabs_each_win_and_a_hidden_idle_tab_overwrites_neither(self):
         # Tabs that tell each other of a save, and tabs that cannot (the idle tab's game then
@@ -487,13 +545,32 @@ class WebTest(GameTest):
         browser.wait_for_page("the page to take back the sentence", lambda s: not s["unsaved"])
         self.assertEqual(browser.stored(), f"90\n80\n{score}\n10\n5\n")
 
+    def one_level_site(self, **options):
+        data = self.make_data()
+        data.level(1, [[0]], [[1]], kinds=2, seconds=60)
+        data.high_scores(90, 80, 10, 5, 1)
+        return self.serve(data, **options)
+
     def test_after_one_visit_the_site_is_installable_and_plays_with_the_server_gone(self):
-        site = self.one_level_site()
+        # A host that sends no validators: the worker's copies are the ones the page fetched.
+        site = self.one_level_site(compress=True)
         profile = self.profile()
         browser = self.browse(site, profile)
         self.wait_for_title(browser)
-        self.assertEqual(browser._call("installability")["errors"], [])
         browser._call("kept")
+        paths = ["/" + (name if name != "index.html" else "") for name in os.listdir(site.folder)]
+        # An icon the browser fetched for itself the worker takes from there, or fetches once.
+        once = {path: site.requests[path] if path.endswith(".png") else 1 for path in paths}
+        once = {path: n for path, n in once.items() if n}
+        self.assertEqual(dict(site.requests), once)
+        self.assertLessEqual(max(once.values()), 1, once)
+        self.assertEqual(browser._call("installability")["errors"], [])
+        # A new game on the files the page has.
+        browser.key("Escape")
+        self.assert_ended(browser)
+        browser._call("playAgain")
+        self.wait_for_title(browser)
+        self.assertEqual(dict(site.requests), once)
         browser.stop()
         site.stop()
 
@@ -503,6 +580,23 @@ class WebTest(GameTest):
         self.assert_ended(again)
         again._call("playAgain")
         self.wait_for_title(again)
+
+    def test_with_a_compressing_host_the_bar_is_full_only_when_the_game_starts(self):
+        site = self.one_level_site(compress=True)
+        with open(os.path.join(site.folder, "zandorel.data"), "rb") as f:
+            self.assertEqual(f.read(2), b"\x1f\x8b", "the package is not shipped compressed")
+        browser = self.browse(site, watchBar=True)
+        self.wait_for_title(browser)
+        bar = browser.page()["bar"]
+        loading = [share for share, started in bar if not started]
+        self.assertTrue(loading, bar)
+        self.assertLess(max(loading), 1, bar)
+        # Every file counted, in the bytes the page read: all but the start's part by then.
+        self.assertGreater(max(loading), 0.9, bar)
+        self.assertEqual(bar[-1], [1, True], bar)
+        # The compressed package plays: the level, solved, and the win.
+        self.win_a_one_tile_game(browser)
+
 
 if __name__ == "__main__":
     unittest.main()
