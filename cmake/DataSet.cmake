@@ -27,7 +27,7 @@ set(ZANDOREL_PICTURES
 # words, where no list can reach it: "Twelve levels" in the package description
 # (dist/CMakeLists.txt) and in the metainfo (dist/io.github.zandorel.Zandorel.metainfo.xml);
 # the install tests check that they agree with it.
-set(ZANDOREL_LEVEL_COUNT 12)
+set(ZANDOREL_LEVEL_COUNT 24)
 set(ZANDOREL_LEVELS)
 foreach(level RANGE 1 ${ZANDOREL_LEVEL_COUNT})
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
@@ -35,7 +35,7 @@ endforeach()
 
 # The browser's own lines, in data/web/, packed for the web site in place of the files of the same
 # name: there a right click is also the page's Peek control.
-set(ZANDOREL_WEB_TUTORIALS level2.tut)
+set(ZANDOREL_WEB_TUTORIALS level2.tut level18.tut level22.tut)
 
 # The shipped pictures and levels as a build writes them into folder (its graphics/*.bmp and
 # data/), in the variables named pictures and levels, for whatever packs or installs them.
