@@ -36,8 +36,17 @@ def _level_count():
 LEVELS = _level_count()
 LAST, BEYOND = f"level{LEVELS}", f"level{LEVELS + 1}"
 # Where the count is written in words (the package description and the metainfo).
-COUNT_WORDS = ("zero one two three four five six seven eight nine ten eleven twelve thirteen "
-               "fourteen fifteen sixteen seventeen eighteen nineteen twenty").split()
+SMALL = ("zero one two three four five six seven eight nine ten eleven twelve thirteen fourteen "
+         "fifteen sixteen seventeen eighteen nineteen").split()
+TENS = "twenty thirty forty fifty sixty seventy eighty ninety".split()
+
+
+def in_words(number):
+    if number < 20:
+        return SMALL[number]
+    tens, unit = divmod(number, 10)
+    return TENS[tens - 2] + (f"-{SMALL[unit]}" if unit else "")
+
 
 # What a developer leaves in a build folder's data set beside what the build made: an editor's
 # backup of a level, a level since dropped from the game, a picture no longer drawn, their own
@@ -261,7 +270,7 @@ class InstallTest(InstalledGameTest):
         with open(metainfo) as file, open(os.path.join(BUILD_DIR, "CPackConfig.cmake")) as cpack:
             said = {"metainfo": file.read(), "package description": cpack.read()}
         for where, text in said.items():
-            self.assertIn(f"{COUNT_WORDS[LEVELS].capitalize()} levels", text, where)
+            self.assertIn(f"{in_words(LEVELS).capitalize()} levels", text, where)
         page = checked(["man", "--warnings", "-l",
                         os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
                        env=dict(os.environ, MANWIDTH="80"))
