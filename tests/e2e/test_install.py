@@ -381,7 +381,7 @@ class InstallTest(InstalledGameTest):
         for prefix in (old, new):
             # Levels 1 and 10 on, and a game that says where it started and how scaled.
             shutil.copytree(self.prefix, prefix, symlinks=True)
-            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9]*.*"):
+            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9].*"):
                 os.remove(name)
             with open(f"{prefix}/lib/games/zandorel/zandorel", "w") as game:
                 game.write('#!/bin/sh\nprintf "in %s at %s\\n" "$PWD" '
