@@ -1,5 +1,7 @@
 """The modelled player of tools/difficulty.py on small made-up levels, and the chart it draws."""
 
+import contextlib
+import io
 import os
 import struct
 import sys
@@ -7,7 +9,8 @@ import tempfile
 import unittest
 import zlib
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
 import difficulty  # noqa: E402
 
 
@@ -79,6 +82,18 @@ class ModelTest(unittest.TestCase):
         self.assertTrue(columns, "no bar drawn")
         first, last = bar_height(columns[0]), bar_height(columns[-1])
         self.assertGreater(last, first, "the harder level's bar is not the taller")
+
+    def test_the_readme_shows_the_chart_of_the_levels_as_they_are(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "chart.png")
+            with contextlib.redirect_stdout(io.StringIO()):
+                status = difficulty.main(["--data", os.path.join(SOURCE, "data"), "--chart", path])
+            self.assertEqual(status, 0)
+            with open(path, "rb") as drawn, open(os.path.join(SOURCE, "docs", "difficulty.png"),
+                                                 "rb") as shown:
+                self.assertTrue(drawn.read() == shown.read(),
+                                "docs/difficulty.png is out of date: python3 "
+                                "tools/difficulty.py --chart docs/difficulty.png")
 
 
 if __name__ == "__main__":
