@@ -24,18 +24,44 @@ set(ZANDOREL_PICTURES
 
 # Each level is its grid (.txt), its time limit (.tim) and its tutorial line (.tut), numbered
 # from 1 without gaps (data/README.md says in what order). The count is also written out in
-# words, where no list can reach it: "Twelve levels" in the package description
-# (dist/CMakeLists.txt) and in the metainfo (dist/io.github.zandorel.Zandorel.metainfo.xml);
-# the install tests check that they agree with it.
-set(ZANDOREL_LEVEL_COUNT 12)
+# words, ZANDOREL_LEVEL_COUNT_WORDS ("Twenty-four"), where a player reads it: the package
+# description (dist/CMakeLists.txt) and the metainfo
+# (dist/io.github.zandorel.Zandorel.metainfo.xml); the install tests check that they agree.
+set(ZANDOREL_LEVEL_COUNT 24)
 set(ZANDOREL_LEVELS)
 foreach(level RANGE 1 ${ZANDOREL_LEVEL_COUNT})
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
 endforeach()
 
+# A count from 1 to 99 in words, with a capital: 24 gives "Twenty-four".
+function(zandorel_number_in_words number out)
+    set(small one two three four five six seven eight nine ten eleven twelve thirteen fourteen
+        fifteen sixteen seventeen eighteen nineteen)
+    set(tens twenty thirty forty fifty sixty seventy eighty ninety)
+    if(number LESS 1 OR number GREATER 99)
+        message(FATAL_ERROR "no words for ${number}")
+    elseif(number LESS 20)
+        math(EXPR at "${number} - 1")
+        list(GET small ${at} words)
+    else()
+        math(EXPR at "${number} / 10 - 2")
+        math(EXPR unit "${number} % 10 - 1")
+        list(GET tens ${at} words)
+        if(unit GREATER_EQUAL 0)
+            list(GET small ${unit} last)
+            string(APPEND words "-${last}")
+        endif()
+    endif()
+    string(SUBSTRING ${words} 0 1 first)
+    string(TOUPPER ${first} first)
+    string(SUBSTRING ${words} 1 -1 rest)
+    set(${out} "${first}${rest}" PARENT_SCOPE)
+endfunction()
+zandorel_number_in_words(${ZANDOREL_LEVEL_COUNT} ZANDOREL_LEVEL_COUNT_WORDS)
+
 # The browser's own lines, in data/web/, packed for the web site in place of the files of the same
 # name: there a right click is also the page's Peek control.
-set(ZANDOREL_WEB_TUTORIALS level2.tut)
+set(ZANDOREL_WEB_TUTORIALS level2.tut level18.tut level22.tut)
 
 # The shipped pictures and levels as a build writes them into folder (its graphics/*.bmp and
 # data/), in the variables named pictures and levels, for whatever packs or installs them.

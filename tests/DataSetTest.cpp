@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -544,9 +545,9 @@ TEST_F(DataSetTest, PopupsFitTheirSpotOnTheTopRow) {
 
 // --- levels --------------------------------------------------------------------------------
 
-TEST_F(DataSetTest, AtLeastTwelveLevelsNumberedWithoutGaps) {
+TEST_F(DataSetTest, TheCountedLevelsAreShippedNumberedWithoutGaps) {
     std::vector<Level> levels = shippedLevels();
-    EXPECT_GE(levels.size(), 12u);
+    EXPECT_EQ(levels.size(), static_cast<size_t>(ZANDOREL_LEVEL_COUNT));
     static const std::regex levelFile("level([0-9]+)\\.(txt|tim|tut)");
     for (const auto& entry : std::filesystem::directory_iterator(dataDir)) {
         std::smatch m;
@@ -624,6 +625,76 @@ TEST_F(DataSetTest, EveryLevelIsSolvableInItsTimeWithMarginToSpare) {
     }
 }
 
+// The modelled player of tools/difficulty.py (data/README.md gives its numbers and their
+// sources): one line a level, as the tool writes it for tests.
+struct Measured {
+    int level = 0;
+    int act = 0;
+    int clicks = 0;
+    double seconds = 0;
+    int limit = 0;
+    double share = 0;
+};
+
+std::vector<Measured> modelledPlayer(std::string& output) {
+    std::string command = std::string(ZANDOREL_PYTHON) + " " + ZANDOREL_DIFFICULTY_TOOL +
+                          " --csv --data " + dataDir + " 2>&1";
+    std::vector<Measured> rows;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return rows;
+    }
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+        Measured m;
+        int cells = 0;
+        int stretches = 0;
+        int peeks = 0;
+        if (std::sscanf(buffer, "%d,%d,%d,%d,%d,%d,%lf,%d,%lf", &m.level, &m.act, &cells, &m.clicks,
+                        &stretches, &peeks, &m.seconds, &m.limit, &m.share) == 9) {
+            rows.push_back(m);
+        }
+    }
+    output += "exit status " + std::to_string(pclose(pipe));
+    return rows;
+}
+
+// Harder as an act goes on, by what a player must do and remember in the time given: no level
+// asks more than its limit of the modelled player, a breather eases off by a little only, and
+// each act's second half and its last level ask more than its start.
+TEST_F(DataSetTest, TheModelledPlayerSolvesEveryLevelAndTheShareRisesOverEachAct) {
+    const double smallDrop = 0.12;
+    std::vector<Level> levels = shippedLevels();
+    std::string output;
+    std::vector<Measured> measured = modelledPlayer(output);
+    ASSERT_EQ(measured.size(), levels.size()) << output;
+    std::map<int, std::vector<Measured>> acts;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const Measured& m = measured[i];
+        ASSERT_EQ(m.level, levels[i].number) << output;
+        EXPECT_EQ(m.clicks, levels[i].clicksNeeded()) << "level " << m.level << " misread";
+        EXPECT_EQ(m.limit, levels[i].seconds) << "level " << m.level << " misread";
+        EXPECT_LE(m.seconds, m.limit) << "level " << m.level << " needs more than its limit";
+        acts[m.act].push_back(m);
+    }
+    for (const auto& [act, shares] : acts) {
+        ASSERT_GE(shares.size(), 4u) << "act " << act << " is too short to grow";
+        double firstHalf = 0;
+        double secondHalf = 0;
+        for (size_t i = 0; i < shares.size(); ++i) {
+            (2 * i < shares.size() ? firstHalf : secondHalf) += shares[i].share;
+            if (i > 0) {
+                EXPECT_GE(shares[i].share, shares[i - 1].share - smallDrop)
+                    << "level " << shares[i].level << " is much easier than the one before";
+            }
+        }
+        EXPECT_GT(secondHalf / (shares.size() - shares.size() / 2), firstHalf / (shares.size() / 2))
+            << "act " << act << " does not grow harder";
+        EXPECT_GT(shares.back().share, shares.front().share) << "act " << act;
+    }
+}
+
 TEST_F(DataSetTest, TutorialsUseTheCharsetAndFitTheTextBox) {
     int g = glyphWidth("fontblack.bmp");
     int h = glyphHeight("fontblack.bmp");
@@ -679,6 +750,19 @@ TEST_F(DataSetTest, FirstTutorialsTeachTheRules) {
     const std::string web = webTutorials()["level2.tut"];
     EXPECT_NE(web.find("RIGHT CLICK"), std::string::npos) << web;
     EXPECT_NE(web.find("PEEK"), std::string::npos) << web;
+    // Every line that teaches the right click has a browser line that names Peek; only the
+    // last level calls itself the last.
+    std::map<std::string, std::string> browser = webTutorials();
+    for (const Level& level : levels) {
+        std::string name = "level" + std::to_string(level.number) + ".tut";
+        if (level.tutorial.find("RIGHT CLICK") != std::string::npos) {
+            EXPECT_NE(browser[name].find("PEEK"), std::string::npos)
+                << name << ": " << browser[name];
+        }
+        bool last = level.number == static_cast<int>(levels.size());
+        EXPECT_EQ(level.tutorial.find("LAST LEVEL") != std::string::npos, last)
+            << "level " << level.number << ": " << level.tutorial;
+    }
 }
 
 } // namespace

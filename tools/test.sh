@@ -6,8 +6,9 @@
 # compared byte for byte. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
-# packaged, which the library underneath and the sanitizers do not change. Each tree and its
-# tests are named in CMakePresets.json.
+# packaged, which the library underneath and the sanitizers do not change. The second act
+# played at the modelled player's pace (label pace, a quarter of an hour) is left out:
+# `ctest --preset pace` runs it. Each tree and its tests are named in CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh

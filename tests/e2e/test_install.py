@@ -37,8 +37,17 @@ def _level_count():
 LEVELS = _level_count()
 LAST, BEYOND = f"level{LEVELS}", f"level{LEVELS + 1}"
 # Where the count is written in words (the package description and the metainfo).
-COUNT_WORDS = ("zero one two three four five six seven eight nine ten eleven twelve thirteen "
-               "fourteen fifteen sixteen seventeen eighteen nineteen twenty").split()
+SMALL = ("zero one two three four five six seven eight nine ten eleven twelve thirteen fourteen "
+         "fifteen sixteen seventeen eighteen nineteen").split()
+TENS = "twenty thirty forty fifty sixty seventy eighty ninety".split()
+
+
+def in_words(number):
+    if number < 20:
+        return SMALL[number]
+    tens, unit = divmod(number, 10)
+    return TENS[tens - 2] + (f"-{SMALL[unit]}" if unit else "")
+
 
 # What a developer leaves in a build folder's data set beside what the build made: an editor's
 # backup of a level, a level since dropped from the game, a picture no longer drawn, their own
@@ -262,7 +271,7 @@ class InstallTest(InstalledGameTest):
         with open(metainfo) as file, open(os.path.join(BUILD_DIR, "CPackConfig.cmake")) as cpack:
             said = {"metainfo": file.read(), "package description": cpack.read()}
         for where, text in said.items():
-            self.assertIn(f"{COUNT_WORDS[LEVELS].capitalize()} levels", text, where)
+            self.assertIn(f"{in_words(LEVELS).capitalize()} levels", text, where)
         page = checked(["man", "--warnings", "-l",
                         os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
                        env=dict(os.environ, MANWIDTH="80"))
@@ -393,7 +402,7 @@ class InstallTest(InstalledGameTest):
         for prefix in (old, new):
             # Levels 1 and 10 on, and a game that says where it started and how scaled.
             shutil.copytree(self.prefix, prefix, symlinks=True)
-            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9]*.*"):
+            for name in glob.glob(f"{prefix}/{SHARE}/data/level[2-9].*"):
                 os.remove(name)
             with open(f"{prefix}/lib/games/zandorel/zandorel", "w") as game:
                 game.write('#!/bin/sh\nprintf "in %s at %s\\n" "$PWD" '
