@@ -44,3 +44,23 @@ wine_environment() {
     wine=/usr/lib/wine/wine64
     wineserver=/usr/lib/wine/wineserver
 }
+
+# Usage: fetch_sdl_source FOLDER: unpacks SDL 1.2's source package of the archive this machine
+# installs SDL from (Debian's patches applied) into FOLDER/source, emptied first, and prints the
+# tree. Fetched as root into a private folder: no need for apt's unprivileged sandbox user.
+fetch_sdl_source() {
+    rm -rf "$1/source"
+    mkdir -p "$1/source"
+    local into="$1/source"
+    fetch() {
+        (cd "$into" && apt-get source -qq -o APT::Sandbox::User=root libsdl1.2) >&2
+    }
+    with_fresh_lists fetch
+    local tree
+    tree=$(find "$into" -mindepth 1 -maxdepth 1 -type d -name 'libsdl1.2-*' | head -n 1)
+    if [ -z "$tree" ]; then
+        echo "$tool: apt-get source left no libsdl1.2 tree in $into" >&2
+        return 1
+    fi
+    echo "$tree"
+}

@@ -23,18 +23,8 @@ folder=$(cd "$1" && pwd)
 prefix="$folder/root"
 
 if [ ! -e "$prefix/lib/libSDL.a" ]; then
-    rm -rf "$folder/source" "$prefix"
-    mkdir -p "$folder/source"
-    # Fetched as root into a private folder: no need for apt's unprivileged sandbox user.
-    fetch() {
-        (cd "$folder/source" && apt-get source -qq -o APT::Sandbox::User=root libsdl1.2) >&2
-    }
-    with_fresh_lists fetch
-    tree=$(find "$folder/source" -mindepth 1 -maxdepth 1 -type d -name 'libsdl1.2-*' | head -n 1)
-    if [ -z "$tree" ]; then
-        echo "sdl-asan: apt-get source left no libsdl1.2 tree in $folder/source" >&2
-        exit 1
-    fi
+    rm -rf "$prefix"
+    tree=$(fetch_sdl_source "$folder")
     # Everything but the video core, the dummy driver, events, timers and file reading is left
     # out: the fuzz target needs no more, and the build stays short.
     (
