@@ -1,6 +1,6 @@
 # The web build (emcmake): the game as zandorel.js and zandorel.wasm, and a static site in
 # ${CMAKE_BINARY_DIR}/site: our own page, the game, and the shipped pictures and levels packed
-# into zandorel.data (with zandorel-data.js, which loads it), plus a zip of that folder.
+# into zandorel.data (its table of files written into the page), plus a zip of that folder.
 set(ZANDOREL_WEB_SOURCE ${PROJECT_SOURCE_DIR}/web)
 # Emscripten's own packer, the one its --preload-file uses; the web tests pack their small
 # data set with it too.
@@ -88,15 +88,17 @@ foreach(name IN LISTS ZANDOREL_WEB_TUTORIALS)
 endforeach()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-# Run in the site folder and given the package by its bare name: the packer writes the name it is
-# given into zandorel-data.js, and the build folder's path must not reach the site. (The folder
-# may not be there yet, so no WORKING_DIRECTORY.)
+# The packer's own loading script stays in the build folder: the seal (below) takes the table of
+# files from it into the page, which loads the package itself. Run in the site folder and given
+# the package by its bare name, so that no path of this machine is written into that table.
+# (The folder may not be there yet, so no WORKING_DIRECTORY.)
+set(packer_script ${CMAKE_BINARY_DIR}/zandorel-data.js)
 add_custom_command(
-    OUTPUT ${site}/zandorel.data ${site}/zandorel-data.js
+    OUTPUT ${site}/zandorel.data ${packer_script}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
     COMMAND ${CMAKE_COMMAND} -E chdir ${site}
         ${Python3_EXECUTABLE} ${ZANDOREL_WEB_PACKER} zandorel.data --no-node
-        --js-output=zandorel-data.js ${package_args}
+        --js-output=${packer_script} ${package_args}
     DEPENDS ${packed} zandorel_data
     COMMENT "Packing the pictures and levels for the web"
     VERBATIM)
@@ -123,30 +125,32 @@ foreach(icon IN ITEMS icon-192.png:dist/icon.pic:6 icon-512.png:dist/icon.pic:16
 endforeach()
 
 add_custom_command(
-    OUTPUT ${site}/index.html ${site}/loader.js ${site}/manifest.webmanifest ${site}/zandorel.js
-        ${site}/zandorel.wasm
+    OUTPUT ${site}/index.html ${site}/manifest.webmanifest ${site}/zandorel.js ${site}/zandorel.wasm
     COMMAND ${CMAKE_COMMAND} -E make_directory ${site}
-    COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/loader.js
+    # Earlier builds shipped these two as files of their own; the page now holds what they held.
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${site}/loader.js ${site}/zandorel-data.js
+    COMMAND ${CMAKE_COMMAND} -E copy ${ZANDOREL_WEB_SOURCE}/index.html
         ${ZANDOREL_WEB_SOURCE}/manifest.webmanifest ${site}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zandorel> ${site}/zandorel.js
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE_DIR:zandorel>/zandorel.wasm ${site}/zandorel.wasm
-    DEPENDS zandorel ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/loader.js
-        ${ZANDOREL_WEB_SOURCE}/manifest.webmanifest
+    DEPENDS zandorel ${ZANDOREL_WEB_SOURCE}/index.html ${ZANDOREL_WEB_SOURCE}/manifest.webmanifest
     COMMENT "Writing the web site"
     VERBATIM)
 
-# Last, over whatever files the folder holds by then: the service worker with their list and
-# hashes (tools/web-seal.py), then the zip of the whole folder.
+# Last, over whatever files the folder holds by then: the page's script and the package's table
+# written into the page, the service worker with the files' list and hashes (tools/web-seal.py),
+# then the zip of the whole folder.
 set(ZANDOREL_WEB_ZIP ${CMAKE_BINARY_DIR}/zandorel-${PROJECT_VERSION}-web.zip)
 add_custom_command(
     OUTPUT ${site}/sw.js ${ZANDOREL_WEB_ZIP}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/web-seal.py ${site}
-        ${ZANDOREL_WEB_SOURCE}/sw.js
+        ${ZANDOREL_WEB_SOURCE}/sw.js ${ZANDOREL_WEB_SOURCE}/loader.js ${packer_script}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/zip-folder.py
         ${ZANDOREL_SOURCE_DATE_EPOCH} ${site} ${ZANDOREL_WEB_ZIP}
     WORKING_DIRECTORY ${site}
-    DEPENDS ${site}/index.html ${site}/zandorel.data ${site}/zandorel-data.js ${ZANDOREL_WEB_ICONS}
-        ${ZANDOREL_WEB_SOURCE}/sw.js ${PROJECT_SOURCE_DIR}/tools/web-seal.py
+    DEPENDS ${site}/index.html ${site}/zandorel.data ${packer_script} ${ZANDOREL_WEB_ICONS}
+        ${ZANDOREL_WEB_SOURCE}/sw.js ${ZANDOREL_WEB_SOURCE}/loader.js
+        ${PROJECT_SOURCE_DIR}/tools/web-seal.py
         ${PROJECT_SOURCE_DIR}/tools/zip-folder.py
     COMMENT "Sealing the web site and writing its zip"
     VERBATIM)

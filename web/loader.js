@@ -65,8 +65,9 @@
     return Math.max(1, Math.floor(Math.min(width * ratio / 256, height * ratio / 240)));
   }
 
+  // Sized when the game first shows (onFlip): a layout forced here, while the page is still
+  // loading, would only hold the game's start back.
   window.addEventListener('resize', fit);
-  fit();
 
   // A window moved to a screen of another density changes the ratio without a resize.
   function watchRatio() {
@@ -180,12 +181,13 @@
     },
     onFlip: function(frames) {
       if (frames === 1) {
+        // The game's first frame is drawn; what follows is the page's own layout around it.
+        window.zandorelFirstFrame = performance.now();
         started = true;
         statusBox.hidden = true;
         game.hidden = false;
         document.documentElement.classList.add('playing');
         fit();
-        window.zandorelFirstFrame = performance.now();
         progress.value = progress.max;
         keepSite();
       }
@@ -203,19 +205,17 @@
     printErr: function(text) { console.warn(text); }
   };
 
-  function addScript(source, loaded) {
-    var script = document.createElement('script');
-    script.src = source;
-    script.async = false;
-    script.onload = function() {
-      arrived(source, sizes[source]);
-      if (loaded) loaded();
-    };
-    script.onerror = function() {
-      fail('Zandorel could not be loaded: ' + source + ' did not arrive. Reload the page to try again.');
-    };
-    document.body.appendChild(script);
-  }
+  // The game's script comes by a tag of the page's own, after this script.
+  document.addEventListener('load', function(event) {
+    if (event.target.src && /zandorel\.js$/.test(event.target.src)) {
+      arrived('zandorel.js', sizes['zandorel.js']);
+    }
+  }, true);
+  document.addEventListener('error', function(event) {
+    if (event.target.src && /zandorel\.js$/.test(event.target.src)) {
+      fail('Zandorel could not be loaded: zandorel.js did not arrive. Reload the page to try again.');
+    }
+  }, true);
 
   function damaged() {
     fail('Zandorel\'s files arrived damaged: reload the page to fetch them again.');
@@ -282,11 +282,10 @@
     return digest;
   }
 
-  // A response whose bytes are counted into the bar as they are read.
+  // A response's body, its bytes counted into the bar as they are read.
   function counted(name, response) {
-    if (!response.ok || !response.body || typeof ReadableStream !== 'function') return response;
     var reader = response.body.getReader(), done = 0;
-    return new Response(new ReadableStream({
+    return new ReadableStream({
       pull: function(controller) {
         return reader.read().then(function(part) {
           if (part.done) return controller.close();
@@ -295,48 +294,50 @@
           controller.enqueue(part.value);
         });
       }
-    }), { status: response.status, headers: response.headers });
+    });
   }
 
-  // The package is shipped compressed with gzip (tools/web-seal.py), so that it is small on a
-  // host that compresses nothing; the browser's own decompressor unpacks it.
-  function unpack(bytes) {
-    return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip')))
-      .arrayBuffer();
-  }
-
-  // The data package is fetched here and handed to its loader (zandorel-data.js) only once it
-  // has the size that loader expects and the SHA-256 the build wrote into it: a damaged package
-  // would start a game with no pictures or levels. The game's start waits for the check.
+  // The data package is fetched here, unpacked as it arrives and hashed, and its files are put
+  // where the game looks for them only once it has the size and the SHA-256 the build wrote into
+  // the page (its table, tools/web-seal.py): a damaged package would start a game with no
+  // pictures or levels. The game's start waits for the check. The package is shipped compressed
+  // with gzip, so that it is small on a host that compresses nothing; the browser's own
+  // decompressor unpacks it.
   function loadData() {
-    var checked = false, held = false;
+    var table = JSON.parse(document.getElementById('package').textContent);
+    var bytes = null, held = false;
     Module.preInit = function() {
-      if (!checked) {
+      if (!bytes) {
         held = true;
         Module.addRunDependency('zandorel-data');
       }
     };
+    Module.preRun = function() {
+      var data = new Uint8Array(bytes);
+      table.files.forEach(function(file) {
+        var path = file[0], at = path.lastIndexOf('/');
+        Module.FS_createPath('/', path.slice(1, at), true, true);
+        // The file system may keep the slice itself: nothing else holds the package.
+        Module.FS_createDataFile(path.slice(0, at), path.slice(at + 1),
+          data.subarray(file[1], file[2]), true, true, true);
+      });
+    };
     fetch('zandorel.data').then(function(response) {
       if (!response.ok) throw new Error(response.status);
-      return counted('zandorel.data', response).arrayBuffer();
-    }).then(function(packed) {
-      // Hashed as it arrived, while it is unpacked and its loader's script fetched and run.
-      var hashed = sha256(packed);
-      unpack(packed).then(function(bytes) {
-        var size = null;
-        Module.getPreloadedPackage = function(name, expected) {
-          size = expected;
-          return bytes;
-        };
-        addScript('zandorel-data.js', function() {
-          var sum = Module.dataPackageSha256;
-          hashed.then(function(found) {
-            if (bytes.byteLength !== size || !sum || found !== sum) return damaged();
-            checked = true;
-            if (held) Module.removeRunDependency('zandorel-data');
-          }, damaged);
-        });
-      }, damaged);
+      var copies = counted('zandorel.data', response).tee();
+      var unpacked = new Response(copies[1].pipeThrough(new DecompressionStream('gzip')))
+        .arrayBuffer();
+      unpacked.catch(function() { /* answered below, or the download failed first */ });
+      return new Response(copies[0]).arrayBuffer().then(function(shipped) {
+        return { shipped: shipped, unpacked: unpacked };
+      });
+    }).then(function(arrival) {
+      // The package arrived whole: whatever is wrong with it now is damage.
+      Promise.all([sha256(arrival.shipped), arrival.unpacked]).then(function(found) {
+        if (found[1].byteLength !== table.size || found[0] !== table.sha256) return damaged();
+        bytes = found[1];
+        if (held) Module.removeRunDependency('zandorel-data');
+      }).catch(damaged);
     }, function() {
       fail('Zandorel could not be loaded: zandorel.data did not arrive. Reload the page to try again.');
     });
@@ -372,7 +373,9 @@
     }
     function fetched() {
       return fetch('zandorel.wasm', { credentials: 'same-origin' }).then(function(response) {
-        return counted('zandorel.wasm', response);
+        if (!response.ok || !response.body) return response;
+        return new Response(counted('zandorel.wasm', response),
+          { status: response.status, headers: response.headers });
       });
     }
     // A server that does not call it application/wasm can only have it compiled from its bytes.
@@ -396,5 +399,4 @@
 
   compileGame();
   loadData();
-  addScript('zandorel.js');
 })();

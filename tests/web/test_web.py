@@ -56,18 +56,22 @@ class Site:
 
     def __init__(self, data, folder, compress=False):
         # Every file of the built site but those made from its data set.
-        for name in set(os.listdir(SITE)) - {"zandorel.data", "zandorel-data.js", "sw.js"}:
+        for name in set(os.listdir(SITE)) - {"zandorel.data", "sw.js"}:
             shutil.copy(os.path.join(SITE, name), folder)
         files = []
         for sub in ("graphics", "data"):
             for name in sorted(os.listdir(data.path(sub))):
                 files += ["--preload", f"{data.path(sub)}/{name}@/{sub}/{name}"]
-        # Packed as the build packs the site's: in its folder, by bare names.
+        # Packed and sealed as the build does the site's: in its folder, by bare names, the
+        # packer's script beside it.
+        packer_script = folder + ".zandorel-data.js"
         subprocess.run([sys.executable, PACKER, "zandorel.data", "--no-node",
-                        "--js-output=zandorel-data.js"] + files,
+                        f"--js-output={packer_script}"] + files,
                        cwd=folder, check=True, capture_output=True, timeout=120)
-        subprocess.run([sys.executable, SEAL, folder, os.path.join(HERE, "..", "..", "web", "sw.js")],
-                       check=True, timeout=60)
+        web = os.path.join(HERE, "..", "..", "web")
+        subprocess.run([sys.executable, SEAL, folder, os.path.join(web, "sw.js"),
+                        os.path.join(web, "loader.js"), packer_script], check=True, timeout=60)
+        os.remove(packer_script)
 
         requests = self.requests = collections.Counter()
 
