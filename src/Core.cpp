@@ -107,14 +107,20 @@ Core::~Core() {
     EventManager::deleteInstance();
 }
 
-void Core::run() {
+void Core::run(const std::function<void()>& ended) {
     start();
+    // Nothing of this Core is touched after ended: it may have deleted it.
     runPasses(
         [this] {
             pass();
             return running;
         },
-        [this] { finish(); });
+        [this, ended] {
+            finish();
+            if (ended) {
+                ended();
+            }
+        });
 }
 
 void Core::start() {

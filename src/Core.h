@@ -4,6 +4,7 @@
 
 #include "IEventListener.h"
 
+#include <functional>
 #include <string>
 
 class GameState;
@@ -18,8 +19,11 @@ public:
     Core();
     ~Core();
 
-    // Runs the game from the title screen until something asks it to stop.
-    void run();
+    // Runs the game from the title screen until something asks it to stop, then calls ended,
+    // the last of the game: it may delete this Core. On the desktop that happens before run
+    // returns; in the browser run returns at once and the game ends in a later animation frame,
+    // when main has long returned, so what main would do after the game must be in ended.
+    void run(const std::function<void()>& ended = {});
 
     // run() in its three steps, for tests and benchmarks that drive the loop themselves:
     // start() installs the title screen, pass() is one turn of the main loop, and finish()

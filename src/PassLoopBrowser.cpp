@@ -2,8 +2,6 @@
 // frame runs passes and hands the tab back.
 #include "PassLoop.h"
 
-#include "EventManager.h"
-
 #include "SDL.h"
 
 #include <emscripten.h>
@@ -42,15 +40,11 @@ bool runFrame(Loop* loop) {
     if (running) {
         return true;
     }
+    // The game's end, with all main would do after it: the Core, its pictures and its event
+    // manager go, so that a game started again on this page (Play again) begins as the first
+    // did, holding nothing of the last.
     loop->finish();
     delete loop;
-    // What the desktop's main does after the loop; main's own tail never runs here. Nor does
-    // the Core's destructor: the ended game's Core would stay a listener of the one event
-    // manager, and a game started again on this page (Play again) would deliver its events to
-    // it. The manager goes, as the destructor's last step would have it; the ended Core and
-    // what it owns are left.
-    EventManager::deleteInstance();
-    SDL_Quit();
     zandorel_game_ended();
     return false;
 }

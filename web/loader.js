@@ -313,14 +313,8 @@
       }
     };
     Module.preRun = function() {
-      var data = new Uint8Array(bytes);
-      table.files.forEach(function(file) {
-        var path = file[0], at = path.lastIndexOf('/');
-        Module.FS_createPath('/', path.slice(1, at), true, true);
-        // The file system may keep the slice itself: nothing else holds the package.
-        Module.FS_createDataFile(path.slice(0, at), path.slice(at + 1),
-          data.subarray(file[1], file[2]), true, true, true);
-      });
+      // Nothing else holds the package: its files may keep their slices of it (web/page.js).
+      Module.putPackage(new Uint8Array(bytes), table.files);
     };
     fetch('zandorel.data').then(function(response) {
       if (!response.ok) throw new Error(response.status);

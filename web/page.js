@@ -1,5 +1,6 @@
-// What the page adds around the game: the high-score table kept in the browser's IndexedDB and
-// shared with the site's other tabs, and word to the page when the game has ended.
+// What the page adds around the game: the data package's files put in place, the high-score
+// table kept in the browser's IndexedDB and shared with the site's other tabs, and word to the
+// page when the game has ended.
 //
 // The game reads and rewrites ./data/highscores.txt in memory. The table it reads is the stored
 // one: the store is read as the script loads, and the game's input waits until it has answered
@@ -9,6 +10,27 @@
 // added into the newer table, in one transaction, rather than write its own older copy over it;
 // and a tab that saves tells the others, which load the table again.
 mergeInto(LibraryManager.library, {
+  // The package's files where the game looks for them, each [path, start, end] in bytes (the
+  // page's loader calls this just before the game's runtime starts). Each file keeps its slice
+  // of the package as its contents, as emscripten's own packer has the file system keep it, but
+  // without a stream opened, written and closed for every file: that took about 4 ms of a cold
+  // start.
+  $ZandorelPackage__deps: ['$FS', '$PATH'],
+  $ZandorelPackage__postset: "Module['putPackage'] = ZandorelPackage;",
+  $ZandorelPackage: function(bytes, files) {
+    var folders = {};
+    files.forEach(function(file) {
+      var folder = PATH.dirname(file[0]);
+      if (!folders[folder]) {
+        FS.mkdirTree(folder);
+        folders[folder] = true;
+      }
+      var node = FS.create(file[0], FS.getMode(true, true));
+      node.contents = bytes.subarray(file[1], file[2]);
+      node.usedBytes = file[2] - file[1];
+    });
+  },
+
   $ZandorelScores__deps: ['$FS'],
   $ZandorelScores__postset: 'ZandorelScores.open(); addOnPreMain(ZandorelScores.arrived);',
   $ZandorelScores: {
@@ -253,7 +275,8 @@ mergeInto(LibraryManager.library, {
     S.sync();
   },
 
-  zandorel_input_waits__deps: ['$ZandorelScores'],
+  // Every build of the page calls this: it brings in the package's placing too.
+  zandorel_input_waits__deps: ['$ZandorelScores', '$ZandorelPackage'],
   zandorel_input_waits: function() {
     return ZandorelScores.waiting ? 1 : 0;
   },

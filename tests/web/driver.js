@@ -119,6 +119,9 @@ function look() {
     storage: window.Module && Module.scoreStorage ? Object.assign({}, Module.scoreStorage) : null,
     rendering: getComputedStyle(canvas).imageRendering,
     focus: document.activeElement ? document.activeElement.id : '',
+    // The surfaces emscripten's SDL holds (its global, in the game's script; a freed one's
+    // entry is left null).
+    surfaces: typeof SDL === 'object' ? Object.values(SDL.surfaces).filter(Boolean).length : null,
     pixels: null,
   };
   if (state.game) {

@@ -569,9 +569,9 @@ class WebTest(GameTest):
         self.assertEqual(dict(site.requests), once)
         self.assertLessEqual(max(once.values()), 1, once)
         self.assertEqual(browser._call("installability")["errors"], [])
-        # A new game on the files the page has.
+        # A new game on the files the page has; the ended one holds nothing, not even a screen.
         browser.key("Escape")
-        self.assert_ended(browser)
+        self.assertEqual(self.assert_ended(browser)["surfaces"], 0)
         browser._call("playAgain")
         self.wait_for_title(browser)
         self.assertEqual(dict(site.requests), once)
