@@ -19,7 +19,7 @@
     progress.value = 0;
   }
   function arrived(name, bytes) {
-    if (!total || !sizes[name]) return;
+    if (!total || !sizes[name] || started) return;
     arrivedBytes[name] = Math.min(bytes, sizes[name]);
     progress.value = Object.keys(arrivedBytes).reduce(function(sum, file) {
       return sum + arrivedBytes[file];
@@ -205,12 +205,8 @@
     printErr: function(text) { console.warn(text); }
   };
 
-  // The game's script comes by a tag of the page's own, after this script.
-  document.addEventListener('load', function(event) {
-    if (event.target.src && /zandorel\.js$/.test(event.target.src)) {
-      arrived('zandorel.js', sizes['zandorel.js']);
-    }
-  }, true);
+  // The game's script comes by a tag of the page's own, after this script; it has arrived
+  // when it runs (preInit, below), which may start the game before its load event.
   document.addEventListener('error', function(event) {
     if (event.target.src && /zandorel\.js$/.test(event.target.src)) {
       fail('Zandorel could not be loaded: zandorel.js did not arrive. Reload the page to try again.');
@@ -307,6 +303,7 @@
     var table = JSON.parse(document.getElementById('package').textContent);
     var bytes = null, held = false;
     Module.preInit = function() {
+      arrived('zandorel.js', sizes['zandorel.js']);
       if (!bytes) {
         held = true;
         Module.addRunDependency('zandorel-data');
@@ -381,12 +378,18 @@
     }
     var compiled = WebAssembly.compileStreaming ?
       WebAssembly.compileStreaming(fetched()).catch(fromBytes) : fromBytes();
+    // Made at once from the compiled module, not by the asynchronous instantiate: the game
+    // starts in this task rather than after whatever the page queued meanwhile (about 5 ms).
     Module.instantiateWasm = function(imports, receive) {
-      var module;
-      compiled.then(function(compiledModule) {
-        module = compiledModule;
-        return WebAssembly.instantiate(module, imports);
-      }).then(function(instance) { receive(instance, module); }, missing);
+      compiled.then(function(module) {
+        var instance;
+        try {
+          instance = new WebAssembly.Instance(module, imports);
+        } catch (error) {
+          return missing();
+        }
+        receive(instance, module);
+      }, missing);
       return {};
     };
   }
