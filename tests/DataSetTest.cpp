@@ -2,6 +2,7 @@
 // every picture loads and has the layout its screen needs, and every level parses, fits the
 // screen, teaches in the fonts' characters and can be solved in its time.
 
+#include "Bmp24.h"
 #include "GameStateLevelTransition.h"
 #include "GraphicsSystem.h"
 #include "HighScoreTable.h"
@@ -17,9 +18,11 @@
 #include <cstdio>
 #include <cstdint>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -270,7 +273,42 @@ TEST_F(DataSetTest, EveryPictureIsA24BitBmpWithTheCommonHeader) {
         Picture picture = loadPicture(name);
         EXPECT_GT(picture.width, 0) << name << " does not load: " << SDL_GetError();
         EXPECT_GT(picture.height, 0) << name;
+        // The browser's quick way for such pictures gives the pixels SDL reads.
+        int width = 0;
+        int height = 0;
+        std::unique_ptr<unsigned char, decltype(&std::free)> quick(
+            decodeBmp24(reinterpret_cast<const unsigned char*>(bytes.data()),
+                        static_cast<int>(bytes.size()), &width, &height),
+            &std::free);
+        ASSERT_NE(quick, nullptr) << name << " does not take the browser's quick way";
+        ASSERT_EQ(width, picture.width) << name;
+        ASSERT_EQ(height, picture.height) << name;
+        for (size_t i = 0; i < picture.pixels.size(); ++i) {
+            const unsigned char* rgba = quick.get() + 4 * i;
+            ASSERT_EQ((Colour{rgba[0], rgba[1], rgba[2]}), picture.pixels[i])
+                << name << " pixel " << i;
+            ASSERT_EQ(rgba[3], 255) << name;
+        }
     }
+}
+
+// Rows stored top-down (a negative height) come out in the same order; a file one byte short
+// of its last row is left to the general decoder, which reads nothing past the end.
+TEST_F(DataSetTest, TheBrowsersQuickWayReadsTopDownRowsAndNothingPastTheEnd) {
+    const unsigned char topDown[] = {
+        'B', 'M',  0,    0,    0,    0, 0, 0,  0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0,
+        0,   0xfe, 0xff, 0xff, 0xff, 1, 0, 24, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0,
+        0,   0,    0,    0,    0,    0, 0, 0,  0, 0, 0,  0, 3, 2, 1,  0, 6, 5, 4, 0};
+    int width = 0;
+    int height = 0;
+    unsigned char* pixels = decodeBmp24(topDown, sizeof topDown, &width, &height);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(height, 2);
+    EXPECT_EQ(std::vector<unsigned char>(pixels, pixels + 8),
+              (std::vector<unsigned char>{1, 2, 3, 255, 4, 5, 6, 255}));
+    std::free(pixels);
+    EXPECT_EQ(decodeBmp24(topDown, sizeof topDown - 2, &width, &height), nullptr);
 }
 
 // The game keys out magenta after converting a picture to the screen's format. On a 16-bit

@@ -36,8 +36,9 @@ mergeInto(LibraryManager.library, {
     }
   },
 
-  // A BMP decoded at once by the BMP-only decoder linked into the game (stb_image_bmp.cpp),
-  // in place of emscripten's, which takes every format stb_image knows and reads each picture
+  // A BMP decoded at once by the decoder linked into the game (stb_image_bmp.cpp: a plain loop
+  // for the game's own 24-bit pictures, Bmp24.cpp, and stb_image built for BMP alone for any
+  // other), in place of emscripten's, which takes every format stb_image knows and reads each picture
   // back from its canvas twice. The decoded pixels are kept for the colour key, which the game
   // sets next, so that the key need not read them back either, and for the conversion after it.
   // A file is read whole and decoded from memory: through the C library's stream the decoder
@@ -59,11 +60,11 @@ mergeInto(LibraryManager.library, {
         if (file) {
           var bytes = _malloc(Math.max(1, file.length));
           HEAPU8.set(file, bytes);
-          pixels = _stbi_load_from_memory(bytes, file.length, size, size + 4, size + 8, 4);
+          pixels = _zandorel_load_bmp(bytes, file.length, size, size + 4);
           _free(bytes);
         }
       } else {
-        pixels = _stbi_load_from_memory(rwops.bytes, rwops.count, size, size + 4, size + 8, 4);
+        pixels = _zandorel_load_bmp(rwops.bytes, rwops.count, size, size + 4);
       }
       if (pixels) {
         var width = {{{ makeGetValue('size', 0, 'i32') }}};
