@@ -256,7 +256,10 @@ class WindowsSetupTest(GameTest):
         locked = wine.path("C:\\Locked")
         os.mkdir(locked, 0o755 if user else 0o555)
         self.addCleanup(os.chmod, locked, 0o755)
-        self.assertEqual(wine.run(SETUP, "/S", "/D=C:\\Locked\\Zandorel"), 4)
+        # The other account may not reach the build folder (a checkout in a private folder).
+        setup = shutil.copy(SETUP, os.path.dirname(wine.prefix))
+        os.chmod(setup, 0o755)
+        self.assertEqual(wine.run(setup, "/S", "/D=C:\\Locked\\Zandorel"), 4)
         self.assertEqual(os.listdir(locked), [])
         self.assertIsNone(wine.user_registry(KEY))
         menu = wine.path(f"C:\\users\\{user or getpass.getuser()}" + START_MENU)
