@@ -45,6 +45,25 @@ wine_environment() {
     wineserver=/usr/lib/wine/wineserver
 }
 
+# Usage: folder=$(tool_folder "$@"): the one argument of a tool that builds or unpacks into a
+# folder, made if missing and printed as an absolute path; the usage and exit 2 for any other.
+tool_folder() {
+    if [ $# -ne 1 ]; then
+        echo "usage: $0 FOLDER" >&2
+        exit 2
+    fi
+    mkdir -p "$1"
+    (cd "$1" && pwd)
+}
+
+# Usage: logged LOG COMMAND...: runs COMMAND with its output added to LOG; when it fails, shows
+# LOG's last lines and fails too.
+logged() {
+    local log=$1
+    shift
+    "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; return 1; }
+}
+
 # Usage: fetch_sdl_source FOLDER: unpacks SDL 1.2's source package of the archive this machine
 # installs SDL from (Debian's patches applied) into FOLDER/source, emptied first, and prints the
 # tree. Fetched as root into a private folder: no need for apt's unprivileged sandbox user.

@@ -14,12 +14,7 @@ set -euo pipefail
 # shellcheck source=tools/common.sh
 . "$(dirname "$0")/common.sh"
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 FOLDER" >&2
-    exit 2
-fi
-mkdir -p "$1"
-folder=$(cd "$1" && pwd)
+folder=$(tool_folder "$@")
 prefix="$folder/root"
 
 if [ ! -e "$prefix/lib/libSDL.a" ]; then
@@ -29,7 +24,8 @@ if [ ! -e "$prefix/lib/libSDL.a" ]; then
     # out: the fuzz target needs no more, and the build stays short.
     (
         cd "$tree"
-        CC=clang-14 CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address,fuzzer-no-link" \
+        logged "$folder/configure.log" \
+            env CC=clang-14 CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address,fuzzer-no-link" \
             LDFLAGS="-fsanitize=address" \
             ./configure --prefix="$prefix" --disable-shared --enable-static \
             --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl \
@@ -38,11 +34,9 @@ if [ ! -e "$prefix/lib/libSDL.a" ]; then
             --disable-video-ggi --disable-video-aalib --disable-video-caca \
             --disable-video-qtopia --disable-video-picogui --disable-video-xbios \
             --disable-video-gem --disable-input-tslib --disable-pulseaudio --disable-esd \
-            --disable-arts --disable-nas --disable-alsa --disable-oss --disable-rpath \
-            >"$folder/configure.log" 2>&1 ||
-            { tail -n 40 "$folder/configure.log" >&2; exit 1; }
-        make -j"$jobs" >"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
-        make install >>"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
+            --disable-arts --disable-nas --disable-alsa --disable-oss --disable-rpath
+        logged "$folder/make.log" make -j"$jobs"
+        logged "$folder/make.log" make install
     )
     if [ ! -e "$prefix/lib/libSDL.a" ]; then
         echo "sdl-asan: the build installed no $prefix/lib/libSDL.a" >&2

@@ -11,13 +11,8 @@ set -euo pipefail
 # shellcheck source=tools/common.sh
 . "$(dirname "$0")/common.sh"
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 FOLDER" >&2
-    exit 2
-fi
 host=x86_64-w64-mingw32
-mkdir -p "$1"
-folder=$(cd "$1" && pwd)
+folder=$(tool_folder "$@")
 prefix="$folder/root"
 
 if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
@@ -27,12 +22,10 @@ if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
     # build and drops the DirectX audio and joystick code from the executable.
     (
         cd "$tree"
-        ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
-            --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl \
-            >"$folder/configure.log" 2>&1 ||
-            { tail -n 40 "$folder/configure.log" >&2; exit 1; }
-        make -j"$jobs" >"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
-        make install >>"$folder/make.log" 2>&1 || { tail -n 40 "$folder/make.log" >&2; exit 1; }
+        logged "$folder/configure.log" ./configure --host="$host" --prefix="$prefix" \
+            --disable-shared --enable-static --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl
+        logged "$folder/make.log" make -j"$jobs"
+        logged "$folder/make.log" make install
     )
     if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
         echo "sdl-windows: the build installed no $prefix/lib/libSDLmain.a" >&2

@@ -12,12 +12,7 @@ set -euo pipefail
 # shellcheck source=tools/common.sh
 . "$(dirname "$0")/common.sh"
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 FOLDER" >&2
-    exit 2
-fi
-mkdir -p "$1"
-folder=$(cd "$1" && pwd)
+folder=$(tool_folder "$@")
 # The shim package puts libSDL-1.2.so.0 here, as a link into the layer's own folder.
 libdir="$folder/root/usr/lib/$(gcc -dumpmachine)"
 

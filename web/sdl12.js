@@ -48,7 +48,7 @@ mergeInto(LibraryManager.library, {
     var rwops = SDL.rwops[rwopsID];
     var surf = 0;
     if (rwops) {
-      var size = _malloc(12);
+      var size = _malloc(8);
       var pixels = 0;
       if (rwops.filename !== undefined) {
         var file = null;

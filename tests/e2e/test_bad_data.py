@@ -150,6 +150,16 @@ class BadLevelsTest(GameTest):
 
 class BadHighScoreFileTest(GameTest):
 
+    @staticmethod
+    def ordinary_user(*folders):
+        """The account the game runs as where a permission must bind: root ignores them, so run
+        by root the game runs as nobody, with folders opened to it; else as the tests' own."""
+        if os.geteuid() != 0:
+            return None
+        for folder in folders:
+            os.chmod(folder, 0o777)
+        return NOBODY
+
     def test_a_high_score_file_that_cannot_be_read_or_written(self):
         # A folder or a FIFO in the table's place: neither is read nor written, and the game
         # does not wait for a FIFO's writer or reader.
@@ -196,12 +206,7 @@ class BadHighScoreFileTest(GameTest):
         path = data.path("data/highscores.txt")
         os.chmod(path, 0o444)
         # The game runs as an ordinary user, for whom read-only means read-only.
-        user = None
-        if os.geteuid() == 0:
-            user = NOBODY
-            for folder in (data.folder, data.path("data")):
-                os.chmod(folder, 0o777)
-        game = self.start(data, user=user)
+        game = self.start(data, user=self.ordinary_user(data.folder, data.path("data")))
         self.wait_for_title(game)
         game.click(*START)
         game.click(*CONTINUE)
@@ -221,10 +226,7 @@ class BadHighScoreFileTest(GameTest):
         data = self.make_data()
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
         # The game runs as an ordinary user, for whom the folder is closed to new files.
-        user = None
-        if os.geteuid() == 0:
-            user = NOBODY
-            os.chmod(data.folder, 0o777)
+        user = self.ordinary_user(data.folder)
         os.chmod(data.path("data"), 0o555)
         try:
             game = self.start(data, user=user)
@@ -252,12 +254,9 @@ class BadHighScoreFileTest(GameTest):
         data.high_scores(50, 40, 30, 20, 10)
         path = data.path("data/highscores.txt")
         # The player's own table, which the player may write but not read.
-        user = None
-        if os.geteuid() == 0:
-            user = NOBODY
-            for folder in (data.folder, data.path("data")):
-                os.chmod(folder, 0o777)
-            os.chown(path, NOBODY, NOBODY)
+        user = self.ordinary_user(data.folder, data.path("data"))
+        if user is not None:
+            os.chown(path, user, user)
         os.chmod(path, 0o200)
         game = self.start(data, user=user)
         self.wait_for_title(game)
