@@ -26,6 +26,12 @@
     }, 0);
   }
 
+  // The loading line waits a moment: where the game starts at once it would only flash, and
+  // laying out its text and bar would hold the game's start back by several milliseconds.
+  setTimeout(function() {
+    if (!started) statusBox.hidden = false;
+  }, 250);
+
   // Without a secure origin the browser gives the page no service worker and no install.
   if (!window.isSecureContext) document.getElementById('insecure').hidden = false;
 
