@@ -32,8 +32,8 @@ const changes = {
   hungStorage: () => { IDBFactory.prototype.open = function() { return {}; }; },
   // A browser whose tabs cannot tell each other anything.
   noBroadcast: () => { delete window.BroadcastChannel; },
-  // Every value the page gives its progress bar, as a share of the bar, and whether the game
-  // had started by then.
+  // Every value the page gives its progress bar, as a share of the bar, whether the game had
+  // started by then, and whether the loading line showed.
   watchBar: () => {
     const value = Object.getOwnPropertyDescriptor(HTMLProgressElement.prototype, 'value');
     window.zandorelBar = [];
@@ -41,7 +41,8 @@ const changes = {
       configurable: true, get: value.get,
       set(to) {
         value.set.call(this, to);
-        window.zandorelBar.push([this.value / this.max, window.zandorelFirstFrame !== undefined]);
+        window.zandorelBar.push([this.value / this.max, window.zandorelFirstFrame !== undefined,
+          !document.getElementById('status').hidden]);
       },
     });
   },
