@@ -95,6 +95,10 @@ function armFramesToShow(x, y) {
   });
 }
 
+// Cold loads of each page each way. Ten left a median that moved by 20 ms from run to run, more
+// than most changes to the start are worth.
+const LOADS = 30;
+
 // DevTools' "Fast 3G" as the issue measured it: 1.6 Mbps down, 750 kbps up, 150 ms.
 const FAST_3G = { offline: false, latency: 150, downloadThroughput: 1.6e6 / 8,
   uploadThroughput: 750e3 / 8 };
@@ -158,7 +162,7 @@ async function main() {
       ['host compresses nothing', plain, null], ['Fast 3G, host compresses', zipped, FAST_3G]];
     const firsts = ways.map(() => ({ site: [], bare: [] }));
     const load = [os.loadavg()[0]];
-    for (let i = 0; i < 10; i++) {
+    for (let i = 0; i < LOADS; i++) {
       for (const [w, [, urls, network]] of ways.entries()) {
         firsts[w].site.push(await firstFrame(browser, urls.site, network));
         firsts[w].bare.push(await firstFrame(browser, urls.bare, network));
@@ -167,7 +171,7 @@ async function main() {
     load.push(os.loadavg()[0]);
     for (const [w, [way]] of ways.entries()) {
       for (const [name, times] of Object.entries(firsts[w])) {
-        console.log(`first frame after a cold load, ${way}, ${name}, median of 10:`,
+        console.log(`first frame after a cold load, ${way}, ${name}, median of ${LOADS}:`,
           median(times).toFixed(0), 'ms', `(all: ${times.map((t) => t.toFixed(0)).join(' ')})`);
       }
     }
