@@ -48,8 +48,8 @@ endfunction()
 zandorel_web_program(zandorel)
 target_compile_options(zandorel_core PRIVATE "$<$<CONFIG:Release>:-Oz;-flto>")
 # BMP decoding at once, inside SDL_LoadBMP_RW (web/sdl12.js), by a decoder of BMP alone.
-target_sources(zandorel PRIVATE ${ZANDOREL_WEB_SOURCE}/stb_image_bmp.cpp ${ZANDOREL_WEB_SOURCE}/Bmp24.cpp
-    ${ZANDOREL_WEB_SOURCE}/colour_key.cpp)
+target_sources(zandorel PRIVATE ${ZANDOREL_WEB_SOURCE}/stb_image_bmp.cpp
+    ${ZANDOREL_WEB_SOURCE}/Bmp24.cpp ${ZANDOREL_WEB_SOURCE}/colour_key.cpp)
 target_include_directories(zandorel SYSTEM PRIVATE ${EMSCRIPTEN_ROOT_PATH}/third_party)
 target_link_options(zandorel PRIVATE
     # ...which the page's SDL calls through Module, where an optimised build keeps only what is

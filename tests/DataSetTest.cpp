@@ -15,10 +15,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstdint>
-#include <filesystem>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>

@@ -25,7 +25,8 @@ if [ ! -e "$prefix/lib/libSDL.a" ]; then
     (
         cd "$tree"
         logged "$folder/configure.log" \
-            env CC=clang-14 CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address,fuzzer-no-link" \
+            env CC=clang-14 \
+            CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=address,fuzzer-no-link" \
             LDFLAGS="-fsanitize=address" \
             ./configure --prefix="$prefix" --disable-shared --enable-static \
             --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl \

@@ -23,7 +23,8 @@ if [ ! -e "$prefix/lib/libSDLmain.a" ]; then
     (
         cd "$tree"
         logged "$folder/configure.log" ./configure --host="$host" --prefix="$prefix" \
-            --disable-shared --enable-static --disable-audio --disable-joystick --disable-cdrom --disable-video-opengl
+            --disable-shared --enable-static --disable-audio --disable-joystick --disable-cdrom \
+            --disable-video-opengl
         logged "$folder/make.log" make -j"$jobs"
         logged "$folder/make.log" make install
     )
