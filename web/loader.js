@@ -183,7 +183,8 @@
     onScoreStorage: function(storage) {
       document.getElementById('note').hidden = storage.persistent;
       document.getElementById('unsaved').hidden = !storage.failed;
-      fit();
+      // The lines take room from the game; before it shows, onFlip sizes it with them.
+      if (started) fit();
     },
     onFlip: function(frames) {
       if (frames === 1) {
