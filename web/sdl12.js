@@ -39,8 +39,9 @@ mergeInto(LibraryManager.library, {
   // A BMP decoded at once by the decoder linked into the game (stb_image_bmp.cpp: a plain loop
   // for the game's own 24-bit pictures, Bmp24.cpp, and stb_image built for BMP alone for any
   // other), in place of emscripten's, which takes every format stb_image knows and reads each
-  // picture back from its canvas twice. The decoded pixels are kept for the colour key, which the game
-  // sets next, so that the key need not read them back either, and for the conversion after it.
+  // picture back from its canvas twice. The decoded pixels are kept for the colour key, which the
+  // game sets next, so that the key need not read them back either, and for the conversion after
+  // it.
   // A file is read whole and decoded from memory: through the C library's stream the decoder
   // took its bytes a few at a time, each a call out to the file system.
   SDL_LoadBMP_RW__deps: ['SDL_FreeRW', 'malloc', 'free', '$FS'],
