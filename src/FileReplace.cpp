@@ -31,16 +31,35 @@ bool writeWhole(int fd, const std::string& text) {
     return true;
 }
 
-// Another game holds a lock only while it rewrites a few bytes; much longer means it hangs,
-// and then this one goes on rather than lose its own score.
+// Another game holds a lock only while it rewrites a few bytes, and games that end together
+// take their turns one by one, each changing the table when it is done: however long the queue
+// (thirty games on a disk that takes 300 ms to flush wait ten seconds), the table changes every
+// moment. A holder that leaves it as it is this long hangs, or its disk does; then this game
+// stops waiting. Past the longest wait it stops whatever happens, so that a game's end never
+// freezes for good.
 constexpr auto lockPatience = std::chrono::seconds(2);
+constexpr auto longestWait = std::chrono::seconds(30);
 constexpr auto lockPause = std::chrono::milliseconds(5);
 
 std::intptr_t waitForLock(std::intptr_t (*attempt)(const std::string&), const std::string& target) {
-    const auto deadline = std::chrono::steady_clock::now() + lockPatience;
-    std::intptr_t handle = target.empty() ? noLock : attempt(target);
-    while (handle == -1 && std::chrono::steady_clock::now() < deadline) {
+    if (target.empty()) {
+        return noLock;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    auto deadline = start + lockPatience;
+    std::string seen = changeStamp(target);
+    std::intptr_t handle = attempt(target);
+    while (handle == -1) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline || now >= start + longestWait) {
+            break;
+        }
         std::this_thread::sleep_for(lockPause);
+        std::string stamp = changeStamp(target);
+        if (stamp != seen) {
+            seen = std::move(stamp);
+            deadline = std::chrono::steady_clock::now() + lockPatience;
+        }
         handle = attempt(target);
     }
     return handle;
@@ -48,7 +67,9 @@ std::intptr_t waitForLock(std::intptr_t (*attempt)(const std::string&), const st
 
 // Held over the last look at the file and the rename, by every writer: by the one whose turn
 // it is and by those that gave up waiting for a turn held too long. Those then still write
-// one after the other, each from what the one before put in place.
+// one after the other, each from what the one before put in place. A writer that cannot have
+// it because another holder hangs does not write at all: whatever it put in place, the holder
+// would put its own table over it, made before, and a score said to be kept would be lost.
 class LastLook final {
 public:
     explicit LastLook(const std::string& target) : handle(waitForLock(tryLastLookLock, target)) {}
@@ -58,6 +79,7 @@ public:
         }
     }
     bool held() const { return handle >= 0; }
+    bool stuck() const { return handle == -1; }
 
     LastLook(const LastLook&) = delete;
     LastLook& operator=(const LastLook&) = delete;
@@ -66,8 +88,8 @@ private:
     std::intptr_t handle;
 };
 
-// Without the last look's lock (a system without locks, a holder that hangs), a writer that
-// keeps changing the file under this one would otherwise hold it here for ever.
+// Without the last look's lock (a system without locks), a writer that keeps changing the file
+// under this one would otherwise hold it here for ever.
 constexpr int composeRounds = 3;
 
 std::string folderOf(const std::string& target) {
@@ -188,6 +210,13 @@ bool replaceFile(const std::string& path, const std::function<std::string()>& co
             return false;
         }
         const LastLook look(target);
+        if (look.stuck()) {
+            if (made == Made::ready) {
+                unlink(scratch.c_str());
+            }
+            errno = EWOULDBLOCK;
+            return false;
+        }
         for (int round = 1; made == Made::ready && round < composeRounds; ++round) {
             std::string latest = compose();
             if (latest == text) {

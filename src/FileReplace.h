@@ -20,15 +20,16 @@ bool replaceFile(const std::string& path, const std::string& text);
 // The same, for a text made from the file's own content: compose is asked again once the new
 // file is on the disk, under a lock of its own held until the rename, and where its answer has
 // changed (another writer put its own file there meanwhile) the new file is made again from
-// that answer, so that the other writer's change is not undone. Where that lock cannot be had,
-// a few rounds at most. What goes in place is always compose's last answer.
+// that answer, so that the other writer's change is not undone. Where another holds that lock
+// and hangs, nothing is written (false, errno EWOULDBLOCK); where no lock can be had at all, a
+// few rounds at most. What goes in place is always compose's last answer.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose);
 
 // Held from construction to destruction: an advisory lock beside the file path names, so that
 // two games ending at once read, update and rewrite the file one after the other instead of
-// one losing the other's change. Waits a moment for another holder; where no lock can be had
-// (a folder that cannot be opened, a system without locks), the holder goes on unlocked, as
-// if alone.
+// one losing the other's change. Waits while the file keeps changing under other holders, and
+// two seconds for one that changes nothing; then, or where no lock can be had (a folder that
+// cannot be opened, a system without locks), the holder goes on unlocked, as if alone.
 class FileLock final {
 public:
     explicit FileLock(const std::string& path);

@@ -59,6 +59,11 @@ std::intptr_t tryLastLookLock(const std::string&) {
 
 void unlock(std::intptr_t) {}
 
+// Never asked: there is no lock to wait for.
+std::string changeStamp(const std::string&) {
+    return std::string();
+}
+
 } // namespace replace_detail
 
 // The page puts two tabs' tables together by the game's own rule, so that the browser can never

@@ -33,6 +33,9 @@ std::intptr_t tryLock(const std::string& target);
 // The same for the second lock, held over the last look at target and its replacement alone.
 std::intptr_t tryLastLookLock(const std::string& target);
 void unlock(std::intptr_t handle);
+// What tells one version of target from the next: it differs after every replacement or write,
+// so that a game waiting for a lock sees whether the holder gets on.
+std::string changeStamp(const std::string& target);
 
 } // namespace replace_detail
 

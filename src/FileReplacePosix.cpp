@@ -3,6 +3,7 @@
 #include "FileReplaceDetail.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -160,6 +161,21 @@ std::intptr_t tryLastLookLock(const std::string& target) {
 
 void unlock(std::intptr_t handle) {
     close(static_cast<int>(handle));
+}
+
+// A rename brings another inode, a write in place another time of change; the times in
+// nanoseconds, as several games may write within one second.
+std::string changeStamp(const std::string& target) {
+    struct stat file;
+    if (stat(target.c_str(), &file) != 0) {
+        return std::string();
+    }
+    char stamp[160];
+    std::snprintf(stamp, sizeof stamp, "%ju %ju %jd %jd.%ld %jd.%ld", std::uintmax_t(file.st_dev),
+                  std::uintmax_t(file.st_ino), std::intmax_t(file.st_size),
+                  std::intmax_t(file.st_mtim.tv_sec), file.st_mtim.tv_nsec,
+                  std::intmax_t(file.st_ctim.tv_sec), file.st_ctim.tv_nsec);
+    return stamp;
 }
 
 } // namespace replace_detail

@@ -101,4 +101,16 @@ void unlock(std::intptr_t handle) {
     CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
+// The last write's time, in tenths of a microsecond, and the size: ReplaceFile keeps the old
+// file's creation time and access list, but the new file brings its own last write.
+std::string changeStamp(const std::string& target) {
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (!GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &file)) {
+        return std::string();
+    }
+    return std::to_string(file.ftLastWriteTime.dwHighDateTime) + " " +
+           std::to_string(file.ftLastWriteTime.dwLowDateTime) + " " +
+           std::to_string(file.nFileSizeHigh) + " " + std::to_string(file.nFileSizeLow);
+}
+
 } // namespace replace_detail

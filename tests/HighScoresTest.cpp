@@ -1,4 +1,5 @@
 #include "FileReplace.h"
+#include "FileReplaceDetail.h"
 #include "GameState.h"
 #include "HighScoreTable.h"
 
@@ -8,11 +9,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <regex>
 #include <thread>
 
+#include <dlfcn.h>
 #include <grp.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
@@ -20,6 +23,20 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+namespace {
+
+// A slow disk (a memory card, a network home folder): every fsync of this program and of the
+// games it forks takes this much longer.
+std::chrono::milliseconds fsyncDelay{0};
+
+} // namespace
+
+extern "C" int fsync(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    std::this_thread::sleep_for(fsyncDelay);
+    return real(fd);
+}
 
 namespace {
 
@@ -549,10 +566,27 @@ TEST_F(HighScoresTest, ScoreOfAGameThatGaveUpWaitingOutlastsTheSlowHolder) {
 // Games that all give up at once on a lock held past their patience (a game stalled for 3 s
 // with the old table read) still take turns among themselves and with the slow holder: the
 // table ends with the best five of all the scores, and each game whose score is in it said so.
+// A slow disk makes the turns long: a queue of thirty outlasts the patience, but gets on. Where
+// the disk stalls beyond the patience (this machine's own disk may), a game may say that its
+// score could not be saved, but a score said to be kept is never missing from the table.
+// Three rounds on disks 100 and 300 ms slower take about two minutes (ZANDOREL_SLOW_DISK_ROUNDS,
+// `ctest --preset slow-disk`); every run has the round that most games make longer than the
+// patience on the quicker disk.
 TEST_F(HighScoresTest, GamesThatAllGaveUpOnAStuckLockKeepEveryScore) {
     const char* path = "./data/highscores.txt";
-    for (int games : {2, 8, 30}) {
-        SCOPED_TRACE(std::to_string(games) + " games");
+    const char* asked = std::getenv("ZANDOREL_SLOW_DISK_ROUNDS");
+    const int slowRounds = asked != nullptr ? std::atoi(asked) : 0;
+    std::vector<std::pair<int, int>> runs = {{0, 2}, {0, 8}, {0, 30}, {100, 30}};
+    for (int round = 0; round < slowRounds; ++round) {
+        for (int delay : {100, 300}) {
+            for (int games : {2, 8, 30}) {
+                runs.emplace_back(delay, games);
+            }
+        }
+    }
+    for (const auto& [delay, games] : runs) {
+        SCOPED_TRACE(std::to_string(games) + " games, fsync " + std::to_string(delay) + " ms");
+        fsyncDelay = std::chrono::milliseconds(delay);
         writeFile("data/highscores.txt", "5\n4\n3\n2\n1\n");
         int held[2];
         ASSERT_EQ(pipe(held), 0);
@@ -595,28 +629,52 @@ TEST_F(HighScoresTest, GamesThatAllGaveUpOnAStuckLockKeepEveryScore) {
         }
         int status = 0;
         ASSERT_EQ(waitpid(holder, &status, 0), holder);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        std::vector<int> scores = {slowScore, 5, 4, 3, 2, 1};
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        std::vector<int> kept = {5, 4, 3, 2, 1};
+        if (WEXITSTATUS(status) == 0) {
+            kept.push_back(slowScore);
+        }
         for (int i = 0; i < games; ++i) {
-            scores.push_back(100 + i);
+            if (answers[i] == GameState::HighScore::kept) {
+                kept.push_back(100 + i);
+            }
         }
-        std::sort(scores.rbegin(), scores.rend());
-        std::string best;
-        for (int i = 0; i < HighScoreTable::size; ++i) {
-            best += std::to_string(scores[i]) + "\n";
+        // A score said to be kept is in the table, or five better ones are.
+        std::vector<int> table;
+        for (const std::string& entry : GameState::readHighScores()) {
+            table.push_back(std::atoi(entry.c_str()));
         }
-        EXPECT_EQ(readFile("data/highscores.txt"), best);
-        for (int i = 0; i < games; ++i) {
-            const bool inTable = best.find(std::to_string(100 + i) + "\n") != std::string::npos;
-            EXPECT_TRUE(inTable ? answers[i] == GameState::HighScore::kept
-                                : answers[i] != GameState::HighScore::notSaved)
-                << "score " << 100 + i << " answered " << static_cast<int>(answers[i]);
+        const int lowest = *std::min_element(table.begin(), table.end());
+        const auto unsure =
+            std::count(answers.begin(), answers.end(), GameState::HighScore::notSaved);
+        for (int score : kept) {
+            EXPECT_TRUE(std::find(table.begin(), table.end(), score) != table.end() ||
+                        lowest > score)
+                << score << " said to be kept; " << unsure << " not saved";
         }
+        // Nobody gives up on a disk that keeps up; on a slow one the queue still gets on.
+        EXPECT_TRUE(delay > 0 || (unsure == 0 && WEXITSTATUS(status) == 0)) << unsure;
+        EXPECT_LT(unsure, games);
+        std::printf("%d games, fsync %d ms: %d not saved\n", games, delay, int(unsure));
         EXPECT_EQ(strayFiles(), std::vector<std::string>());
         for (int fd : {held[0], held[1], go[0]}) {
             close(fd);
         }
     }
+}
+
+// A game that holds the last look and hangs (its disk stalled mid-rewrite) would put its own
+// table over whatever this one wrote: this one cannot be sure of its score, writes nothing and
+// says that it could not be saved.
+TEST_F(HighScoresTest, LastLookHeldByAGameThatHangsLeavesTheTableAndTheScoreNotSaved) {
+    const std::string before = "50\n40\n30\n20\n10\n";
+    writeFile("data/highscores.txt", before);
+    const std::intptr_t hanging = replace_detail::tryLastLookLock("./data/highscores.txt");
+    ASSERT_GE(hanging, 0);
+    EXPECT_EQ(GameState::updateHighScores(45), GameState::HighScore::notSaved);
+    replace_detail::unlock(hanging);
+    EXPECT_EQ(readFile("data/highscores.txt"), before);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 
 // A file that another writer changes under every look must not hold the game in the rewrite,

@@ -7,8 +7,10 @@
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change. The second act
-# played at the modelled player's pace (label pace, a quarter of an hour) is left out:
-# `ctest --preset pace` runs it. Each tree and its tests are named in CMakePresets.json.
+# played at the modelled player's pace (label pace, a quarter of an hour) and three rounds of
+# games ending together on a slow disk (label slow-disk, a minute and a half) are left out:
+# `ctest --preset pace` and `ctest --preset slow-disk` run them. Each tree and its tests are
+# named in CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
