@@ -5,6 +5,7 @@
 #include "GameState.h"
 #include "GameStateIntro.h"
 #include "GraphicsSystem.h"
+#include "Log.h"
 #include "PassLoop.h"
 #include "SceneManager.h"
 #include "StateManager.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-const char* const logFile = "debug.txt";
 const char* const imageDirectory = "./graphics/";
 
 // Reads the key symbol as a plain number: where the media library's key type is an enum, it
@@ -51,19 +51,11 @@ void post(int type, std::initializer_list<long> payload) {
 } // namespace
 
 void Core::log(const std::string& message) {
-    std::FILE* file = std::fopen(logFile, "a");
-    if (file == nullptr) {
-        return;
-    }
-    std::fwrite(message.data(), 1, message.size(), file);
-    std::fputc('\n', file);
-    std::fclose(file);
+    Log::write(message);
 }
 
 Core::Core() {
-    if (std::FILE* truncated = std::fopen(logFile, "w")) {
-        std::fclose(truncated);
-    }
+    Log::start();
     chooseVideoDefaults();
     SDL_Init(SDL_INIT_VIDEO);
     log("Core::Core() - SDL Initialized");

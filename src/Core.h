@@ -40,7 +40,7 @@ public:
     SceneManager* getSceneManager() const { return sceneManager; }
     TimerManager* getTimerManager() const { return timerManager; }
 
-    // Appends one line to debug.txt; the file is never kept open between messages.
+    // Appends one line to debug.txt, through the log room below every other (Log::write).
     static void log(const std::string& message);
 
     Core(const Core&) = delete;

@@ -1,6 +1,9 @@
 #include "DataItem.h"
 
+#include "Text.h"
+
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,35 +19,16 @@ std::string longToText(long number) {
     return std::string(digits, end);
 }
 
-// The white space a stream skips before a number.
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(const char* at, const char* end) {
-    return at != end && *at >= '0' && *at <= '9';
-}
-
-// White space, an optional sign, then digits up to the first other character. Without a digit
-// right after the sign, or beyond the range of a long, the extraction fails and reads as 0.
-long textToLong(const std::string& text) {
-    const char* first = text.data();
-    const char* const last = first + text.size();
-    while (first != last && isSpace(*first)) {
+// A stream's extraction, which reads as 0 where it fails.
+long textToLong(const std::string& value) {
+    const char* first = value.data();
+    const char* const last = first + value.size();
+    while (first != last && text::isSpace(*first)) {
         ++first;
     }
-    const char* digits = first;
-    if (first != last && (*first == '+' || *first == '-')) {
-        ++digits;
-    }
-    if (!isDigit(digits, last)) {
-        return 0;
-    }
-    if (*first == '+') {
-        first = digits; // the conversion below takes a minus sign but not a plus
-    }
-    long number = 0;
-    return std::from_chars(first, last, number).ec == std::errc() ? number : 0;
+    long long number = 0;
+    return text::wholeNumber(first, last, LONG_MIN, LONG_MAX, number) ? static_cast<long>(number)
+                                                                      : 0;
 }
 
 // What a stream with default settings writes: six significant digits, %g's form.
@@ -59,7 +43,7 @@ std::string doubleToText(double number) {
 // without digits, and a number too large for a double fails. Failing reads as 0.
 double textToDouble(const std::string& text) {
     const char* at = text.c_str();
-    while (isSpace(*at)) {
+    while (text::isSpace(*at)) {
         ++at;
     }
     const char* const first = at;

@@ -1,21 +1,13 @@
 #include "FileReader.h"
 #include "FileReaderDetail.h"
 
-#include "Core.h"
+#include "Log.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <climits>
 
 namespace {
-
-// The white space a standard stream skips before a number, in the "C" locale the game runs in.
-bool isSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(int c) {
-    return c >= '0' && c <= '9';
-}
 
 constexpr std::size_t chunkBytes = 64 * 1024;
 
@@ -25,18 +17,19 @@ FileReader::FileReader(const std::string& path, std::size_t limit, Kind kind) : 
     bool notRegular = false;
     file = reader_detail::openRegularFile(path, notRegular);
     if (notRegular) {
-        Core::log("FileReader::FileReader(...) - Not a Regular File: " + path);
+        Log::write("FileReader::FileReader(...) - Not a Regular File: " + path);
     }
     if (file == nullptr || kind != Kind::text) {
         return;
     }
     // Only a regular file gets here, so going back to its start always works.
-    const char mark[] = "\xEF\xBB\xBF";
-    int matched = 0;
-    while (matched < 3 && std::getc(file) == static_cast<unsigned char>(mark[matched])) {
+    const std::size_t markBytes = sizeof text::byteOrderMark - 1;
+    std::size_t matched = 0;
+    while (matched < markBytes &&
+           std::getc(file) == static_cast<unsigned char>(text::byteOrderMark[matched])) {
         ++matched;
     }
-    if (matched < 3) {
+    if (matched < markBytes) {
         std::fseek(file, 0, SEEK_SET);
     }
 }
@@ -81,34 +74,28 @@ int FileReader::pastTheLimit() {
 
 FileReader::Number FileReader::readInt(int& value) {
     int c = get();
-    while (isSpace(c)) {
+    while (text::isSpace(c)) {
         c = get();
     }
-    const bool negative = c == '-';
+    std::string number;
     if (c == '+' || c == '-') {
+        number += static_cast<char>(c);
         c = get();
     }
-    if (c == EOF) {
-        return Number::end;
+    for (; text::isDigit(c); c = get()) {
+        number += static_cast<char>(c);
     }
-    if (!isDigit(c)) {
-        unget(c);
-        return Number::notANumber;
-    }
-    // One past the largest int in size: the magnitude of the smallest.
-    constexpr long long beyond = static_cast<long long>(INT_MAX) + 2;
-    long long magnitude = 0;
-    for (; isDigit(c); c = get()) {
-        magnitude = std::min(magnitude * 10 + (c - '0'), beyond);
-    }
-    if (c == EOF && pastTheLimit() != EOF) {
+    const bool digits = !number.empty() && text::isDigit(number.back());
+    // Text that ran out, or a limit that fell inside the number, leaves the number unread.
+    if (c == EOF && (!digits || pastTheLimit() != EOF)) {
         return Number::end;
     }
     unget(c);
-    if (magnitude > (negative ? beyond - 1 : beyond - 2)) {
+    long long read = 0;
+    if (!text::wholeNumber(number.data(), number.data() + number.size(), INT_MIN, INT_MAX, read)) {
         return Number::notANumber;
     }
-    value = static_cast<int>(negative ? -magnitude : magnitude);
+    value = static_cast<int>(read);
     return Number::read;
 }
 

@@ -2,8 +2,6 @@
 // table in the browser's storage (web/page.js) once told that it was replaced.
 #include "FileReplaceDetail.h"
 
-#include "HighScoreTable.h"
-
 #include <emscripten/emscripten.h>
 
 #include <cstdio>
@@ -65,13 +63,3 @@ std::string changeStamp(const std::string&) {
 }
 
 } // namespace replace_detail
-
-// The page puts two tabs' tables together by the game's own rule, so that the browser can never
-// keep a table the game would not write. The three files are the page's copies in memory; the
-// text lasts until the next call.
-extern "C" EMSCRIPTEN_KEEPALIVE const char*
-zandorel_merge_tables(const char* stored, const char* base, const char* mine) {
-    static std::string merged;
-    merged = HighScoreTable(stored).merged(HighScoreTable(base), HighScoreTable(mine));
-    return merged.c_str();
-}

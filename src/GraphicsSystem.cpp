@@ -1,7 +1,7 @@
 #include "GraphicsSystem.h"
 
 #include "BmpCheck.h"
-#include "Core.h"
+#include "Log.h"
 #include "FileReader.h"
 #include "VideoDriver.h"
 
@@ -20,12 +20,12 @@ GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     screen = SDL_SetVideoMode(resX, resY, bpp, flags);
     if (screen == nullptr) {
         const std::string reason = SDL_GetError();
-        Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Not Created: " + reason);
+        Log::write("GraphicsSystem::GraphicsSystem(...) - Screen Not Created: " + reason);
         std::fprintf(stderr, "zandorel: cannot open a %dx%d window: %s\n", resX, resY,
                      reason.c_str());
         return;
     }
-    Core::log("GraphicsSystem::GraphicsSystem(...) - Screen Created");
+    Log::write("GraphicsSystem::GraphicsSystem(...) - Screen Created");
     this->bpp = screen->format->BitsPerPixel;
     SDL_Rect whole = {0, 0, static_cast<Uint16>(resX), static_cast<Uint16>(resY)};
     SDL_SetClipRect(screen, &whole);
@@ -50,9 +50,9 @@ Image* GraphicsSystem::getImage(const std::string& name) {
     }
     auto* image = new Image();
     images[name] = image;
-    Core::log(std::to_string(images.size()));
+    Log::write(std::to_string(images.size()));
     const std::string path = imageDirectory + name;
-    Core::log("Loading Resource: " + path);
+    Log::write("Loading Resource: " + path);
     loadInto(image, path);
     return image;
 }
@@ -83,26 +83,26 @@ void GraphicsSystem::loadInto(Image* image, const std::string& path) {
                              std::min(bytes.size(), bmpHeadBytes), bytes.size());
     }
     if (!problem.empty()) {
-        Core::log("Load Failed: " + path + " - " + problem);
+        Log::write("Load Failed: " + path + " - " + problem);
         return;
     }
     SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     SDL_Surface* decoded = stream != nullptr ? SDL_LoadBMP_RW(stream, 1) : nullptr;
     if (decoded == nullptr) {
-        Core::log("Load Failed: " + path + " - " + SDL_GetError());
+        Log::write("Load Failed: " + path + " - " + SDL_GetError());
         return;
     }
     SDL_SetColorKey(decoded, SDL_SRCCOLORKEY, SDL_MapRGB(decoded->format, 255, 0, 255));
     SDL_Surface* converted = SDL_DisplayFormat(decoded);
     SDL_FreeSurface(decoded);
     if (converted == nullptr) {
-        Core::log("Load Failed: " + path + " - " + SDL_GetError());
+        Log::write("Load Failed: " + path + " - " + SDL_GetError());
         return;
     }
     image->surface = converted;
     image->width = converted->w;
     image->height = converted->h;
-    Core::log("Load Successful");
+    Log::write("Load Successful");
 }
 
 void GraphicsSystem::freeImage(const std::string& name, bool honourRefCount) {
@@ -115,7 +115,7 @@ void GraphicsSystem::freeImage(const std::string& name, bool honourRefCount) {
     if (image->refCount > 0 && honourRefCount) {
         return;
     }
-    Core::log("Freeing Resource: " + name);
+    Log::write("Freeing Resource: " + name);
     if (image->surface != nullptr) {
         SDL_FreeSurface(image->surface);
     }
@@ -155,8 +155,8 @@ void GraphicsSystem::flip() {
 
 void GraphicsSystem::createFont(int id, const std::string& imageFile, const std::string& charset) {
     if (charset.empty()) {
-        Core::log("GraphicsSystem::createFont(...) - Font " + std::to_string(id) +
-                  " Refused: empty character set for " + imageFile);
+        Log::write("GraphicsSystem::createFont(...) - Font " + std::to_string(id) +
+                   " Refused: empty character set for " + imageFile);
         return;
     }
     getImage(imageFile);

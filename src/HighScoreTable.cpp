@@ -2,6 +2,7 @@
 
 #include "FileReader.h"
 #include "FileReplace.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <climits>
@@ -26,22 +27,15 @@ bool readBytes(const std::string& path, std::string& bytes) {
     return true;
 }
 
-// The white space of the C locale, as the table has always been read.
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::vector<std::string> tokensIn(const std::string& bytes) {
-    // Some editors save a UTF-8 byte-order mark ahead of the first score.
-    const std::string mark = "\xEF\xBB\xBF";
-    std::size_t at = bytes.compare(0, mark.size(), mark) == 0 ? mark.size() : 0;
+    std::size_t at = 0;
     std::vector<std::string> tokens;
     while (at < bytes.size()) {
-        while (at < bytes.size() && isSpace(bytes[at])) {
+        while (at < bytes.size() && text::isSpace(bytes[at])) {
             ++at;
         }
         const std::size_t start = at;
-        while (at < bytes.size() && !isSpace(bytes[at])) {
+        while (at < bytes.size() && !text::isSpace(bytes[at])) {
             ++at;
         }
         if (at > start) {
@@ -51,37 +45,13 @@ std::vector<std::string> tokensIn(const std::string& bytes) {
     return tokens;
 }
 
-// A sign, then digits that make a number within 32 bits; whatever follows them is not looked
-// at. Leading zeros do not count towards the range.
-bool numberAt(const std::string& token, int& value) {
-    std::size_t at = 0;
-    const bool negative = !token.empty() && token[0] == '-';
-    if (!token.empty() && (token[0] == '-' || token[0] == '+')) {
-        ++at;
-    }
-    const std::size_t firstDigit = at;
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    long long magnitude = 0;
-    for (; at < token.size() && token[at] >= '0' && token[at] <= '9'; ++at) {
-        magnitude = magnitude * 10 + (token[at] - '0');
-        if (magnitude > limit) {
-            return false;
-        }
-    }
-    if (at == firstDigit) {
-        return false;
-    }
-    value = static_cast<int>(negative ? -magnitude : magnitude);
-    return true;
-}
-
-// The first five tokens that are numbers, in order; the rest 0.
+// The first size tokens that are numbers, in order; the rest 0.
 std::vector<int> scoresIn(const std::string& bytes) {
     std::vector<int> scores;
     for (const std::string& token : tokensIn(bytes)) {
-        int value = 0;
-        if (numberAt(token, value)) {
-            scores.push_back(value);
+        long long value = 0;
+        if (text::wholeNumber(token.data(), token.data() + token.size(), INT_MIN, INT_MAX, value)) {
+            scores.push_back(static_cast<int>(value));
             if (scores.size() == HighScoreTable::size) {
                 break;
             }

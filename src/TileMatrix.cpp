@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Core.h"
+#include "Log.h"
 #include "Event.h"
 #include "EventManager.h"
 #include "FileReader.h"
@@ -125,7 +125,7 @@ bool TileMatrix::load(const std::string& levelFile) {
             return true;
         }
     }
-    Core::log("TileMatrix::TileMatrix(...) - Bad Level File: " + levelFile + " (" + problem + ")");
+    Log::write("TileMatrix::TileMatrix(...) - Bad Level File: " + levelFile + " (" + problem + ")");
     return false;
 }
 

@@ -1,7 +1,7 @@
 #include "VideoDriver.h"
 #include "VideoDriverDetail.h"
 
-#include "Core.h"
+#include "Log.h"
 
 #include "SDL.h"
 
@@ -73,16 +73,16 @@ bool showsWindow(const std::string& driver) {
 }
 
 void refuse(const std::string& reason, const std::string& advice, const std::string& driver) {
-    Core::log("GraphicsSystem::GraphicsSystem(...) - No Display: " + reason + "; " +
-              whyNoWindow(driver));
+    Log::write("GraphicsSystem::GraphicsSystem(...) - No Display: " + reason + "; " +
+               whyNoWindow(driver));
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     std::fprintf(stderr, "zandorel: there is no display to open a window on (%s): %s.\n",
                  reason.c_str(), advice.c_str());
 }
 
 void logRetry(const std::string& driver) {
-    Core::log("GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: " +
-              whyNoWindow(driver));
+    Log::write("GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: " +
+               whyNoWindow(driver));
 }
 
 } // namespace video_driver_detail

@@ -159,7 +159,7 @@ mergeInto(LibraryManager.library, {
     },
 
     // The scores mine added to base, put into stored by the game's own rule
-    // (HighScoreTable::merged, exported by src/FileReplaceBrowser.cpp): each text goes into a
+    // (HighScoreTable::merged, exported by src/HighScoreTableBrowser.cpp): each text goes into a
     // file of the game's memory, to be read as the game reads its table.
     merge: function(stored, base, mine) {
       var paths = [['stored', stored], ['base', base], ['mine', mine]].map(function(copy) {
