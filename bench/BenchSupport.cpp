@@ -150,10 +150,11 @@ void Game::show(Screen screen) {
             install(new GameStateIntro(engine));
         }
         install(new GameStatePlay(engine, benchLevel, benchScore));
-        // The preview timer started on the real clock; a tick two seconds on ends it, and the
+        // The preview timer started on the real clock; a tick a preview on ends it, and the
         // countdown then runs on the real clock like any other.
         Event tick(EVENT_TICK);
-        tick.data.emplace_back(static_cast<long>(SDL_GetTicks() + 2000));
+        tick.data.emplace_back(static_cast<long>(SDL_GetTicks()) +
+                               GameStatePlay::previewMilliseconds);
         EventManager::getInstance()->postEvent(tick);
         EventManager::getInstance()->dispatchEvents();
         if (engine->getTimerManager()->getNumFires(GameStatePlay::TIMER_COUNTDOWN) <= 0) {

@@ -19,6 +19,11 @@ const { execFile } = require('child_process');
 const { promisify } = require('util');
 const site = path.resolve(process.argv[2] || 'build-web/site');
 const bare = path.resolve(process.argv[3] || 'build-web/bare');
+// The solution's preview (tools/web-bench.sh reads it from the game's sources).
+const previewMs = Number(process.env.ZANDOREL_PREVIEW_MS);
+if (!(previewMs > 0)) {
+  throw new Error('ZANDOREL_PREVIEW_MS must give the preview in milliseconds (tools/web-bench.sh)');
+}
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
   '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
 
@@ -202,7 +207,7 @@ async function main() {
     await click(120, 134); // start
     await sleep(500);
     await click(174, 115); // continue
-    await sleep(2600); // the solution's preview
+    await sleep(previewMs + 600); // the solution's preview, and a little more
     const play = await steady(page, client, 5);
     console.log(`play screen: ${play.fps.toFixed(1)} frames/s, script ${play.script.toFixed(1)}% of one core`);
 

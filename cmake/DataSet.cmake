@@ -28,6 +28,9 @@ set(ZANDOREL_PICTURES
 # description (dist/CMakeLists.txt) and the metainfo
 # (dist/io.github.zandorel.Zandorel.metainfo.xml); the install tests check that they agree.
 set(ZANDOREL_LEVEL_COUNT 24)
+# The levels come in acts of this many, each harder towards its end (data/README.md); the level
+# checks and tools/difficulty.py take it from here.
+set(ZANDOREL_LEVELS_IN_AN_ACT 12)
 set(ZANDOREL_LEVELS)
 foreach(level RANGE 1 ${ZANDOREL_LEVEL_COUNT})
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
@@ -84,3 +87,12 @@ endforeach()
 # The table a player starts from; the build never writes it into a build folder, where it
 # belongs to whoever plays there.
 set(ZANDOREL_FIRST_TABLE highscores.txt)
+# How many best scores the table keeps, read from its header (HighScoreTable::size), in words
+# for the texts a player reads: ZANDOREL_TABLE_SIZE_WORDS ("Five") and in mid-sentence
+# ZANDOREL_TABLE_SIZE_LOWER ("five").
+set(table_header "${CMAKE_CURRENT_LIST_DIR}/../src/HighScoreTable.h")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${table_header}")
+file(STRINGS "${table_header}" ZANDOREL_TABLE_SIZE REGEX "static constexpr int size = [0-9]+")
+string(REGEX REPLACE ".*size = ([0-9]+).*" "\\1" ZANDOREL_TABLE_SIZE "${ZANDOREL_TABLE_SIZE}")
+zandorel_number_in_words(${ZANDOREL_TABLE_SIZE} ZANDOREL_TABLE_SIZE_WORDS)
+string(TOLOWER "${ZANDOREL_TABLE_SIZE_WORDS}" ZANDOREL_TABLE_SIZE_LOWER)

@@ -17,14 +17,14 @@ public:
 
     void onEvent(Event&) override {}
 
-    // What became of a score at the end of a game: not among the five best; kept in the file;
-    // or among the five best of the table as read, but the file could not take it.
+    // What became of a score at the end of a game: not among the best the table keeps; kept in the
+    // file; or among those of the table as read, but the file could not take it.
     enum class HighScore { notEntered, kept, notSaved };
     // Enters score into "./data/highscores.txt" and rewrites the file by HighScoreTable's
     // rules. A file that exists but cannot be read (it counts as empty), or cannot be written,
     // is left as it is, and a line in the log says so.
     static HighScore updateHighScores(int score);
-    // The five entries as stored, unconverted; an entry that is not there is empty.
+    // The table's entries as stored, unconverted; an entry that is not there is empty.
     static std::vector<std::string> readHighScores();
 
     // The characters the game's two fonts draw, one glyph cell each.

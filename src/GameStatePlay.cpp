@@ -23,10 +23,8 @@ namespace {
 
 constexpr int fontId = 6;
 constexpr int popupChanceInHundred = 3;
-constexpr long previewMilliseconds = 2000;
-constexpr long popupMilliseconds = 2000;
 
-struct Popup {
+struct Popup final {
     const char* picture;
     int extraSeconds;
     int scrambledCells;

@@ -14,6 +14,9 @@ public:
     static constexpr int TIMER_COUNTDOWN = 8;
     static constexpr int TIMER_PREVIEW = 9;
     static constexpr int TIMER_POPUP = 10;
+    // How long the solution shows before the countdown starts, and a pop-up stays.
+    static constexpr long previewMilliseconds = 2000;
+    static constexpr long popupMilliseconds = 2000;
 
     // A ".tim" file that is missing or holds no number makes the level untimed.
     GameStatePlay(Core* core, int level, int score);

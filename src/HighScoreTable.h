@@ -10,26 +10,28 @@
 
 class HighScoreTable final {
 public:
+    // How many best scores the table keeps: the rows of the high-score screen, the texts that
+    // cmake/DataSet.cmake writes and the tests all follow this one.
     static constexpr int size = 5;
-    // Five numbers take sixty bytes at most: a file far longer is damaged, and is not read past
-    // this.
+    // A table's numbers take twelve bytes each at most: a file far longer is damaged, and is
+    // not read past this.
     static constexpr std::size_t maxBytes = 4096;
 
     explicit HighScoreTable(std::string path) : path(std::move(path)) {}
 
-    // The display read: the first five white-space separated tokens of the file's first maxBytes,
+    // The display read: the first size white-space separated tokens of the file's first maxBytes,
     // as stored, unconverted (a byte-order mark before the first is skipped); an entry that is
     // not there is empty.
     std::vector<std::string> readTokens() const;
 
     enum class Outcome { written, unreadable, unwritable };
-    struct Update {
+    struct Update final {
         bool entered;    // the score is in the table written, or in the table as read when
                          // nothing could be written
         Outcome outcome; // what became of the file
     };
     // Enters score and rewrites the file, holding the file's lock while it does. The table is
-    // the first five tokens that begin with a 32-bit number (12AB reads as 12; any other token
+    // the first size tokens that begin with a 32-bit number (12AB reads as 12; any other token
     // is passed over, so one bad entry costs only itself), missing ones 0. A table that exists
     // but cannot be read, and one the player may not write, is left as it is.
     Update update(int score) const;

@@ -1,5 +1,6 @@
 // The puzzle board: the player's grid and its solution, read from a level file, drawn from the
-// five pictures of "tiles.bmp" with 3-pixel gaps, and cycled tile by tile with the left button.
+// pictures of "tiles.bmp" side by side, with a gap between tiles, and cycled tile by tile with the
+// left button.
 //
 // Level file: rows, columns and tile kinds, then the starting grid and the solution grid,
 // each row by row; whitespace of any kind separates the numbers, and anything after the

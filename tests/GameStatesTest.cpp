@@ -124,7 +124,7 @@ protected:
         writeFile(base + ".tim", seconds);
     }
 
-    void endPreview() { tick(2000); }
+    void endPreview() { tick(GameStatePlay::previewMilliseconds); }
 
     int popupShown() {
         frame();
@@ -215,7 +215,8 @@ TEST_F(GameStatesTest, PreviewShowsTheSolutionThenTheCountdownRuns) {
     EXPECT_EQ(pixel(gridX + 5, gridY + 5), asShown(tileColours[1])); // the solution's first cell
     EXPECT_EQ(readText(scoreLabelX, topRowY, glyph, 12), "SCORE 0");
     EXPECT_EQ(readText(levelLabelX, topRowY, glyph, 8), "LEVEL 1");
-    tick(1990); // a few real milliseconds may have passed since the preview began
+    // A few real milliseconds may have passed since the preview began.
+    tick(GameStatePlay::previewMilliseconds - 10);
     EXPECT_EQ(timeText(), "");
     tick(10);
     frame();
@@ -391,7 +392,7 @@ TEST_F(GameStatesTest, PopUpsFromLevelTwoShowTheirPictureAndApplyTheirEffect) {
         EXPECT_LE(changed, kind == 2 ? 2 : kind == 3 ? 5 : 0) << "seed " << seed;
         EXPECT_EQ(pixel(gridX + 4 * tileStep + 5, gridY + 5),
                   asShown({0, 0, 0})); // nothing beyond the grid
-        tick(2000);
+        tick(GameStatePlay::popupMilliseconds);
         EXPECT_EQ(popupShown(), -1);
         // A play screen's timers go by id, so it never directly follows another play screen.
         install(new GameStateIntro(core));

@@ -17,6 +17,8 @@ import struct
 import sys
 import zlib
 
+import game_numbers
+
 # The modelled player. Each figure is explained, with its source, in data/README.md.
 CLICK = 0.2             # press and release of a button (keystroke-level model, B + B)
 SEE = 0.1               # noticing that a tile changed (one perceptual processor cycle)
@@ -24,13 +26,11 @@ FITTS_SLOPE = 1 / 3.7   # seconds per bit of pointing difficulty (a mouse's 3.7 
 FIXATION = 0.3          # one look at a stretch of the goal (a scene-viewing fixation)
 SPAN = 4                # stretches of the goal held in mind at once (working-memory chunks)
 DECIDE = 1.35           # making up one's mind to peek and finding one's place again (M)
-PREVIEW = 2.0           # the game shows the goal this long before the countdown starts
-
-# Levels come in acts of this many; the share of the limit rises over each act.
-ACT = 12
-
-TILE = 20               # the tile's width on screen, the pointing target
-STEP = 23               # from one tile's corner to the next, across or down
+# What the game itself fixes, read from its sources (tools/game_numbers.py).
+PREVIEW = game_numbers.PREVIEW_MS / 1000  # the goal shows this long before the countdown
+ACT = game_numbers.ACT                    # levels in an act; the share rises over each act
+TILE = game_numbers.TILE                  # the tile's width on screen, the pointing target
+STEP = game_numbers.tile_step()           # from one tile's corner to the next
 
 
 class Level:

@@ -2,8 +2,8 @@
 
 import unittest
 
-from harness import (CONTINUE, HIGH_SCORES, START, GameTest, grid, logged_scores,
-                     play_labels, tile_centre)
+from harness import (CONTINUE, HIGH_SCORES, START, GameTest, grid, high_score_rows,
+                     logged_scores, play_labels, rows_of, scores_text, table_after, tile_centre)
 
 TUTORIAL = ("WELCOME, TESTER! / / LEFT CLICK A TILE TO TURN IT INTO THE NEXT KIND. RIGHT CLICK "
             "SHOWS THE GOAL AND HIDES IT AGAIN. MATCH THE GOAL BEFORE THE CLOCK RUNS OUT!")
@@ -145,13 +145,13 @@ class PlayTest(GameTest):
             self.assertTrue(0 <= final - score <= 10 * len(clocks), f"{score} -> {final}")
         else:
             self.assertEqual(final, score, "without a clock, level 2 adds nothing")
-        self.assertEqual(data.read("data/highscores.txt"), f"90\n80\n{final}\n10\n5\n")
+        self.assertEqual(data.read("data/highscores.txt"),
+                         table_after(scores_text(90, 80, 10, 5, 1), final)[1])
         game.click(*CONTINUE)
         self.wait_for_title(game)
         game.click(*HIGH_SCORES)
         screen = game.wait_for("the high-score screen", lambda s: s.text(130, 11, 11) == "HIGH SCORES")
-        self.assertEqual([screen.text(130, 30 + 11 * i, 6) for i in range(5)],
-                         ["90", "80", str(final), "10", "5"])
+        self.assertEqual(high_score_rows(screen, 6), rows_of("90", "80", str(final), "10", "5"))
         game.key("Escape")
         self.assert_clean_exit(game)
 
@@ -170,7 +170,7 @@ class PlayTest(GameTest):
         game.click(*tile_centre(0, 0))
         self.wait_for_text_box(game, ["WOW! YOU WIN!"])
         self.assertEqual(logged_scores(game), [0, 0])
-        self.assertEqual(data.read("data/highscores.txt"), "0\n0\n0\n0\n0\n")
+        self.assertEqual(data.read("data/highscores.txt"), table_after(None, 0)[1])
         game.close_window()
         self.assert_clean_exit(game)
 

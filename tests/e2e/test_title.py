@@ -2,7 +2,7 @@
 
 import unittest
 
-from harness import CONTINUE, EXIT, HIGH_SCORES, START, GameTest
+from harness import CONTINUE, EXIT, HIGH_SCORES, START, GameTest, high_score_rows, rows_of
 
 # Title buttons: 96 x 9 frames at x = 80; a point is inside when 80 < x < 176 and y < py < y + 9.
 BUTTONS = {"start": 130, "scores": 140, "exit": 150}
@@ -77,7 +77,7 @@ class TitleScreenTest(GameTest):
         self.assertEqual(game.last_screen.name(10, 10), "title")
 
     def test_high_score_screen_lists_the_file_as_stored_and_leads_back(self):
-        # Tokens are shown as stored, whatever they hold; only the first five count, and a
+        # Tokens are shown as stored, whatever they hold; only a table's worth count, and a
         # character outside the font (the minus, a Ctrl-Z) is a blank cell. Line ends may be a
         # carriage return and a line feed.
         stored = "120\r\n95   60\r\n\r\nA\x1aC\n-4\n3\n99\n"
@@ -88,8 +88,8 @@ class TitleScreenTest(GameTest):
             screen = game.wait_for("the high-score screen",
                                    lambda s: s.name(2, 2) == "mermaid"
                                    and s.text(130, 11, 11) == "HIGH SCORES")
-            rows = [screen.text(130, 30 + 11 * i, 8) for i in range(5)]
-            self.assertEqual(rows, ["120", "95", "60", "A C", " 4"], f"visit {visit + 1}")
+            self.assertEqual(high_score_rows(screen, 8),
+                             rows_of("120", "95", "60", "A C", " 4", "3", "99"), f"visit {visit + 1}")
             self.assertEqual(screen.name(*CONTINUE), "cont0")
             game.press(*CONTINUE)
             game.wait_for("the pressed continue frame", lambda s: s.name(*CONTINUE) == "cont2")

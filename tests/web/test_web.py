@@ -22,7 +22,11 @@ import urllib.parse
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
 from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa: E402
-                     GameTest, Screen, grid, logged_scores, tile_centre)
+                     GameTest, Screen, grid, high_score_rows, logged_scores, rows_of, scores_text,
+                     table_after, tile_centre)
+
+# The table the sites start from, as the tests' data sets write it.
+STORED = scores_text(90, 80, 10, 5, 1)
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
 # The port the sites are served on (and the ports after it, while a test keeps several), so
@@ -283,7 +287,7 @@ class WebTest(GameTest):
         data = self.make_data()
         data.level(1, [[0, 1], [2, 0]], [[1, 1], [2, 2]], kinds=3, seconds=60,
                    tutorial="SHORT AND SWEET")
-        data.high_scores(90, 80, 10, 5, 1)
+        data.write("data/highscores.txt", STORED)
         browser = self.browse(self.serve(data), width=1024, height=768)
         title = self.wait_for_title(browser)
         # The colour key holds: no magenta anywhere (every button's first column is magenta).
@@ -303,7 +307,7 @@ class WebTest(GameTest):
                               lambda s: s.name(2, 2) == "mermaid")
         self.wait_for_text_box(browser, ["WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"])
         score = logged_scores(browser)[-1]
-        self.assertEqual(browser.read("/data/highscores.txt"), f"90\n80\n{score}\n10\n5\n")
+        self.assertEqual(browser.read("/data/highscores.txt"), table_after(STORED, score)[1])
         browser.click(*CONTINUE)
         self.wait_for_title(browser)
         browser.key("Escape")
@@ -313,7 +317,7 @@ class WebTest(GameTest):
         data = self.make_data()
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
         data.level(2, [[0, 0]], [[1, 1]], kinds=2, seconds=2)
-        data.high_scores(90, 80, 10, 5, 1)
+        data.write("data/highscores.txt", STORED)
         site = self.serve(data)
         profile = self.profile()
         browser = self.browse(site, profile)
@@ -327,7 +331,7 @@ class WebTest(GameTest):
         browser.wait_for("the countdown to run out", lambda s: s.name(2, 2) == "mermaid")
         self.wait_for_text_box(browser, ["OH NO! YOU", "LOST! BUT YOU", "GOT A HIGH", "SCORE!"])
         # The game's own rewrite, stored byte for byte.
-        table = f"90\n80\n{score}\n10\n5\n"
+        table = table_after(STORED, score)[1]
         browser.wait_for_page("the new table to be saved",
                               lambda s: s["storage"]["saved"] > first["saved"]
                               and not s["storage"]["saving"])
@@ -339,8 +343,7 @@ class WebTest(GameTest):
         again.click(*HIGH_SCORES)
         screen = again.wait_for("the high-score screen",
                                 lambda s: s.text(130, 11, 11) == "HIGH SCORES")
-        self.assertEqual([screen.text(130, 30 + 11 * i, 6) for i in range(5)],
-                         ["90", "80", str(score), "10", "5"])
+        self.assertEqual(high_score_rows(screen, 6), rows_of("90", "80", str(score), "10", "5"))
         self.assertEqual(again.read("/data/highscores.txt"), table)
         self.assertFalse(again.page()["note"])
 
@@ -365,7 +368,7 @@ class WebTest(GameTest):
         browser.wait_for("the countdown to run out", lambda s: s.name(2, 2) == "mermaid")
         self.wait_for_text_box(browser, ["OH NO! YOU", "LOST!"])
         # Without a shipped table the game starts from an empty one, as on the desktop.
-        self.assertEqual(browser.read("/data/highscores.txt"), "0\n0\n0\n0\n0\n")
+        self.assertEqual(browser.read("/data/highscores.txt"), table_after(None, 0)[1])
         browser.click(*CONTINUE)
         self.wait_for_title(browser)
         browser.click(*EXIT)
@@ -529,13 +532,13 @@ class WebTest(GameTest):
         # Hidden again after the other tab's save, it writes nothing over the newer table.
         idle._call("hide")
         time.sleep(0.5)
-        self.assertEqual(playing.stored(), f"90\n80\n{first}\n10\n5\n")
+        self.assertEqual(playing.stored(), table_after(STORED, first)[1])
         # Its game reads the stored table, not the copy it loaded.
         second = self.win_a_one_tile_game(idle)
         self.wait_saved(idle)
         third = playing.open_tab()
         self.wait_for_title(third)
-        table = "".join(f"{n}\n" for n in sorted([90, 80, 10, first, second], reverse=True))
+        table = table_after(table_after(STORED, first)[1], second)[1]
         self.assertEqual(third.read("/data/highscores.txt"), table)
         self.assertEqual(third.stored(), table)
 
@@ -548,17 +551,17 @@ class WebTest(GameTest):
         state = browser.wait_for_page("the page to say the scores were not saved",
                                       lambda s: s["unsaved"])
         self.assertEqual(state["storage"]["saved"], 0)
-        self.assertNotEqual(browser.stored(), f"90\n80\n{score}\n10\n5\n")
+        self.assertNotEqual(browser.stored(), table_after(STORED, score)[1])
         # Room again: the next save (here, on hiding the page) is not stuck behind the failed one.
         browser._call("quota", size=None)
         browser._call("hide")
         browser.wait_for_page("the page to take back the sentence", lambda s: not s["unsaved"])
-        self.assertEqual(browser.stored(), f"90\n80\n{score}\n10\n5\n")
+        self.assertEqual(browser.stored(), table_after(STORED, score)[1])
 
     def one_level_site(self, **options):
         data = self.make_data()
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
-        data.high_scores(90, 80, 10, 5, 1)
+        data.write("data/highscores.txt", STORED)
         return self.serve(data, **options)
 
     def test_after_one_visit_the_site_is_installable_and_plays_with_the_server_gone(self):
@@ -569,18 +572,20 @@ class WebTest(GameTest):
         self.wait_for_title(browser)
         browser._call("kept")
         paths = ["/" + (name if name != "index.html" else "") for name in os.listdir(site.folder)]
-        # An icon the browser fetched for itself the worker takes from there, or fetches once.
-        once = {path: site.requests[path] if path.endswith(".png") else 1 for path in paths}
-        once = {path: n for path, n in once.items() if n}
-        self.assertEqual(dict(site.requests), once)
-        self.assertLessEqual(max(once.values()), 1, once)
+        # Every file once; an icon the browser fetched for itself the worker takes from there,
+        # or fetches once.
+        fetched = dict(site.requests)
+        icons = {path for path in paths if path.endswith(".png")}
+        self.assertEqual({path: n for path, n in fetched.items() if path not in icons},
+                         {path: 1 for path in paths if path not in icons})
+        self.assertLessEqual(max([fetched.get(path, 0) for path in icons], default=0), 1, fetched)
         self.assertEqual(browser._call("installability")["errors"], [])
         # A new game on the files the page has; the ended one holds nothing, not even a screen.
         browser.key("Escape")
         self.assertEqual(self.assert_ended(browser)["surfaces"], 0)
         browser._call("playAgain")
         self.wait_for_title(browser)
-        self.assertEqual(dict(site.requests), once)
+        self.assertEqual(dict(site.requests), fetched)
         browser.stop()
         site.stop()
 

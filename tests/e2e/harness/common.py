@@ -5,8 +5,11 @@ import ctypes
 import os
 import signal
 import subprocess
+import tempfile
 
 BINARY = os.environ.get("ZANDOREL_BINARY", "")
+# The game's own high-score rule, built from its table code (tools/highscore-rule.cpp).
+TABLE_RULE = os.environ.get("ZANDOREL_TABLE_RULE", "")
 # Where a failed wait leaves the last screenshot it saw (as a PPM picture).
 ARTIFACTS = os.environ.get("ZANDOREL_E2E_ARTIFACTS", "")
 # "classic" (the default) or "compat": which SDL 1.2 the game must have loaded, so that a run
@@ -45,3 +48,24 @@ def _stop(process, grace=5.0):
     except subprocess.TimeoutExpired:
         process.kill()
         process.wait(timeout=grace)
+
+
+def scores_text(*scores):
+    """A table file holding scores, one a line."""
+    return "".join(f"{s}\n" for s in scores)
+
+
+def table_after(stored, score):
+    """(entered, text): what a game ending with score writes over a table file that holds
+    stored (None: no file), by the game's own rule."""
+    if not TABLE_RULE:
+        raise AssertionError("ZANDOREL_TABLE_RULE must name the build's tools/highscore-rule")
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "highscores.txt")
+        if stored is not None:
+            with open(path, "w", newline="") as file:
+                file.write(stored)
+        said = subprocess.run([TABLE_RULE, path, str(score)], capture_output=True, text=True,
+                              check=True, timeout=COMMAND_TIMEOUT).stdout
+    verdict, table = said.split("\n", 1)
+    return verdict == "entered", table

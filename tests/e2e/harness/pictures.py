@@ -4,6 +4,13 @@ back from it: which palette colour, glyph or tile shows where."""
 import os
 import struct
 import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "tools"))
+import game_numbers  # noqa: E402
+
+from .common import scores_text  # noqa: E402
 
 WIDTH, HEIGHT = 256, 240
 GLYPH = 8
@@ -43,7 +50,7 @@ def shipped_pictures():
 
 # Pictures with a layout of their own; every other shipped picture is one flat colour, named
 # after it in the palette.
-BACKGROUNDS = ("title.bmp", "mermaid.bmp")
+BACKGROUNDS = game_numbers.BACKGROUNDS
 FONTS = ("fontwhite.bmp", "fontblack.bmp")
 TILES = "tiles.bmp"
 BUTTON_SIZES = {  # picture: (frame width, height, colour prefix)
@@ -178,7 +185,7 @@ class Folder:
             self.write(f"data/level{number}.tut", tutorial + newline)
 
     def high_scores(self, *scores):
-        self.write("data/highscores.txt", "".join(f"{s}\n" for s in scores))
+        self.write("data/highscores.txt", scores_text(*scores))
 
     def read(self, relative):
         with open(self.path(relative), "rb") as file:
@@ -261,7 +268,8 @@ class Screen:
                 file.write(bytes(c for x in range(self.width) for c in self.pixel(x, y)))
 
 
-# Reading the play screen: tiles of 20 x 20 with 3-pixel gaps from (10, 29), labels in row 5.
+# Reading the play screen: the test pictures' tiles with the game's gaps from where the game
+# puts the grid, labels in row 5.
 
 # Points well inside the buttons: the title's three, and the continue button of the other
 # screens at (150, 109), whose frame is 48 x 12 in the test pictures (BUTTON_SIZES) and 72 x 10
@@ -273,7 +281,19 @@ CONTINUE = (174, 115)
 
 
 def tile_centre(row, col):
-    return 10 + 23 * col + TILE // 2, 29 + 23 * row + TILE // 2
+    step = game_numbers.tile_step(TILE)
+    return game_numbers.GRID_X + step * col + TILE // 2, game_numbers.GRID_Y + step * row + TILE // 2
+
+
+def high_score_rows(screen, cells):
+    """The rows of the high-score screen, one for each entry the game's table holds."""
+    return [screen.text(game_numbers.TEXT_X, game_numbers.FIRST_ROW_Y + game_numbers.ROW_STEP * i,
+                        cells) for i in range(game_numbers.TABLE_SIZE)]
+
+
+def rows_of(*entries):
+    """The rows that show a table holding entries: the first that fit, then empty ones."""
+    return (list(entries) + [""] * game_numbers.TABLE_SIZE)[:game_numbers.TABLE_SIZE]
 
 
 def grid(screen, rows, cols):

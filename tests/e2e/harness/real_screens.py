@@ -4,6 +4,8 @@ test data set's coded colours: what the install tests play, on the real pictures
 import os
 import struct
 
+from .pictures import game_numbers
+
 
 class Picture:
     """A 24-bit BMP as the build draws it."""
@@ -73,12 +75,16 @@ class RealScreens:
 
     def grid(self, screen, rows, cols):
         """The tiles on the play screen, None where no single tile picture shows."""
+        kinds = game_numbers.PICTURES_IN_STRIP
+        tile = self.tiles.width // kinds
+        step = game_numbers.tile_step(tile)
         values = []
         for r in range(rows):
             row = []
             for c in range(cols):
-                at = (10 + 23 * c, 29 + 23 * r)
-                kinds = [k for k in range(5) if shows(screen, self.tiles, 20 * k, 0, 20, 20, at)]
+                at = (game_numbers.GRID_X + step * c, game_numbers.GRID_Y + step * r)
+                kinds = [k for k in range(kinds) if shows(screen, self.tiles, tile * k, 0, tile,
+                                                          self.tiles.height, at)]
                 row.append(kinds[0] if len(kinds) == 1 else None)
             values.append(row)
         return values

@@ -11,7 +11,7 @@ import sys
 import time
 
 from .game import Game
-from .pictures import Folder
+from .pictures import Folder, game_numbers
 from .xserver import XServer
 
 
@@ -45,7 +45,7 @@ def main(data_folder, out):
         click(120, 135)  # start
         shot("tutorial")
         click(170, 113)  # continue
-        time.sleep(3)  # the goal shows for two seconds
+        time.sleep(game_numbers.PREVIEW_MS / 1000 + 1)  # the goal shows, then the countdown
         for cell in ((12, 31), (35, 31), (58, 54)):
             click(*cell)
         shot("play")
