@@ -9,7 +9,7 @@
 struct SDL_Surface;
 
 // Source rectangles pick a part of a picture; destinations use only x and y.
-struct Rect {
+struct Rect final {
     int x = 0;
     int y = 0;
     int w = 0;
@@ -19,7 +19,7 @@ struct Rect {
 // A cached picture in the screen's pixel format, magenta keyed out. A picture that could not
 // be loaded stays cached with no surface and a size of 0 x 0, so callers can still measure
 // and draw it every frame without touching the disk again.
-struct Image {
+struct Image final {
     SDL_Surface* surface = nullptr; // owned
     int width = 0;
     int height = 0;
@@ -28,14 +28,14 @@ struct Image {
 
 // One copy to the screen exactly as it went to the media library (rectangles already
 // narrowed), so a measurement can replay a frame's drawing without the game around it.
-struct BlitRecord {
+struct BlitRecord final {
     SDL_Surface* surface = nullptr; // borrowed from the image cache
     Rect src;
     Rect dst;
 };
 
 // A bitmap font: one row of equal glyph cells, one cell per character of the charset.
-struct Font {
+struct Font final {
     int id = 0;
     std::string imageFile;
     std::string charset;

@@ -18,7 +18,7 @@ namespace {
 // flood of events (a fast mouse) cannot hold the tab.
 constexpr int maxPassesPerFrame = 32;
 
-struct Loop {
+struct Loop final {
     std::function<bool()> pass;
     std::function<void()> finish;
 };

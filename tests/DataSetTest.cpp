@@ -445,6 +445,11 @@ TEST_F(DataSetTest, FontsHoldFortyEqualCellsThatSuitTheLayouts) {
         // High-score rows stand 11 pixels apart, below the title at y = 11.
         EXPECT_LE(h, highScoreRowStep) << name;
         EXPECT_LE(highScoreTitleY + h, highScoreFirstRowY) << name;
+        // A row for each entry of the table, the last ending above the continue button.
+        EXPECT_LE(highScoreFirstRowY + (HighScoreTable::size - 1) * highScoreRowStep + h,
+                  messageScreen::continueY)
+            << name << ": " << HighScoreTable::size << " rows (HighScoreTable::size) from "
+            << "GameStateHighScores::firstRowY run under the continue button";
         // The text box holds words of ten letters and several lines.
         EXPECT_GE(textBoxWidth / g, 11) << name;
         EXPECT_GE(textBoxHeight / h, 6) << name;

@@ -1,6 +1,6 @@
 """Two house rules of DEVELOPERS.md that a reviewer's eye lets slip, checked over the tree:
-the layout is what clang-format makes of it, and every class of the game that no class derives
-from is final.
+the layout is what clang-format makes of it, and every class or struct of the game that no
+class derives from is final.
 
 Usage: house_rules.py CLANG_FORMAT
 """
@@ -44,7 +44,7 @@ def unformatted(clang_format, files):
     return sorted(changed)
 
 
-CLASS = re.compile(r"^\s*class\s+(\w+)\s*(final\s*)?(?::([^{;]*))?\{", re.MULTILINE)
+CLASS = re.compile(r"^\s*(?:class|struct)\s+(\w+)\s*(final\s*)?(?::([^{;]*))?\{", re.MULTILINE)
 
 
 def classes_not_final(files):
@@ -70,7 +70,7 @@ def main():
         problems.append(f"{name}: clang-format would change its layout "
                         f"(run {clang_format} -i {name})")
     for name, cls in classes_not_final(files):
-        problems.append(f"{name}: class {cls} is not final, and no class derives from it")
+        problems.append(f"{name}: class or struct {cls} is not final, and no class derives from it")
     for problem in problems:
         print(f"house_rules: {problem}", file=sys.stderr)
     print(f"house_rules: {len(files)} C++ files, {len(problems)} problems")
