@@ -75,15 +75,15 @@ class RealScreens:
 
     def grid(self, screen, rows, cols):
         """The tiles on the play screen, None where no single tile picture shows."""
-        kinds = game_numbers.PICTURES_IN_STRIP
-        tile = self.tiles.width // kinds
+        strip = game_numbers.PICTURES_IN_STRIP
+        tile = self.tiles.width // strip
         step = game_numbers.tile_step(tile)
         values = []
         for r in range(rows):
             row = []
             for c in range(cols):
                 at = (game_numbers.GRID_X + step * c, game_numbers.GRID_Y + step * r)
-                kinds = [k for k in range(kinds) if shows(screen, self.tiles, tile * k, 0, tile,
+                kinds = [k for k in range(strip) if shows(screen, self.tiles, tile * k, 0, tile,
                                                           self.tiles.height, at)]
                 row.append(kinds[0] if len(kinds) == 1 else None)
             values.append(row)
