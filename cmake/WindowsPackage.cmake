@@ -51,6 +51,14 @@ set_source_files_properties("${CMAKE_BINARY_DIR}/zandorel.rc" PROPERTIES
 # The setup program (dist/windows/setup.nsi), made by NSIS from the folder the zip was packed
 # from, so the two ship the same files. The setup puts them in place and its uninstaller
 # removes them by name, from this list; the first high-score table is the setup's own business.
+# The setup's helper that puts a moving player's table together with one already in the new
+# folder (dist/windows/merge-scores.cpp): built from the game's own sources, linked as the game
+# is, and run by the setup from its scratch folder, never installed.
+add_executable(zandorel_merge_scores "${PROJECT_SOURCE_DIR}/dist/windows/merge-scores.cpp")
+set_target_properties(zandorel_merge_scores PROPERTIES OUTPUT_NAME zandorel-merge-scores)
+target_link_libraries(zandorel_merge_scores PRIVATE zandorel_core ${SDL_STATIC_LDFLAGS} -static)
+target_link_options(zandorel_merge_scores PRIVATE $<$<CONFIG:Release>:-s> -Wl,--no-insert-timestamp)
+
 find_program(ZANDOREL_MAKENSIS makensis)
 if(NOT ZANDOREL_MAKENSIS)
     message(FATAL_ERROR "no makensis for the Windows setup program: tools/setup.sh windows installs NSIS")
@@ -85,8 +93,9 @@ add_custom_target(windows_setup ALL
         "-DVERSION=${PROJECT_VERSION}" "-DPUBLISHER=${ZANDOREL_PUBLISHER}"
         "-DCOPYRIGHT=${ZANDOREL_COPYRIGHT}" "-DICON=${ZANDOREL_ICON}" "-DSTAGE=${stage}"
         "-DFILES=${CMAKE_BINARY_DIR}/setup-files.nsh" "-DOUTFILE=${ZANDOREL_SETUP}"
+        "-DMERGE=$<TARGET_FILE:zandorel_merge_scores>"
         "${PROJECT_SOURCE_DIR}/dist/windows/setup.nsi"
     BYPRODUCTS "${ZANDOREL_SETUP}"
     COMMENT "Making zandorel-${PROJECT_VERSION}-setup.exe"
     VERBATIM)
-add_dependencies(windows_setup windows_zip)
+add_dependencies(windows_setup windows_zip zandorel_merge_scores)

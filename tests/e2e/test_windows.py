@@ -6,6 +6,7 @@ executable's resources."""
 import filecmp
 import getpass
 import glob
+import hashlib
 import os
 import pwd
 import re
@@ -96,16 +97,28 @@ def installed_files(folder):
 
 
 def snapshot(folder):
-    """Each installed file's bytes and time, but for what the running game itself writes."""
+    """Each installed file's bytes (their digest) and time, to the 100 ns Windows keeps, but for
+    what the running game itself writes."""
     result = {}
     for name in installed_files(folder) - {"debug.txt", "stdout.txt", "stderr.txt"}:
         path = os.path.join(folder, name.replace("\\", "/"))
-        with open(path, "rb") as file:
-            result[name] = (file.read(), os.stat(path).st_mtime_ns)
+        result[name] = (hashlib.sha256(read_bytes(path)).hexdigest(),
+                        os.stat(path).st_mtime_ns // 100)
     return result
 
 
+def read_bytes(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
 KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zandorel"
+
+
+def wine_entry(wine):
+    """The list entry, once the server has written it out."""
+    wine.stop_server()
+    return wine.user_registry(KEY)
 START_MENU = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
 
 
@@ -145,6 +158,7 @@ def setup_with_one_more_level(folder):
     subprocess.run(["makensis", "-V1", f"-DVERSION={version}", "-DPUBLISHER=Zandorel",
                     "-DCOPYRIGHT=Copyright (c) Zandorel", f"-DICON={build}/zandorel.ico",
                     f"-DSTAGE={stage}", f"-DFILES={folder}/setup-files.nsh", f"-DOUTFILE={older}",
+                    f"-DMERGE={build}/zandorel-merge-scores.exe",
                     os.path.join(SOURCES, "dist", "windows", "setup.nsi")],
                    check=True, capture_output=True, timeout=120)
     return older, f"data\\level{last + 1}.txt"
@@ -228,25 +242,68 @@ class WindowsSetupTest(GameTest):
         with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
             self.assertEqual(table.read(), scores)
 
-    def test_an_upgrade_finds_the_installed_folder_and_removes_the_files_its_version_shipped(self):
-        older, extra = setup_with_one_more_level(tempfile.mkdtemp(prefix="zandorel-e2e-"))
-        self.addCleanup(shutil.rmtree, os.path.dirname(older), True)
-        wine = fresh_wine(self)
-        place = "C:\\Games\\Zandorel"
-        self.assertEqual(wine.run(older, "/S", "/D=" + place), 0)
-        folder = wine.path(place)
-        self.assertIn(extra, installed_files(folder))
-        scores = b"555\n44\n3\n2\n1\n"
-        with open(os.path.join(folder, "data", "highscores.txt"), "wb") as table:
-            table.write(scores)
-        # Without /D=, the setup goes where the list entry says the game is.
-        self.assertEqual(wine.run(SETUP, "/S"), 0)
-        self.assertEqual(installed_files(folder), shipped_files() | {"uninstall.exe"})
-        with open(os.path.join(folder, "data", "highscores.txt"), "rb") as table:
-            self.assertEqual(table.read(), scores)
-        self.assertEqual(wine.user_registry(KEY)["InstallLocation"], place)
-        home = f"C:\\users\\{getpass.getuser()}"
-        self.assertFalse(os.path.exists(wine.path(home + "\\AppData\\Local\\Programs\\Zandorel")))
+    def test_an_upgrade_keeps_the_game_and_the_scores_whatever_happens(self):
+        # Each case in a fresh prefix: the first setup installs into the first folder with the
+        # player's table, the second into the second (None: where the list entry says), after
+        # spoil has done its worst; then the second folder holds the table expected, or, where
+        # the second setup fails, everything is as it was before it.
+        with_level, extra = setup_with_one_more_level(tempfile.mkdtemp(prefix="zandorel-e2e-"))
+        self.addCleanup(shutil.rmtree, os.path.dirname(with_level), True)
+        default = f"C:\\users\\{getpass.getuser()}\\AppData\\Local\\Programs\\Zandorel"
+        games, french = "C:\\Games\\Zandorel", "C:\\Jeux\\\u00c9t\u00e9\\Zandorel"
+        scores, theirs = b"999\n500\n400\n300\n200\n", b"600\n450\n100\n0\n0\n"
+
+        def block(path):  # a folder standing where the second setup writes a file
+            return lambda wine: os.makedirs(wine.path(path))
+
+        def read_only(wine):
+            os.chmod(wine.path(games + "\\zandorel.exe"), 0o444)
+
+        def table_there(wine):
+            os.makedirs(wine.path(french + "\\data"))
+            with open(wine.path(french + "\\data\\highscores.txt"), "wb") as table:
+                table.write(theirs)
+
+        cases = [
+            # the older build's files go, and none of its own (a level this one lacks) stays
+            ("an upgrade in place", with_level, games, SETUP, None, None, 0, scores),
+            ("a write failing after the old version went", SETUP, games, with_level, None,
+             block(games + "\\" + extra[:-len(".txt")] + ".tim"), 4, None),
+            ("a write failing in another folder", SETUP, default, SETUP, games,
+             block(games + "\\graphics\\tiles.bmp"), 4, None),
+            ("another folder", SETUP, default, SETUP, games, None, 0, scores),
+            ("another folder holding a table", SETUP, games, SETUP, french, table_there, 0,
+             b"999\n600\n500\n450\n400\n"),
+            ("a read-only zandorel.exe", SETUP, games, SETUP, None, read_only, 0, scores),
+        ]
+        for name, first, first_place, second, second_place, spoil, status, table in cases:
+            with self.subTest(name):
+                wine = fresh_wine(self)
+                self.assertEqual(wine.run(first, "/S", "/D=" + first_place), 0)
+                folder = wine.path(first_place)
+                with open(os.path.join(folder, "data", "highscores.txt"), "wb") as file:
+                    file.write(scores)
+                if spoil:
+                    spoil(wine)
+                menu = os.path.join(wine.path(f"C:\\users\\{getpass.getuser()}" + START_MENU),
+                                    "Zandorel.lnk")
+                before = (snapshot(folder), wine_entry(wine), read_bytes(menu))
+                place = second_place or first_place
+                self.assertEqual(wine.run(second, *["/S"] + (["/D=" + place] if second_place else [])),
+                                 status)
+                if status != 0:
+                    self.assertEqual((snapshot(folder), wine_entry(wine), read_bytes(menu)), before)
+                    if second_place:
+                        self.assertEqual(installed_files(wine.path(place)), set())
+                    continue
+                self.assertEqual(installed_files(wine.path(place)),
+                                 shipped_files() | {"uninstall.exe"})
+                self.assertTrue(filecmp.cmp(wine.path(place + "\\zandorel.exe"), BINARY, False))
+                self.assertEqual(read_bytes(wine.path(place + "\\data\\highscores.txt")), table)
+                if second_place:  # nothing of the game's left where it was
+                    self.assertFalse(os.path.exists(folder))
+                self.assertEqual(wine.user_registry(KEY)["InstallLocation"], place)
+                self.assertEqual(read_shortcut(menu), (place + "\\zandorel.exe", place))
 
     def test_a_folder_the_account_may_not_write_stops_the_setup_with_no_entry_or_shortcut(self):
         # Run by root, the tests run the setup as another account, in a folder root owns; run by

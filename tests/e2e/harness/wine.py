@@ -4,6 +4,7 @@ its files under drive_c and the user's registry."""
 
 import os
 import pwd
+import re
 import shlex
 import shutil
 import subprocess
@@ -43,9 +44,10 @@ class Wine:
         """base (the tests' own environment by default) for a program in this prefix: no
         first-run dialogs offering to fetch .NET or a browser engine, no menu entries written
         into the home folder, none of Wine's own chatter, and SDL left to pick its Windows video
-        driver as it would on a player's machine."""
+        driver as it would on a player's machine; a folder named outside ASCII reaches the
+        program as named, whatever the tests' own locale."""
         env = dict(os.environ if base is None else base, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", LC_ALL="C.UTF-8")
         env.pop("SDL_VIDEODRIVER", None)
         if self.user is not None:
             env.update(HOME=os.path.dirname(self.prefix), USER=self.user, LOGNAME=self.user)
@@ -143,8 +145,16 @@ class Wine:
                     if value.startswith("dword:"):
                         values[name] = int(value[len("dword:"):], 16)
                     else:
-                        values[name] = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+                        values[name] = _unescape(value[1:-1])
         return values
+
+
+def _unescape(text):
+    """A string value as Wine writes it: a backslash before a backslash or a quote, and \\x and
+    up to four hex digits for a character outside ASCII."""
+    return re.sub(r'\\(x[0-9a-fA-F]{1,4}|.)',
+                  lambda m: chr(int(m.group(1)[1:], 16)) if len(m.group(1)) > 1 else m.group(1),
+                  text)
 
 
 def prepare_wine_prefix():
