@@ -50,6 +50,7 @@ class SharedNumbersTest(unittest.TestCase):
         self.follow(f"a table of {n.TABLE_SIZE}", "HighScoreTable::size in src/HighScoreTable.h", [
             ("data/highscores.txt", ["0\n" * n.TABLE_SIZE]),
             ("README.md", f"The {w} best scores are kept."),
+            ("debian/control", f"the {w} best scores are kept."),
             ("README.md", f"the {w} best scores, one per line"),
             ("README.md", f"counts as {w} zeros"),
             ("README.md", f"The table is the first {w} entries"),

@@ -75,7 +75,7 @@ LAYOUT = {
     "share/icons/hicolor/256x256/apps/zandorel.png": "-rw-r--r--",
     "share/man/man6/zandorel.6.gz": "-rw-r--r--",
     "share/doc/zandorel/copyright": "-rw-r--r--",
-    "share/doc/zandorel/changelog.gz": "-rw-r--r--",
+    "share/doc/zandorel/changelog.Debian.gz": "-rw-r--r--",
 }
 
 
