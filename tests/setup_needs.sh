@@ -58,7 +58,8 @@ check windows "g++-mingw-w64-x86-64 dpkg-dev python3 cmake" "wine64 xvfb emscrip
 # The windows need alone asks whether SDL's source can be had, to add a source entry if not.
 grep -q "apt-cache showsrc libsdl1.2" "$log" || fail "windows: no source looked for"
 check test "g++ dpkg-dev file g++-mingw-w64-x86-64 wine64 xvfb xdotool libgtest-dev emscripten
-    chromium lintian clang-14 libclang-rt-14-dev clang-format-14 diffoscope-minimal" "valgrind libbenchmark-dev"
+    chromium lintian clang-14 libclang-rt-14-dev clang-format-14 diffoscope-minimal debootstrap
+    autopkgtest" "valgrind libbenchmark-dev"
 check bench "libbenchmark-dev valgrind cmake" "wine64 xvfb"
 check reproducible "diffoscope-minimal git cmake" "wine64 mingw emscripten"
 # A first install that fails for want of package lists succeeds after a refresh.

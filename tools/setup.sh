@@ -13,7 +13,9 @@
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   reproducible  comparing two builds (tools/reproducible.sh): diffoscope, which says where two
 #             files differ
-#   test      every test: play, package, windows, web and reproducible, and what the tests run
+#   debian    the Debian source package built in a clean chroot (tools/debian.sh): debootstrap,
+#             lintian, and autopkgtest to run the package's own test
+#   test      every test: play, package, windows, web, reproducible and debian, and what the tests run
 #             on top (a virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer,
 #             Wine, clang's libFuzzer and clang-format...)
 #
@@ -31,6 +33,7 @@ need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
 need_web=(emscripten chromium nodejs npm)
 need_bench=(libbenchmark-dev valgrind)
 need_reproducible=(git diffoscope-minimal)
+need_debian=(debootstrap dpkg-dev lintian autopkgtest git xz-utils)
 need_test=(
     python3 libgtest-dev libgmock-dev
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a
@@ -51,7 +54,7 @@ need_test=(
 )
 # What each need takes in beside its own packages.
 declare -A takes=([package]=play [windows]=play [web]=play [bench]=play [reproducible]=play
-    [test]="play package windows web reproducible")
+    [test]="play package windows web reproducible debian")
 
 if [ $# -eq 0 ]; then
     sed -n '3,/^set -e/{/^set -e/d;s/^# \{0,1\}//;p}' "$0" >&2
@@ -60,9 +63,9 @@ fi
 needs=()
 for need in "$@"; do
     case $need in
-    play | package | windows | web | bench | reproducible | test) ;;
+    play | package | windows | web | bench | reproducible | debian | test) ;;
     *)
-        echo "$tool: no need called '$need' (play, package, windows, web, bench, reproducible, test)" >&2
+        echo "$tool: no need called '$need' (play, package, windows, web, bench, reproducible, debian, test)" >&2
         exit 2
         ;;
     esac

@@ -3,7 +3,7 @@
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in
 # headless Chromium (label web), then two clean builds of the Linux binary and the web site
-# compared byte for byte. Unit tests run headless; the
+# compared byte for byte, then the Debian source package built in clean chroots and checked. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
 # packaged, which the library underneath and the sanitizers do not change. The second act
@@ -78,10 +78,18 @@ run_reproducible() {
     bash tools/reproducible.sh linux web
 }
 
+# The Debian source package built the archive's way, twice, each in a clean chroot and compared,
+# then lintian and its autopkgtest. The chroots are made once per machine and kept.
+run_debian() {
+    echo "== debian: the source package built in clean chroots and checked"
+    as_root bash tools/debian.sh
+}
+
 run_suite plain
 run_on_compat_layer
 run_suite sanitize
 run_windows
 run_web
 run_reproducible
+run_debian
 echo "== all tests passed"
