@@ -519,13 +519,17 @@ class InstallTest(InstalledGameTest):
 
 
 class PackageTest(InstalledGameTest):
-    """The Debian package that CPack builds from the same install."""
+    """The Debian package that CPack builds from the same install; or the one the source
+    package builds (ZANDOREL_DEB, as tools/debian.sh runs these)."""
 
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="zandorel-package-")
         os.chmod(cls.root, 0o755)
-        checked([CPACK, "-G", "DEB", "-B", cls.root], cwd=BUILD_DIR)
+        if os.environ.get("ZANDOREL_DEB"):
+            shutil.copy(os.environ["ZANDOREL_DEB"], cls.root)
+        else:
+            checked([CPACK, "-G", "DEB", "-B", cls.root], cwd=BUILD_DIR)
         packages = glob.glob(os.path.join(cls.root, "zandorel_*.deb"))
         if len(packages) != 1:
             raise AssertionError(f"cpack made {packages}, not one package")
@@ -541,6 +545,8 @@ class PackageTest(InstalledGameTest):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
 
     def test_packed_again_later_the_package_is_the_same_bytes(self):
+        if os.environ.get("ZANDOREL_DEB"):
+            self.skipTest("tools/debian.sh compares two builds of the source package")
         # Every time in the package is the build's (the last commit's), not when cpack ran.
         while time.time() < self.packed_at + 1.5:
             time.sleep(0.25)
