@@ -222,7 +222,7 @@ if ! unshare --mount --propagation private sh -c '
     echo "$tool: autopkgtest failed (above)" >&2
     exit 1
 fi
-grep -E '^[a-z-]+ +(PASS|FAIL|SKIP|FLAKY)' "$top/autopkgtest.log" >&2 || true
+grep -E '^[a-z-]+ +(PASS|FAIL|SKIP|FLAKY)' "$top/autopkgtest.log" | sort -u >&2 || true
 
 # 5. The install tests' view of the package: fields, files and modes, and unpacked anywhere.
 say "the install tests on the package"
