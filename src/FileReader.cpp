@@ -15,7 +15,7 @@ constexpr std::size_t chunkBytes = 64 * 1024;
 
 FileReader::FileReader(const std::string& path, std::size_t limit, Kind kind) : left(limit) {
     bool notRegular = false;
-    file = reader_detail::openRegularFile(path, notRegular);
+    file = reader_detail::openRegularFile(path, reader_detail::Access::read, notRegular);
     if (notRegular) {
         Log::write("FileReader::FileReader(...) - Not a Regular File: " + path);
     }

@@ -1,5 +1,5 @@
-// What each platform's file supplies to FileReader.cpp: opening a file only when it is a
-// regular one, without waiting on anything. Included by FileReader.cpp alone.
+// What each platform's file supplies to FileReader.cpp and Log.cpp: opening a file only when it
+// is a regular one, without waiting on anything. Included by those two alone.
 #ifndef ZANDOREL_FILEREADERDETAIL_H
 #define ZANDOREL_FILEREADERDETAIL_H
 
@@ -8,9 +8,12 @@
 
 namespace reader_detail {
 
-// The file at path open for binary reading, or null. notRegular says something other than a
-// regular file is there (and then nothing was waited for).
-std::FILE* openRegularFile(const std::string& path, bool& notRegular);
+// How a file is opened: read; appended to, made when missing; or made when missing and emptied.
+enum class Access { read, append, empty };
+
+// The file at path open in binary for access, or null. notRegular says something other than a
+// regular file is there (a link to one counts as one); then nothing was waited for or changed.
+std::FILE* openRegularFile(const std::string& path, Access access, bool& notRegular);
 
 } // namespace reader_detail
 

@@ -217,11 +217,11 @@ class Game:
             time.sleep(0.03)
 
     def log(self):
-        try:
-            with open(os.path.join(self.workdir, "debug.txt"), "rb") as file:
-                return file.read().decode().splitlines()
-        except FileNotFoundError:
+        path = os.path.join(self.workdir, "debug.txt")
+        if not os.path.isfile(path):  # a FIFO in its place would hold this reader
             return []
+        with open(path, "rb") as file:
+            return file.read().decode().splitlines()
 
     # -- input ----------------------------------------------------------------------------
 
