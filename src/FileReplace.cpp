@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -15,6 +16,8 @@
 using namespace replace_detail;
 
 namespace {
+
+std::string failure;
 
 bool writeWhole(int fd, const std::string& text) {
     std::size_t done = 0;
@@ -166,6 +169,7 @@ Made makeScratch(const std::string& target, const std::string& text, std::string
     }
     const bool written = writeWhole(fd, text) && flushToDisk(fd);
     if (close(fd) != 0 || !written) {
+        failedWithErrno();
         unlink(scratch.c_str());
         return Made::failed;
     }
@@ -178,14 +182,35 @@ Made makeScratch(const std::string& target, const std::string& text, std::string
 bool writeInPlace(const std::string& path, const std::string& text) {
     const int fd = openInPlace(path);
     if (fd < 0) {
+        failedWithErrno();
         return false;
     }
     const bool written = writeWhole(fd, text) &&
                          ftruncate(fd, static_cast<off_t>(text.size())) == 0 && flushToDisk(fd);
-    return close(fd) == 0 && written;
+    if (close(fd) != 0 || !written) {
+        failedWithErrno();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
+
+namespace replace_detail {
+
+void failedFor(const std::string& why) {
+    failure = why;
+}
+
+void failedWithErrno() {
+    failure = std::strerror(errno);
+}
+
+} // namespace replace_detail
+
+const std::string& whyNotReplaced() {
+    return failure;
+}
 
 bool replaceFile(const std::string& path, const std::string& text) {
     return replaceFile(path, [&text] { return text; });
@@ -194,6 +219,7 @@ bool replaceFile(const std::string& path, const std::string& text) {
 // What is put in place is always compose's last answer: the caller's answer about that text
 // must be about the text in the file.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose) {
+    failure.clear();
     const std::string target = fileToChange(path);
     if (!target.empty() && !mayWrite(target)) {
         return false;
@@ -215,6 +241,7 @@ bool replaceFile(const std::string& path, const std::function<std::string()>& co
                 unlink(scratch.c_str());
             }
             errno = EWOULDBLOCK;
+            failedWithErrno();
             return false;
         }
         for (int round = 1; made == Made::ready && round < composeRounds; ++round) {

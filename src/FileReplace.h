@@ -24,6 +24,9 @@ bool replaceFile(const std::string& path, const std::string& text);
 // and hangs, nothing is written (false, errno EWOULDBLOCK); where no lock can be had at all, a
 // few rounds at most. What goes in place is always compose's last answer.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose);
+// Why the last replaceFile that answered false failed, in the system's own words (strerror, or
+// Windows' message); empty when it did not fail.
+const std::string& whyNotReplaced();
 
 // Held from construction to destruction: an advisory lock beside the file path names, so that
 // two games ending at once read, update and rewrite the file one after the other instead of

@@ -4,7 +4,9 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -22,7 +24,11 @@ std::string fileToChange(const std::string& path) {
 // The page makes no file read-only, FIFO or device.
 bool mayWrite(const std::string& target) {
     struct stat file;
-    return stat(target.c_str(), &file) != 0 || S_ISREG(file.st_mode);
+    if (stat(target.c_str(), &file) == 0 && !S_ISREG(file.st_mode)) {
+        failedFor(std::strerror(EISDIR));
+        return false;
+    }
+    return true;
 }
 
 int openInPlace(const std::string& path) {
@@ -39,7 +45,11 @@ bool flushToDisk(int) {
 }
 
 bool moveOver(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        failedWithErrno();
+        return false;
+    }
+    return true;
 }
 
 void replaced(const std::string& path) {

@@ -24,6 +24,9 @@ bool keepIdentity(int fd, const std::string& target);
 bool flushToDisk(int fd);
 // Puts from in to's place in one step.
 bool moveOver(const std::string& from, const std::string& to);
+// Keeps why the rewrite failed, for whyNotReplaced: why, or the C library's words for errno.
+void failedFor(const std::string& why);
+void failedWithErrno();
 // Told once path holds the new text, by either road.
 void replaced(const std::string& path);
 // Tries once to take the lock for target's turn without waiting: the handle, or -1 when another

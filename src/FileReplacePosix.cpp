@@ -86,13 +86,20 @@ bool keepIdentity(int fd, const std::string& target) {
 bool mayWrite(const std::string& target) {
     struct stat file;
     if (stat(target.c_str(), &file) != 0) {
-        return errno == ENOENT;
+        if (errno == ENOENT) {
+            return true;
+        }
+        failedWithErrno();
+        return false;
     }
+    // Not opened: a FIFO's reader would see the end of its data, a device might act.
     if (!S_ISREG(file.st_mode)) {
+        failedFor(std::strerror(S_ISDIR(file.st_mode) ? EISDIR : EINVAL));
         return false;
     }
     const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
+        failedWithErrno();
         return false;
     }
     close(fd);
@@ -114,7 +121,11 @@ bool flushToDisk(int fd) {
 }
 
 bool moveOver(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        failedWithErrno();
+        return false;
+    }
+    return true;
 }
 
 // The file on the disk is all there is to it.

@@ -10,6 +10,30 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+namespace {
+
+// Windows' own words for code, without the line end it ends with.
+std::string windowsMessage(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message(text != nullptr ? text : "", length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// Keeps Windows' words for why the call just made failed.
+bool failedForWindows(DWORD code) {
+    replace_detail::failedFor(windowsMessage(code));
+    return false;
+}
+
+} // namespace
+
 namespace replace_detail {
 
 std::string fileToChange(const std::string& path) {
@@ -24,10 +48,12 @@ bool mayWrite(const std::string& target) {
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+               failedForWindows(error);
     }
+    // What Windows answers to writing a folder.
     if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-        return false;
+        return failedForWindows(ERROR_ACCESS_DENIED);
     }
     // Asked by opening it for writing, as the read-only attribute and the access list both
     // answer there; another game reading it at the same moment does not count against it.
@@ -35,7 +61,8 @@ bool mayWrite(const std::string& target) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return GetLastError() == ERROR_SHARING_VIOLATION;
+        const DWORD error = GetLastError();
+        return error == ERROR_SHARING_VIOLATION || failedForWindows(error);
     }
     CloseHandle(file);
     return true;
@@ -62,7 +89,8 @@ bool moveOver(const std::string& from, const std::string& to) {
     return ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                         nullptr) ||
            MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           failedForWindows(GetLastError());
 }
 
 // The file on the disk is all there is to it.

@@ -17,12 +17,15 @@ const char* const GameState::fontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?123456
 
 GameState::HighScore GameState::updateHighScores(int score) {
     const HighScoreTable::Update update = HighScoreTable(highScoreFile).update(score);
+    // The line names the file, then the system's reason, so that a player can tell a read-only
+    // folder from a full disk.
+    const std::string why = update.why.empty() ? "" : ": " + update.why;
     if (update.outcome == HighScoreTable::Outcome::unreadable) {
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Read ") +
-                  highScoreFile);
+                  highScoreFile + why);
     } else if (update.outcome == HighScoreTable::Outcome::unwritable) {
         Core::log(std::string("GameState::updateHighScores(...) - Could Not Write ") +
-                  highScoreFile);
+                  highScoreFile + why);
     }
     if (!update.entered) {
         return HighScore::notEntered;

@@ -5,8 +5,10 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include <sys/stat.h>
 
@@ -106,9 +108,10 @@ std::string HighScoreTable::rewritten(int score, bool& entered) const {
 
 HighScoreTable::Update HighScoreTable::update(int score) const {
     const FileLock lock(path);
-    Update result{false, Outcome::written};
+    Update result{false, Outcome::written, ""};
     std::string bytes;
     const bool readable = readBytes(path, bytes);
+    const int readError = errno;
     std::vector<int> scores = scoresIn(bytes);
     result.entered = enter(scores, score);
 
@@ -119,8 +122,10 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
     // last, so otherwise it is the answer for the text in the file.
     if (!readable && isRegularFile(path)) {
         result.outcome = Outcome::unreadable;
+        result.why = std::strerror(readError);
     } else if (!replaceFile(path, [&] { return rewritten(score, result.entered); })) {
         result.outcome = Outcome::unwritable;
+        result.why = whyNotReplaced();
     }
     return result;
 }

@@ -29,6 +29,7 @@ public:
         bool entered;    // the score is in the table written, or in the table as read when
                          // nothing could be written
         Outcome outcome; // what became of the file
+        std::string why; // the system's words for what went wrong with the file, if it did
     };
     // Enters score and rewrites the file, holding the file's lock while it does. The table is
     // the first size tokens that begin with a 32-bit number (12AB reads as 12; any other token

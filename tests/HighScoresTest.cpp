@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -440,41 +442,62 @@ TEST_F(HighScoresTest, RewriteGoesThroughAFreshHiddenFileRenamedOverTheTable) {
 
 // A table the player may not write keeps its content and stays the same file, even where the
 // folder would let a new one be put in its place. One the player may not read holds scores the
-// game cannot see: it is left as it is too, rather than rewritten with the new score alone.
+// game cannot see: it is left as it is too, rather than rewritten with the new score alone. No
+// table is made in a folder the player may not write, nor over a folder in the table's place.
+// The log says why, in the system's words.
 TEST_F(HighScoresTest, TableThePlayerMayNotWriteOrReadKeepsItsContent) {
     namespace fs = std::filesystem;
     const std::string before = "50\n40\n30\n20\n10\n";
     const uid_t nobody = 65534;
-    const std::pair<fs::perms, const char*> cases[] = {
-        {fs::perms(0444), "Could Not Write"},
-        {fs::perms(0), "Could Not Read"},
-        {fs::perms(0200), "Could Not Read"},
+    enum class Table { file, none, folder };
+    const struct {
+        Table table;
+        fs::perms mode; // the table's, or the folder's where no table is there
+        const char* logged;
+        int reason;
+    } cases[] = {
+        {Table::file, fs::perms(0444), "Could Not Write", EACCES},
+        {Table::file, fs::perms(0), "Could Not Read", EACCES},
+        {Table::file, fs::perms(0200), "Could Not Read", EACCES},
+        {Table::none, fs::perms(0555), "Could Not Write", EACCES},
+        {Table::folder, fs::perms(0755), "Could Not Write", EISDIR},
     };
-    for (const auto& [mode, logged] : cases) {
-        SCOPED_TRACE(static_cast<int>(mode));
-        fs::remove("data/highscores.txt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.table)) + " " +
+                     std::to_string(static_cast<int>(c.mode)));
+        fs::permissions("data", fs::perms(0755));
+        fs::remove_all("data/highscores.txt");
         fs::remove("debug.txt");
-        writeFile("data/highscores.txt", before);
-        // The player owns the folder and the table, and made the table so.
-        if (geteuid() == 0 && (chown("data", nobody, nobody) != 0 ||
-                               chown("data/highscores.txt", nobody, nobody) != 0)) {
+        if (c.table == Table::file) {
+            writeFile("data/highscores.txt", before);
+        } else if (c.table == Table::folder) {
+            fs::create_directory("data/highscores.txt");
+        }
+        // The player owns the folder and the table, and made them so.
+        if (geteuid() == 0 &&
+            (chown("data", nobody, nobody) != 0 ||
+             (c.table != Table::none && chown("data/highscores.txt", nobody, nobody) != 0))) {
             ADD_FAILURE() << "chown";
         }
-        fs::permissions("data/highscores.txt", mode);
-        struct stat old;
-        ASSERT_EQ(stat("data/highscores.txt", &old), 0);
+        fs::permissions(c.table == Table::none ? "data" : "data/highscores.txt", c.mode);
+        struct stat old {};
+        const bool there = stat("data/highscores.txt", &old) == 0;
         // 45 enters the table as read, or as five zeros where it cannot be read.
         EXPECT_EQ(updateInChild(45, true), GameState::HighScore::notSaved);
-        struct stat now;
-        ASSERT_EQ(stat("data/highscores.txt", &now), 0);
+        struct stat now {};
+        EXPECT_EQ(stat("data/highscores.txt", &now) == 0, there);
         EXPECT_EQ(now.st_ino, old.st_ino);
         EXPECT_EQ(now.st_mode, old.st_mode);
-        fs::permissions("data/highscores.txt", fs::perms(0644));
-        EXPECT_EQ(readFile("data/highscores.txt"), before);
+        fs::permissions("data", fs::perms(0755));
+        if (c.table == Table::file) {
+            fs::permissions("data/highscores.txt", fs::perms(0644));
+            EXPECT_EQ(readFile("data/highscores.txt"), before);
+        }
         EXPECT_EQ(strayFiles(), std::vector<std::string>());
-        EXPECT_EQ(logLines(),
-                  std::vector<std::string>{"GameState::updateHighScores(...) - " +
-                                           std::string(logged) + " ./data/highscores.txt"});
+        const std::vector<std::string> log = logLines();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "GameState::updateHighScores(...) - " + std::string(c.logged) +
+                                  " ./data/highscores.txt: " + std::strerror(c.reason));
     }
 }
 
@@ -699,6 +722,7 @@ TEST_F(HighScoresTest, MissingDataFolderStillAnswersAndIsLogged) {
     EXPECT_EQ(GameState::updateHighScores(0), GameState::HighScore::notEntered);
     EXPECT_FALSE(std::filesystem::exists("data"));
     const std::string failed =
-        "GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt";
+        "GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt: " +
+        std::string(std::strerror(ENOENT));
     EXPECT_EQ(logLines(), std::vector<std::string>(2, failed));
 }

@@ -1,5 +1,6 @@
 """The game stays up on bad data: pictures, levels, time limits and the high-score file."""
 
+import errno
 import os
 import stat
 import unittest
@@ -163,15 +164,23 @@ class BadHighScoreFileTest(GameTest):
     def test_a_high_score_file_that_cannot_be_read_or_written(self):
         # A folder or a FIFO in the table's place: neither is read nor written, and the game
         # does not wait for a FIFO's writer or reader.
-        for kind, make in (("folder", os.mkdir), ("FIFO", os.mkfifo)):
+        for kind, make, error in (("folder", os.mkdir, errno.EISDIR),
+                                  ("FIFO", os.mkfifo, errno.EINVAL)):
             # Wine shows a FIFO to a Windows program as a file it may write: the table's
             # update does not wait there either, but takes it for a table.
             if kind == "FIFO" and UNDER_WINE:
                 continue
             with self.subTest(kind):
-                self.play_with_a_table_that_is_no_file(make)
+                self.play_with_a_table_that_is_no_file(make, error)
 
-    def play_with_a_table_that_is_no_file(self, make):
+    def assert_logged_with_reason(self, game, what, error):
+        """The table's line, ending with the system's reason (under Wine, Windows' words)."""
+        line = f"GameState::updateHighScores(...) - {what} ./data/highscores.txt: "
+        reasons = [said[len(line):] for said in game.log() if said.startswith(line)]
+        self.assertEqual(reasons, reasons[:1] if UNDER_WINE else [os.strerror(error)], game.log())
+        self.assertTrue(reasons and reasons[0], game.log())
+
+    def play_with_a_table_that_is_no_file(self, make, error):
         data = self.make_data()
         make(data.path("data/highscores.txt"))
         data.level(1, [[0]], [[1]], kinds=2, seconds=60)
@@ -191,8 +200,7 @@ class BadHighScoreFileTest(GameTest):
         self.assertFalse(stat.S_ISREG(os.stat(data.path("data/highscores.txt")).st_mode))
         self.assertEqual(sorted(os.listdir(data.path("data"))),
                          ["highscores.txt", "level1.tim", "level1.txt", "level2.tim", "level2.txt"])
-        self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
-                      game.log())
+        self.assert_logged_with_reason(game, "Could Not Write", error)
         game.key("Escape")
         self.assert_clean_exit(game)
 
@@ -214,8 +222,7 @@ class BadHighScoreFileTest(GameTest):
         self.wait_for_text_box(game, UNSAVED_LOSS)
         self.assertEqual(data.read("data/highscores.txt"), "50\n40\n30\n20\n-10\n")
         self.assertEqual(stat.S_IMODE(os.stat(path).st_mode), 0o444)
-        self.assertIn("GameState::updateHighScores(...) - Could Not Write ./data/highscores.txt",
-                      game.log())
+        self.assert_logged_with_reason(game, "Could Not Write", errno.EACCES)
         game.key("Escape")
         self.assert_clean_exit(game)
 
@@ -239,8 +246,7 @@ class BadHighScoreFileTest(GameTest):
             self.wait_for_text_box(game, ["WOW! YOU WIN!", "YOUR HIGH", "SCORE COULD",
                                           "NOT BE SAVED!"])
             self.assertFalse(os.path.exists(data.path("data/highscores.txt")))
-            self.assertIn("GameState::updateHighScores(...) - Could Not Write "
-                          "./data/highscores.txt", game.log())
+            self.assert_logged_with_reason(game, "Could Not Write", errno.EACCES)
         finally:
             os.chmod(data.path("data"), 0o755)
         game.key("Escape")
@@ -264,12 +270,32 @@ class BadHighScoreFileTest(GameTest):
         game.click(*CONTINUE)
         # It counts as five zeros, as before, but is not rewritten with the new score alone.
         self.wait_for_text_box(game, ["OH NO! YOU", "LOST!"])
-        self.assertIn("GameState::updateHighScores(...) - Could Not Read ./data/highscores.txt",
-                      game.log())
+        self.assert_logged_with_reason(game, "Could Not Read", errno.EACCES)
         os.chmod(path, 0o600)
         self.assertEqual(data.read("data/highscores.txt"), "50\n40\n30\n20\n10\n")
         game.key("Escape")
         self.assert_clean_exit(game)
+
+
+class BadLogFileTest(GameTest):
+
+    def test_a_log_that_is_no_file_or_takes_nothing_leaves_the_game_playing(self):
+        # Wine shows a FIFO to a Windows program as a file, and has no /dev/full.
+        makes = {"FIFO": os.mkfifo, "folder": os.mkdir,
+                 "/dev/full": lambda path: os.symlink("/dev/full", path)}
+        for kind, make in makes.items():
+            if UNDER_WINE and kind != "folder":
+                continue
+            with self.subTest(kind):
+                data = self.make_data()
+                make(data.path("debug.txt"))
+                game = self.start(data)
+                self.wait_for_title(game)
+                game.key("Escape")
+                self.assertEqual(game.wait_exit(), 0, game.diagnose(running=False))
+                if not UNDER_WINE:
+                    self.assertEqual(game.output().count("debug.txt is not a regular file"), 1,
+                                     game.output())
 
 
 if __name__ == "__main__":
