@@ -247,6 +247,9 @@ Section
         !insertmacro ZANDOREL_CHECK "The installed Zandorel in $Installed could not be set aside."
         Delete "$PLUGINSDIR\old\files\data\highscores.txt"
         StrCpy $OldGone 1
+        ; An uninstaller of an earlier release takes a read-only zandorel.exe for a running game;
+        ; the copy aside keeps the attribute, for a failure to put back.
+        SetFileAttributes "$Installed\zandorel.exe" NORMAL
         ClearErrors
         ExecWait '"$Installed\uninstall.exe" /S _?=$Installed' $R0
         ${If} ${Errors}

@@ -274,10 +274,11 @@ class WindowsSetupTest(GameTest):
         def read_only(wine):
             os.chmod(wine.path(games + "\\zandorel.exe"), 0o444)
 
-        def table_there(wine):
+        def table_there(wine, mode=0o644):
             os.makedirs(wine.path(french + "\\data"))
             with open(wine.path(french + "\\data\\highscores.txt"), "wb") as table:
                 table.write(theirs)
+            os.chmod(wine.path(french + "\\data\\highscores.txt"), mode)
 
         cases = [
             # the older build's files go, and none of its own (a level this one lacks) stays
@@ -289,27 +290,38 @@ class WindowsSetupTest(GameTest):
             ("another folder", SETUP, default, SETUP, games, None, 0, scores),
             ("another folder holding a table", SETUP, games, SETUP, french, table_there, 0,
              b"999\n600\n500\n450\n400\n"),
+            # the merge cannot write: the table moved in goes back (read-only files, run by
+            # another account, as root writes them, in Wine as anywhere)
+            ("a read-only table there", SETUP, games, SETUP, french,
+             lambda wine: table_there(wine, 0o444), 4, None),
             ("a read-only zandorel.exe", SETUP, games, SETUP, None, read_only, 0, scores),
         ]
         for name, first, first_place, second, second_place, spoil, status, table in cases:
             with self.subTest(name):
-                wine = fresh_wine(self)
+                user = "nobody" if os.geteuid() == 0 and "read-only" in name else None
+                wine = fresh_wine(self, user)
+                if user:  # copies the other account may reach
+                    home = os.path.dirname(wine.prefix)
+                    first = shutil.copy(first, os.path.join(home, "first.exe"))
+                    second = shutil.copy(second, os.path.join(home, "second.exe"))
                 self.assertEqual(wine.run(first, "/S", "/D=" + first_place), 0)
                 folder = wine.path(first_place)
                 with open(os.path.join(folder, "data", "highscores.txt"), "wb") as file:
                     file.write(scores)
                 if spoil:
                     spoil(wine)
-                menu = os.path.join(wine.path(f"C:\\users\\{getpass.getuser()}" + START_MENU),
-                                    "Zandorel.lnk")
-                before = (snapshot(folder), wine_entry(wine), read_bytes(menu))
+                if user:
+                    subprocess.run(["chown", "-R", user, wine.prefix], check=True)
+                menu = os.path.join(wine.path(f"C:\\users\\{user or getpass.getuser()}"
+                                              + START_MENU), "Zandorel.lnk")
                 place = second_place or first_place
+                before = (snapshot(folder), snapshot(wine.path(place)), wine_entry(wine),
+                          read_bytes(menu))
                 where = ["/D=" + place] if second_place else []
                 self.assertEqual(wine.run(second, "/S", *where), status)
                 if status != 0:
-                    self.assertEqual((snapshot(folder), wine_entry(wine), read_bytes(menu)), before)
-                    if second_place:
-                        self.assertEqual(installed_files(wine.path(place)), set())
+                    self.assertEqual((snapshot(folder), snapshot(wine.path(place)), wine_entry(wine),
+                                      read_bytes(menu)), before)
                     continue
                 self.assertEqual(installed_files(wine.path(place)),
                                  shipped_files() | {"uninstall.exe"})
