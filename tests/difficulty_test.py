@@ -3,6 +3,7 @@
 import contextlib
 import io
 import os
+import random
 import struct
 import sys
 import tempfile
@@ -52,6 +53,18 @@ class ModelTest(unittest.TestCase):
         # A peek after the four stretches of the preview: 1.35 + 2 x 0.2 + one look of 0.3 s.
         steps = difficulty.plan(level([[0] * 10], [[1, 0] * 5]))
         self.assertEqual([s for s in steps if s[0] == "peek"], [("peek", 1.35 + 0.4 + 0.3)])
+
+    def test_pop_ups_come_from_level_two_on_and_what_bombs_scramble_is_mended(self):
+        start = [[0] * 10 for _ in range(9)]
+        goal = [[(r + c) % 5 for c in range(10)] for r in range(9)]
+        first, later = level(start, goal, number=1), level(start, goal, number=2)
+        plain = difficulty.Measure(first).seconds
+        self.assertAlmostEqual(difficulty.unlucky_seconds(first), plain)
+        games = [difficulty.with_pop_ups(later, random.Random(seed)) for seed in range(200)]
+        self.assertGreaterEqual(min(games), plain - 1e-9)
+        self.assertGreater(max(games), plain + 1, "no bomb in 200 games")
+        unlucky = difficulty.unlucky_seconds(later)
+        self.assertGreaterEqual(difficulty.limit_needed(unlucky) * 0.95, unlucky + 2)
 
     def test_the_chart_is_a_png_whose_bars_grow_with_the_share(self):
         easy = difficulty.Measure(level([[0, 0]], [[1, 1]], limit=60, number=1))

@@ -6,13 +6,17 @@ player needs to solve it and the share of the level's time limit that uses up.
 
 DIR is the folder of level<N>.txt and level<N>.tim (data/ by default); the levels are read as
 the game finds them, from 1 up to the first missing grid. --csv prints one line a level for
-the tests; --chart draws the shares as a PNG picture. data/README.md explains the model and
-where its numbers come from; the e2e tests play the plan it makes (`plan`) in the real game.
+the tests; --chart draws the shares as a PNG picture. Beside the plan's seconds it gives those
+of an unlucky game with the pop-ups, and the limit that leaves room for it. data/README.md
+explains the model and where its numbers come from; the e2e tests play the plan it makes
+(`plan`) in the real game.
 """
 
 import argparse
 import math
 import os
+import random
+import re
 import struct
 import sys
 import zlib
@@ -136,6 +140,79 @@ class Measure:
         self.seconds = sum(s[-1] for s in steps)
         self.share = self.seconds / level.limit if level.limit > 0 else 0.0
         self.act = (level.number - 1) // ACT + 1
+        self.unlucky = unlucky_seconds(level)
+        self.needed = limit_needed(self.unlucky)
+
+
+# --- the pop-ups -----------------------------------------------------------------------------
+
+def game_pop_ups(source=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")):
+    """What the play screen does after a tile click, read from its own source: the chance in a
+    hundred of a pop-up, how long one shows (no other comes meanwhile), and the tiles each kind
+    scrambles (a clock's none)."""
+    text = ""
+    for name in ("GameStatePlay.h", "GameStatePlay.cpp"):
+        with open(os.path.join(source, name), encoding="utf-8") as file:
+            text += file.read()
+    chance = int(re.search(r"popupChanceInHundred = (\d+);", text).group(1))
+    showing = int(re.search(r"popupMilliseconds = (\d+);", text).group(1)) / 1000
+    table = re.search(r"Popup popups\[\] = \{(.*?)\};", text, re.S).group(1)
+    scrambled = [int(n) for n in re.findall(r'\{"\w+\.bmp", \d+, (\d+)\}', table)]
+    return chance, showing, scrambled
+
+
+POP_UPS = game_pop_ups()
+# Where the limits must leave room: the player's time in this share of its games, the seconds
+# the e2e tests spend watching for a level's end, and the share of the limit left over.
+UNLUCKY = 0.99
+WATCHING = 2.0
+TO_SPARE = 0.05
+
+
+def with_pop_ups(level, rng, steps=None):
+    """Seconds the modelled player takes in one game with the pop-ups, as the e2e tests play it:
+    the plan's clicks whatever the bombs did, then the tiles that differ from the goal, mended
+    in reading order at the same pace, until none is left. A clock's seconds are not counted."""
+    chance, showing, scrambled = POP_UPS
+    cells = level.rows * level.cols
+    grid, clock, quiet = list(level.start), 0.0, 0.0
+
+    def click(i):
+        nonlocal quiet
+        grid[i] = (grid[i] + 1) % level.kinds
+        if level.number > 1 and clock >= quiet and rng.randrange(100) < chance:
+            quiet = clock + showing
+            for _ in range(rng.choice(scrambled)):
+                value, col, row = (rng.randrange(level.kinds), rng.randrange(level.cols),
+                                   rng.randrange(level.rows))
+                grid[row * level.cols + col] = value
+
+    for step in steps or plan(level):
+        clock += step[-1]
+        if step[0] == "click":
+            click(step[1] * level.cols + step[2])
+    at = None
+    while True:
+        wrong = [i for i in range(cells) if grid[i] != level.goal[i]]
+        if not wrong:
+            return clock
+        for i in wrong:
+            for k in range((level.goal[i] - grid[i]) % level.kinds):
+                clock += (pointing(at, divmod(i, level.cols)) if at and k == 0 else 0) + CLICK + SEE
+                click(i)
+            at = divmod(i, level.cols)
+
+
+def unlucky_seconds(level, games=2000, seed=1):
+    """The seconds the player needs in all but the unluckiest 1 % of its games."""
+    rng, steps = random.Random(seed), plan(level)
+    times = sorted(with_pop_ups(level, rng, steps) for _ in range(games))
+    return times[math.ceil(UNLUCKY * games) - 1]
+
+
+def limit_needed(unlucky):
+    """The smallest limit that leaves TO_SPARE of itself over an unlucky game and the watching."""
+    return math.ceil((unlucky + WATCHING) / (1 - TO_SPARE) - 1e-9)
 
 
 # --- the chart ------------------------------------------------------------------------------
@@ -210,17 +287,18 @@ def main(argv=None):
         print(f"no level1.txt in {args.data}", file=sys.stderr)
         return 1
     if args.csv:
-        print("level,act,cells,clicks,stretches,peeks,seconds,limit,share")
+        print("level,act,cells,clicks,stretches,peeks,seconds,limit,share,unlucky,needed")
         for m in measures:
             print(f"{m.level.number},{m.act},{m.cells},{m.clicks},{m.stretches},{m.peeks},"
-                  f"{m.seconds:.2f},{m.level.limit},{m.share:.4f}")
+                  f"{m.seconds:.2f},{m.level.limit},{m.share:.4f},{m.unlucky:.2f},{m.needed}")
     else:
-        print("level  act  grid    cells  clicks  stretches  peeks  modelled  limit  share")
+        print("level  act  grid    cells  clicks  stretches  peeks  modelled  limit  share"
+              "  unlucky  needed")
         for m in measures:
             grid = f"{m.level.rows}x{m.level.cols}x{m.level.kinds}"
             print(f"{m.level.number:5}  {m.act:3}  {grid:6}  {m.cells:5}  {m.clicks:6}  "
                   f"{m.stretches:9}  {m.peeks:5}  {m.seconds:7.1f}s  {m.level.limit:4}s  "
-                  f"{100 * m.share:4.0f}%")
+                  f"{100 * m.share:4.0f}%  {m.unlucky:6.1f}s  {m.needed:5}s")
     if args.chart:
         chart(measures, args.chart)
     return 0

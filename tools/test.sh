@@ -6,9 +6,9 @@
 # compared byte for byte, then the Debian source package built in clean chroots and checked. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
-# packaged, which the library underneath and the sanitizers do not change. The second act
-# played at the modelled player's pace (label pace, a quarter of an hour) and three rounds of
-# games ending together on a slow disk (label slow-disk, a minute and a half) are left out:
+# packaged, which the library underneath and the sanitizers do not change. Both acts played
+# at the modelled player's pace (label pace, about twenty minutes) and three rounds of games
+# ending together on a slow disk (label slow-disk, two minutes) are left out:
 # `ctest --preset pace` and `ctest --preset slow-disk` run them. Each tree and its tests are
 # named in CMakePresets.json.
 set -euo pipefail
