@@ -63,6 +63,9 @@ class SharedNumbersTest(unittest.TestCase):
             ("graphics/README.md", f"{n.PICTURES_IN_STRIP} tiles of {t} x {t}")])
         self.follow(f"acts of {n.ACT} levels", "ZANDOREL_LEVELS_IN_AN_ACT in cmake/DataSet.cmake",
                     [("data/README.md", f"Levels 1 to {n.ACT} are the first act")])
+        bombs = sorted(set(n.SCRAMBLED) - {0})
+        self.follow(f"bombs setting {bombs} tiles", "popups[] in src/GameStatePlay.cpp",
+                    [("data/README.md", f"a bomb sets {' or '.join(map(str, bombs))} tiles")])
 
 
 if __name__ == "__main__":

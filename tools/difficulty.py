@@ -16,7 +16,6 @@ import argparse
 import math
 import os
 import random
-import re
 import struct
 import sys
 import zlib
@@ -146,22 +145,6 @@ class Measure:
 
 # --- the pop-ups -----------------------------------------------------------------------------
 
-def game_pop_ups(source=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")):
-    """What the play screen does after a tile click, read from its own source: the chance in a
-    hundred of a pop-up, how long one shows (no other comes meanwhile), and the tiles each kind
-    scrambles (a clock's none)."""
-    text = ""
-    for name in ("GameStatePlay.h", "GameStatePlay.cpp"):
-        with open(os.path.join(source, name), encoding="utf-8") as file:
-            text += file.read()
-    chance = int(re.search(r"popupChanceInHundred = (\d+);", text).group(1))
-    showing = int(re.search(r"popupMilliseconds = (\d+);", text).group(1)) / 1000
-    table = re.search(r"Popup popups\[\] = \{(.*?)\};", text, re.S).group(1)
-    scrambled = [int(n) for n in re.findall(r'\{"\w+\.bmp", \d+, (\d+)\}', table)]
-    return chance, showing, scrambled
-
-
-POP_UPS = game_pop_ups()
 # Where the limits must leave room: the player's time in this share of its games, the seconds
 # the e2e tests spend watching for a level's end, and the share of the limit left over.
 UNLUCKY = 0.99
@@ -173,7 +156,8 @@ def with_pop_ups(level, rng, steps=None):
     """Seconds the modelled player takes in one game with the pop-ups, as the e2e tests play it:
     the plan's clicks whatever the bombs did, then the tiles that differ from the goal, mended
     in reading order at the same pace, until none is left. A clock's seconds are not counted."""
-    chance, showing, scrambled = POP_UPS
+    chance, showing = game_numbers.POPUP_CHANCE, game_numbers.POPUP_MS / 1000
+    scrambled = game_numbers.SCRAMBLED
     cells = level.rows * level.cols
     grid, clock, quiet = list(level.start), 0.0, 0.0
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The game's numbers that its tools, tests and benches share, read from the game's own
 sources, so that each is written in one place only: the preview's length, the high-score
-table's size, the tile strip's tiles and gaps, where the grid starts, and the levels in an act.
+table's size, the tile strip's tiles and gaps, where the grid starts, the levels in an act, and
+the pop-ups' chance, length and bombs.
 
     python3 tools/game_numbers.py NAME     prints one of them (PREVIEW_MS, TABLE_SIZE, ...)
 """
@@ -35,6 +36,22 @@ ACT = _read("cmake/DataSet.cmake", r"set\(ZANDOREL_LEVELS_IN_AN_ACT (\d+)\)")
 TEXT_X = _read("src/MessageScreen.h", r"textX = (\d+)")
 FIRST_ROW_Y = _read("src/GameStateHighScores.h", r"firstRowY = (\d+)")
 ROW_STEP = _read("src/GameStateHighScores.h", r"rowStep = (\d+)")
+# After a tile click: the chance in a hundred of a pop-up, and how long one shows (no other
+# comes meanwhile).
+POPUP_CHANCE = _read("src/GameStatePlay.cpp", r"popupChanceInHundred = (\d+);")
+POPUP_MS = _read("src/GameStatePlay.h", r"popupMilliseconds = (\d+);")
+
+
+def _scrambled():
+    """The tiles each kind of pop-up sets at random, in the play screen's table (a clock's 0)."""
+    with open(os.path.join(ROOT, "src", "GameStatePlay.cpp"), encoding="utf-8") as file:
+        table = re.search(r"Popup popups\[\] = \{(.*?)\};", file.read(), re.S)
+    if table is None:
+        raise LookupError("src/GameStatePlay.cpp no longer holds the table popups[]")
+    return tuple(int(n) for n in re.findall(r'\{"[\w.]+", -?\d+, (\d+)\}', table.group(1)))
+
+
+SCRAMBLED = _scrambled()
 
 
 def _backgrounds():
