@@ -17,9 +17,9 @@
 #
 # Runs as root (debootstrap, chroot). The chroots are made from the package archive this
 # machine's apt uses and kept in $ZANDOREL_CHROOTS (/var/cache/zandorel): one for building, one
-# for testing, each remade when its package list, the archive's address or debian/ changes what
-# goes in, or when it is a week old (the archive's updates reach it). A first run makes them: a
-# few minutes more.
+# for testing, each remade when its package list, the archive's address, debian/ or this script
+# changes what goes in, or when it is a week old (the archive's updates reach it). A first run
+# makes them: a few minutes more.
 {
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,6 +79,8 @@ chroot_with() {
     local key
     key=$(
         echo "$archive"
+        # How the chroot is made, too: a change here remakes it.
+        declare -f chroot_with
         for item in "$@"; do
             if [ -d "$item" ]; then
                 sed -n '/^Build-Depends/,/^[^ ]/p' "$item/debian/control"
@@ -119,7 +121,8 @@ chroot_with() {
             "${packages[@]}" >&2
     fi
     logged "$log" in_chroot "$root.new" apt-get clean >&2
-    logged "$log" in_chroot "$root.new" useradd --create-home --uid 2000 builder >&2
+    logged "$log" in_chroot "$root.new" useradd --no-create-home --home-dir /nonexistent \
+        --uid 2000 builder >&2
     touch "$root.new/.complete"
     mv "$root.new" "$root"
     # Chroots made for an earlier list go.
@@ -157,9 +160,10 @@ build() {
     cp "$dsc" "$top/source/${name}_$upstream.orig.tar.xz" "$top/source/${name}_$version.debian.tar.xz" \
         "$root$path/"
     chown -R 2000:2000 "$root$path"
-    # No network: the build reads only the source and the chroot.
+    # No network: the build reads only the source and the chroot. No home either, as on
+    # Debian's builders: a build that writes outside its tree fails.
     if ! unshare --net --mount --pid --fork --mount-proc="$root/proc" \
-        chroot --userspec=2000:2000 "$root" env -i PATH=/usr/bin:/bin HOME=/home/builder \
+        chroot --userspec=2000:2000 "$root" env -i PATH=/usr/bin:/bin HOME=/nonexistent \
         TZ="$zone" LANG="$locale" DEB_BUILD_OPTIONS="parallel=$jobs" \
         sh -c "umask $mask && cd '$path' && dpkg-source -x ${name}_$version.dsc tree &&
                cd tree && dpkg-buildpackage -us -uc -b" >"$top/$label.log" 2>&1; then
