@@ -8,6 +8,7 @@
 #include "Log.h"
 #include "PassLoop.h"
 #include "SceneManager.h"
+#include "ScreenWindow.h"
 #include "StateManager.h"
 #include "TimerManager.h"
 #include "VideoDriver.h"
@@ -191,17 +192,22 @@ void Core::messagePump() {
         }
         break;
     }
-    case SDL_MOUSEMOTION:
-        post(EVENT_MOUSE_MOTION, {input.motion.x, input.motion.y});
-        mouseX = input.motion.x;
-        mouseY = input.motion.y;
+    case SDL_MOUSEMOTION: {
+        int x = input.motion.x;
+        int y = input.motion.y;
+        toPicturePixel(x, y);
+        post(EVENT_MOUSE_MOTION, {x, y});
+        mouseX = x;
+        mouseY = y;
         mouseMoved = true;
         break;
+    }
     case SDL_MOUSEBUTTONDOWN: {
         const int button = input.button.button; // 8 bits: always inside the latch array
         if (!mouseMoved) {
             mouseX = input.button.x;
             mouseY = input.button.y;
+            toPicturePixel(mouseX, mouseY);
         }
         post(EVENT_MOUSE_DOWN, {button, mouseX, mouseY});
         mouseButtonDown[button] = true;
@@ -212,6 +218,7 @@ void Core::messagePump() {
         if (!mouseMoved) {
             mouseX = input.button.x;
             mouseY = input.button.y;
+            toPicturePixel(mouseX, mouseY);
         }
         post(EVENT_MOUSE_UP, {button});
         if (mouseButtonDown[button]) {
@@ -222,6 +229,13 @@ void Core::messagePump() {
     }
     case SDL_QUIT:
         post(EVENT_QUIT, {});
+        break;
+    // The window's own business: no game event, and the picture keeps its pixels.
+    case SDL_VIDEORESIZE:
+        windowResized(input.resize.w, input.resize.h);
+        break;
+    case SDL_VIDEOEXPOSE:
+        windowExposed();
         break;
     default:
         break;

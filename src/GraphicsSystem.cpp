@@ -3,6 +3,7 @@
 #include "BmpCheck.h"
 #include "Log.h"
 #include "FileReader.h"
+#include "ScreenWindow.h"
 #include "VideoDriver.h"
 
 #include "SDL.h"
@@ -15,9 +16,7 @@ GraphicsSystem::GraphicsSystem(int resX, int resY, int bpp, bool fullScreen)
     if (!acceptVideoDriver()) {
         return;
     }
-    const Uint32 flags =
-        fullScreen ? (SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_ANYFORMAT) : SDL_ANYFORMAT;
-    screen = SDL_SetVideoMode(resX, resY, bpp, flags);
+    screen = openScreen(resX, resY, bpp, fullScreen);
     if (screen == nullptr) {
         const std::string reason = SDL_GetError();
         Log::write("GraphicsSystem::GraphicsSystem(...) - Screen Not Created: " + reason);
@@ -39,7 +38,7 @@ GraphicsSystem::~GraphicsSystem() {
         removeFont(fonts.front().id);
     }
     if (screen != nullptr) {
-        SDL_FreeSurface(screen);
+        closeScreen(screen);
     }
 }
 
@@ -149,7 +148,7 @@ void GraphicsSystem::clear() {
 
 void GraphicsSystem::flip() {
     if (screen != nullptr) {
-        SDL_Flip(screen);
+        showScreen();
     }
 }
 

@@ -87,7 +87,8 @@ private:
     int resX;
     int resY;
     int bpp = 0;
-    SDL_Surface* screen = nullptr; // owned by the media library
+    // The picture the game paints, always resX x resY; the window shows it (ScreenWindow.h).
+    SDL_Surface* screen = nullptr; // owned, let go through closeScreen
     std::string imageDirectory = "./";
     std::map<std::string, Image*> images; // owned
     std::vector<Font> fonts;

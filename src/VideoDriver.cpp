@@ -92,9 +92,12 @@ using namespace video_driver_detail;
 void chooseVideoDefaults() {
     // The layer over SDL2 presents frames through OpenGL by default; on a machine without a
     // graphics card that loads a software renderer eight times the size of the game, for a
-    // window that is never scaled. Classic SDL 1.2 ignores both. The player's values stand.
+    // window the library never scales (the game enlarges its picture itself). Should the layer
+    // scale after all, it keeps the pixels square rather than smoothing them. Classic SDL 1.2
+    // ignores all three. The player's values stand.
     for (const auto& hint : {std::make_pair("SDL_FRAMEBUFFER_ACCELERATION", "0"),
-                             std::make_pair("SDL_RENDER_DRIVER", "software")}) {
+                             std::make_pair("SDL_RENDER_DRIVER", "software"),
+                             std::make_pair("SDL12COMPAT_SCALE_METHOD", "nearest")}) {
         if (std::getenv(hint.first) == nullptr) {
             setEnvironment(hint.first, hint.second);
         }

@@ -3,6 +3,7 @@
 #include "EventManager.h"
 #include "GameState.h"
 #include "GraphicsSystem.h"
+#include "ScreenWindow.h"
 #include "TestSupport.h"
 
 #include "SDL.h"
@@ -45,6 +46,9 @@ protected:
         SDL_Event stray;
         while (SDL_PollEvent(&stray) != 0) {
         }
+        // The layer's dummy display is 1024 x 768, which opens the window at 2 x; the cases
+        // speak in window pixels at 1 x unless they resize it.
+        windowResized(256, 240);
         EventManager::getInstance()->registerListener(&recorder);
     }
     void TearDown() override {
@@ -165,6 +169,27 @@ TEST_F(CoreTest, FirstClickBeforeAnyMotionLandsWhereThePointerIs) {
     pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 44, 45);
     EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_DOWN, 1, 42, 43}}));
     EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_UP, 1}, {EVENT_MOUSE_CLICKED, 1, 44, 45}}));
+}
+
+TEST_F(CoreTest, AResizedWindowPostsNothingAndItsPointerLandsOnTheEnlargedPicture) {
+    pump();
+    SDL_Event resize{};
+    resize.type = SDL_VIDEORESIZE;
+    resize.resize.w = 800; // 2 x, the picture from (144, 60) to (655, 539)
+    resize.resize.h = 600;
+    push(resize);
+    EXPECT_EQ(pump(), Heard{});
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 144 + 85, 60 + 41);
+    pushMotion(143, 59);
+    pushMotion(655, 539);
+    pushMotion(799, 0);
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 0, 0);
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_DOWN, 1, 42, 20}}));
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_MOTION, 0, 0}}));
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_MOTION, 255, 239}}));
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_MOTION, 255, 0}}));
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_UP, 1}, {EVENT_MOUSE_CLICKED, 1, 255, 0}}));
+    EXPECT_EQ(SDL_GetVideoSurface()->w, 800);
 }
 
 TEST_F(CoreTest, WheelButtonsGiveTheirOwnDownUpAndClick) {

@@ -1,5 +1,6 @@
 #include "GraphicsSystem.h"
 
+#include "ScreenWindow.h"
 #include "TestSupport.h"
 
 #include "SDL.h"
@@ -364,4 +365,42 @@ TEST(GraphicsSystemFailureTest, ScreenThatCannotOpenIsReportedAndHarmless) {
     }
     SDL_Quit();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
+}
+
+TEST_F(GraphicsSystemTest, FlipShowsAChangedPictureInSquaresOnBlackAndAnUnchangedOneNotAgain) {
+    writeBands("a.bmp", 2, 1, {red, blue});
+    windowResized(800, 600); // 2 x, the picture from (144, 60)
+    SDL_Surface* window = SDL_GetVideoSurface();
+    auto shown = [window](int x, int y) {
+        SDL_LockSurface(window);
+        const Colour colour = surfacePixel(window, x, y);
+        SDL_UnlockSurface(window);
+        return colour;
+    };
+    auto pass = [this](int x) {
+        graphics->clear();
+        graphics->drawImage("a.bmp", Rect{0, 0, 2, 1}, Rect{x, 20, 0, 0});
+        graphics->flip();
+    };
+    auto scribble = [window] {
+        SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 255, 0));
+    };
+    pass(10);
+    for (int d : {0, 1, 2, 3}) {
+        EXPECT_EQ(shown(164 + d % 2, 100 + d / 2), asShown(red)) << d;
+        EXPECT_EQ(shown(166 + d % 2, 100 + d / 2), asShown(blue)) << d;
+    }
+    EXPECT_EQ(shown(163, 100), black);
+    EXPECT_EQ(shown(0, 0), black);
+    EXPECT_EQ(shown(799, 599), black);
+    scribble();
+    pass(10);
+    EXPECT_EQ(shown(164, 100), asShown(green)) << "an unchanged picture was sent again";
+    pass(11);
+    EXPECT_EQ(shown(166, 101), asShown(red)) << "a changed picture waited";
+    scribble();
+    windowExposed();
+    pass(11);
+    EXPECT_EQ(shown(167, 100), asShown(red)) << "an uncovered window stayed as it was";
+    EXPECT_EQ(shown(0, 0), black);
 }

@@ -2,6 +2,7 @@
 
 #include "EventManager.h"
 #include "GraphicsSystem.h"
+#include "ScreenWindow.h"
 
 #include "SDL.h"
 
@@ -183,7 +184,7 @@ Colour surfacePixel(const SDL_Surface* surface, int x, int y) {
 }
 
 Colour SandboxTest::pixel(int x, int y) {
-    SDL_Surface* screen = SDL_GetVideoSurface();
+    SDL_Surface* screen = screenPicture();
     if (screen == nullptr || x < 0 || y < 0 || x >= screen->w || y >= screen->h) {
         ADD_FAILURE() << "no pixel at (" << x << ", " << y << ")";
         return {};
@@ -195,7 +196,7 @@ Colour SandboxTest::pixel(int x, int y) {
 }
 
 Colour SandboxTest::asShown(const Colour& colour) {
-    SDL_Surface* screen = SDL_GetVideoSurface();
+    SDL_Surface* screen = screenPicture();
     if (screen == nullptr) {
         ADD_FAILURE() << "no screen";
         return colour;

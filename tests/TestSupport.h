@@ -88,7 +88,7 @@ protected:
     std::string readFile(const std::string& path) const;
     std::vector<std::string> logLines() const;
 
-    // Reads a pixel of the current video surface as RGB.
+    // Reads a pixel of the picture the game paints as RGB, in game pixels.
     static Colour pixel(int x, int y);
     // The colour as the screen can hold it (a 16-bit screen drops low bits).
     static Colour asShown(const Colour& colour);

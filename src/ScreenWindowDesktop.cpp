@@ -1,0 +1,187 @@
+// Linux and Windows: the game paints into a picture of its own size, and the window shows it
+// enlarged by the largest whole number that fits, centred on black. The scaling is done here,
+// pixel by pixel, rather than left to the media library: classic SDL 1.2 cannot scale, and the
+// layer over SDL2 would smooth the picture.
+#include "ScreenWindow.h"
+
+#include "WindowScale.h"
+
+#include "SDL.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Shown {
+    SDL_Surface* window = nullptr;  // owned by the media library
+    SDL_Surface* picture = nullptr; // owned
+    Uint32 flags = 0;
+    int bpp = 0;
+    Placement placement;
+    // The picture's rows as last shown; empty after an open, a resize or an exposure, so that
+    // the next picture is shown whatever it holds.
+    std::vector<Uint8> last;
+    bool borders = true; // the whole window, borders included, is to be sent at the next show
+};
+
+Shown shown;
+
+void place() {
+    shown.placement =
+        placeInWindow(shown.window->w, shown.window->h, shown.picture->w, shown.picture->h);
+    shown.last.clear();
+    shown.borders = true;
+}
+
+// True when the picture equals the one last shown; otherwise it becomes the one last shown.
+bool unchanged() {
+    const SDL_Surface* picture = shown.picture;
+    const std::size_t row = static_cast<std::size_t>(picture->w) * picture->format->BytesPerPixel;
+    const auto* pixels = static_cast<const Uint8*>(picture->pixels);
+    bool same = shown.last.size() == row * picture->h;
+    for (int y = 0; same && y < picture->h; ++y) {
+        same = std::memcmp(pixels + y * picture->pitch, shown.last.data() + y * row, row) == 0;
+    }
+    if (same) {
+        return true;
+    }
+    shown.last.resize(row * picture->h);
+    for (int y = 0; y < picture->h; ++y) {
+        std::memcpy(shown.last.data() + y * row, pixels + y * picture->pitch, row);
+    }
+    return false;
+}
+
+// Every picture pixel becomes a scale x scale square: each row is widened once, then copied
+// down; what falls outside a window smaller than the picture is cut off.
+void enlarge(const SDL_Surface* picture) {
+    SDL_Surface* window = shown.window;
+    const Placement& at = shown.placement;
+    const int bytes = picture->format->BytesPerPixel;
+    const int width = std::min(picture->w * at.scale, window->w - at.x);
+    const int height = std::min(picture->h * at.scale, window->h - at.y);
+    auto* origin = static_cast<Uint8*>(window->pixels) + at.y * window->pitch + at.x * bytes;
+    for (int y = 0; y < height; y += at.scale) {
+        const auto* from =
+            static_cast<const Uint8*>(picture->pixels) + (y / at.scale) * picture->pitch;
+        Uint8* to = origin + y * window->pitch;
+        if (at.scale == 1) {
+            std::memcpy(to, from, static_cast<std::size_t>(width) * bytes);
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            std::memcpy(to + x * bytes, from + (x / at.scale) * bytes, bytes);
+        }
+        for (int copy = 1; copy < at.scale && y + copy < height; ++copy) {
+            std::memcpy(to + copy * window->pitch, to, static_cast<std::size_t>(width) * bytes);
+        }
+    }
+}
+
+} // namespace
+
+SDL_Surface* openScreen(int width, int height, int bpp, bool fullScreen) {
+    // The screen's size before any window of the game's changes what the library reports.
+    const SDL_VideoInfo* screen = SDL_GetVideoInfo();
+    const int scale =
+        screen != nullptr ? startScale(screen->current_w, screen->current_h, width, height) : 1;
+    // Resizable from the first window on: classic SDL offers the maximise button only then.
+    shown.flags = fullScreen ? (SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_ANYFORMAT)
+                             : (SDL_ANYFORMAT | SDL_RESIZABLE);
+    shown.window = SDL_SetVideoMode(width * scale, height * scale, bpp, shown.flags);
+    if (shown.window == nullptr) {
+        return nullptr;
+    }
+    shown.bpp = shown.window->format->BitsPerPixel;
+    const SDL_PixelFormat* format = shown.window->format;
+    shown.picture =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, format->BitsPerPixel, format->Rmask,
+                             format->Gmask, format->Bmask, format->Amask);
+    if (shown.picture == nullptr) {
+        shown.window = nullptr;
+        return nullptr;
+    }
+    if (format->palette != nullptr) {
+        SDL_SetColors(shown.picture, format->palette->colors, 0, format->palette->ncolors);
+    }
+    place();
+    return shown.picture;
+}
+
+SDL_Surface* screenPicture() {
+    return shown.picture;
+}
+
+void showScreen() {
+    if (shown.window == nullptr || unchanged()) {
+        return;
+    }
+    if (SDL_MUSTLOCK(shown.window) && SDL_LockSurface(shown.window) != 0) {
+        shown.last.clear();
+        return;
+    }
+    const bool flipped = (shown.flags & SDL_DOUBLEBUF) != 0;
+    if (shown.borders || flipped) {
+        SDL_FillRect(shown.window, nullptr, 0);
+    }
+    // A window that came back from a resize in another format (which no library here does)
+    // gets a converted copy rather than bytes it cannot read.
+    const SDL_PixelFormat* want = shown.window->format;
+    const SDL_PixelFormat* have = shown.picture->format;
+    SDL_Surface* converted = nullptr;
+    if (want->BitsPerPixel != have->BitsPerPixel || want->Rmask != have->Rmask ||
+        want->Gmask != have->Gmask || want->Bmask != have->Bmask) {
+        converted = SDL_ConvertSurface(shown.picture, shown.window->format, SDL_SWSURFACE);
+    }
+    if (converted != nullptr || want->BitsPerPixel == have->BitsPerPixel) {
+        enlarge(converted != nullptr ? converted : shown.picture);
+    }
+    SDL_FreeSurface(converted);
+    if (SDL_MUSTLOCK(shown.window)) {
+        SDL_UnlockSurface(shown.window);
+    }
+    const Placement& at = shown.placement;
+    if (shown.borders || flipped) {
+        SDL_Flip(shown.window);
+        shown.borders = false;
+        return;
+    }
+    SDL_UpdateRect(shown.window, at.x, at.y,
+                   std::min(shown.picture->w * at.scale, shown.window->w - at.x),
+                   std::min(shown.picture->h * at.scale, shown.window->h - at.y));
+}
+
+void closeScreen(SDL_Surface* picture) {
+    SDL_FreeSurface(picture);
+    shown = Shown();
+}
+
+void windowResized(int width, int height) {
+    if (shown.window == nullptr) {
+        return;
+    }
+    // The same depth as before, so that the picture and every converted picture stay a plain
+    // copy; a window the library will not resize keeps its old size.
+    SDL_Surface* resized =
+        SDL_SetVideoMode(std::max(width, 1), std::max(height, 1), shown.bpp, shown.flags);
+    shown.window = resized != nullptr ? resized : SDL_GetVideoSurface();
+    if (shown.window != nullptr) {
+        place();
+    }
+}
+
+void windowExposed() {
+    shown.last.clear();
+    shown.borders = true;
+}
+
+void toPicturePixel(int& x, int& y) {
+    if (shown.picture == nullptr) {
+        return;
+    }
+    const Placement& at = shown.placement;
+    x = toPicture(x, at.x, at.scale, shown.picture->w);
+    y = toPicture(y, at.y, at.scale, shown.picture->h);
+}
