@@ -61,6 +61,10 @@ class Game:
         self.window = None
         self.last_screen = None
         self._pointer = None  # where the last input put the pointer in the window
+        # The window's size and where the game's picture lies in it, (x, y, scale): at its own
+        # size on the suite's screen, larger on a larger one (expect_window).
+        self.window_size = (WIDTH, HEIGHT)
+        self.view = (0, 0, 1)
         if self.wine:
             self._start_under_wine(user)
             return
@@ -181,10 +185,10 @@ class Game:
         if result.returncode != 0 or not result.stdout:
             return None
         try:
-            screen = Screen(result.stdout)
+            screen = Screen(result.stdout, self.view)
         except ValueError:
             return None
-        if (screen.width, screen.height) != (WIDTH, HEIGHT):
+        if (screen.window_width, screen.window_height) != self.window_size:
             return None
         self.last_screen = screen
         return screen
@@ -235,9 +239,26 @@ class Game:
             raise AssertionError(f"xdotool {' '.join(args)} failed: {result.stderr.decode()}")
         return result.stdout.decode()
 
+    def expect_window(self, width, height, view):
+        """From now on screenshots count only at this window size, and read and click the game's
+        picture where view = (x, y, scale) puts it."""
+        self.window_size = (width, height)
+        self.view = view
+
+    def window_point(self, x, y):
+        """The window position at the middle of the game pixel (x, y)."""
+        left, top, scale = self.view
+        return left + x * scale + scale // 2, top + y * scale + scale // 2
+
+    def resize(self, width, height):
+        """Resizes the window as a player would, with no window manager to ask. It goes to the
+        screen's corner first, so that it stays on the screen, where xwd can read it all."""
+        self._xdotool(["windowmove", str(self.window), "0", "0",
+                       "windowsize", str(self.window), str(width), str(height)])
+
     def _at(self, x, y, *actions):
-        """Moves the pointer to (x, y) in the window, then performs the xdotool actions."""
-        args = ["mousemove", "--window", str(self.window), str(x), str(y)]
+        """Moves the pointer to the game pixel (x, y), then performs the xdotool actions."""
+        args = ["mousemove", "--window", str(self.window), *map(str, self.window_point(x, y))]
         if actions and self.wine:
             # Wine lets a button sent right behind a pointer motion reach the game ahead of
             # that motion (a click sent with the move onto the start button pressed where the
@@ -370,8 +391,8 @@ class GameTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, folder, True)
         return DataSet(folder)
 
-    def start(self, data, user=None, wine=None, workdir=None):
-        xserver = XServer(data.path("xvfb.log"))
+    def start(self, data, user=None, wine=None, workdir=None, screen=None):
+        xserver = XServer(data.path("xvfb.log"), screen)
         self.addCleanup(xserver.stop)
         game = Game(data, xserver, user, workdir=workdir, wine=wine)
         self.addCleanup(game.stop)

@@ -204,9 +204,11 @@ class DataSet(Folder):
 
 
 class Screen:
-    """One screenshot of the game window, decoded from xwd's output."""
+    """One screenshot of the game window, decoded from xwd's output. Its pixels are the game's:
+    view is where the game's picture lies in the window and how many times enlarged, (x, y,
+    scale); width and height are those of the picture as far as the window shows it."""
 
-    def __init__(self, data):
+    def __init__(self, data, view=(0, 0, 1)):
         (header_size, _version, pixmap_format, _depth, width, height, _xoffset, byte_order,
          _unit, _bit_order, _pad, bits_per_pixel, bytes_per_line, visual_class, red_mask,
          green_mask, blue_mask, _bits_rgb, _cmap_entries, ncolors) = struct.unpack(
@@ -214,7 +216,11 @@ class Screen:
         if pixmap_format != 2 or bits_per_pixel not in (16, 24, 32):
             raise ValueError(f"unsupported screenshot: format {pixmap_format}, "
                              f"{bits_per_pixel} bits per pixel")
-        self.width, self.height = width, height
+        self.window_width, self.window_height = width, height
+        self.view = view
+        x, y, scale = view
+        self.width = max(0, min(WIDTH, (width - x) // scale))
+        self.height = max(0, min(HEIGHT, (height - y) // scale))
         self._bytes_per_pixel = bits_per_pixel // 8
         self._bytes_per_line = bytes_per_line
         self._order = "little" if byte_order == 0 else "big"
@@ -232,7 +238,14 @@ class Screen:
 
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
-            raise IndexError(f"({x}, {y}) lies outside the {self.width} x {self.height} window")
+            raise IndexError(f"({x}, {y}) lies outside the {self.width} x {self.height} picture")
+        left, top, scale = self.view
+        return self.window_pixel(left + x * scale, top + y * scale)
+
+    def window_pixel(self, x, y):
+        if not (0 <= x < self.window_width and 0 <= y < self.window_height):
+            raise IndexError(f"({x}, {y}) lies outside the {self.window_width} x "
+                             f"{self.window_height} window")
         at = y * self._bytes_per_line + x * self._bytes_per_pixel
         value = int.from_bytes(self._pixels[at:at + self._bytes_per_pixel], self._order)
         channels = []
@@ -260,6 +273,43 @@ class Screen:
     def text_box(self, lines=9):
         """The game's text box at (130, 20): up to nine lines of 14 cells in an 8 x 8 font."""
         return [self.text(130, 20 + GLYPH * i, 14) for i in range(lines)]
+
+    def _row(self, y, x=0, width=None):
+        """The bytes of part of a window row."""
+        width = self.window_width - x if width is None else width
+        at = y * self._bytes_per_line + x * self._bytes_per_pixel
+        return self._pixels[at:at + width * self._bytes_per_pixel]
+
+    def unsquare_pixels(self):
+        """The game pixels shown as anything but a scale x scale square of one colour: the
+        first of each row that has one."""
+        left, top, scale = self.view
+        size = self._bytes_per_pixel
+        found = []
+        for y in range(self.height):
+            rows = [self._row(top + y * scale + k, left, self.width * scale) for k in range(scale)]
+            for x in range(self.width):
+                cell = rows[0][x * scale * size:(x + 1) * scale * size]
+                if cell != cell[:size] * scale or any(
+                        row[x * scale * size:(x + 1) * scale * size] != cell for row in rows[1:]):
+                    found.append((x, y))
+                    break
+        return found
+
+    def border_is_black(self):
+        """Whether every window pixel beside the picture is black."""
+        left, top, scale = self.view
+        right, bottom = left + self.width * scale, top + self.height * scale
+        zero = bytes(self.window_width * self._bytes_per_pixel)
+        for y in range(self.window_height):
+            if not top <= y < bottom:
+                if self._row(y) != zero:
+                    return False
+            elif (self._row(y, 0, left) != zero[:left * self._bytes_per_pixel]
+                  or self._row(y, right) != zero[:(self.window_width - right)
+                                                 * self._bytes_per_pixel]):
+                return False
+        return True
 
     def save_ppm(self, path):
         with open(path, "wb") as file:

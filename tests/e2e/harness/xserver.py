@@ -13,8 +13,14 @@ from .common import (COMMAND_TIMEOUT, CONNECT_TRIES, PINNED_DISPLAY, UNDER_WINE,
 
 # Wine places a window as if a window manager framed it, a title bar's height down the screen;
 # the screen must hold it all, or screenshots come out cut short.
-SCREEN = "640x480x24" if UNDER_WINE else "320x256x24"
-XVFB_OPTIONS = ["-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"]
+# The suite's own screen is too small for the game to enlarge its window: every case sees it at
+# its own size unless it asks for a larger screen.
+SCREEN = (640, 480) if UNDER_WINE else (320, 256)
+
+
+def xvfb_options(screen=None):
+    width, height = screen or SCREEN
+    return ["-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp", "-noreset"]
 
 
 def free_display_number():
@@ -41,9 +47,10 @@ def _pinned_number():
 
 
 class XServer:
-    """Xvfb on a free display number, or the pinned one, 24 bits per pixel."""
+    """Xvfb on a free display number, or the pinned one, 24 bits per pixel; its screen is
+    SCREEN or the (width, height) given."""
 
-    def __init__(self, log_path):
+    def __init__(self, log_path, screen=None):
         self.pinned = _pinned_number()
         reader, writer = os.pipe()
         self._log = open(log_path, "wb")
@@ -51,7 +58,7 @@ class XServer:
         pinned = [] if self.pinned is None else [f":{self.pinned}"]
         try:
             self.process = subprocess.Popen(
-                ["Xvfb"] + pinned + ["-displayfd", str(writer)] + XVFB_OPTIONS,
+                ["Xvfb"] + pinned + ["-displayfd", str(writer)] + xvfb_options(screen),
                 pass_fds=(writer,), stdin=subprocess.DEVNULL, stdout=self._log,
                 stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         except FileNotFoundError:
@@ -107,7 +114,7 @@ class LateXServer(XServer):
         self.display = f":{free_display_number() if self.pinned is None else self.pinned}"
         self.process = subprocess.Popen(
             ["sh", "-c", 'sleep "$0" && exec "$@"', str(delay), "Xvfb", self.display]
-            + XVFB_OPTIONS,
+            + xvfb_options(),
             stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
             preexec_fn=_die_with_parent)
 
