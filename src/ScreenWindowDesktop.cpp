@@ -23,7 +23,8 @@ struct Shown {
     // The picture's rows as last shown; empty after an open, a resize or an exposure, so that
     // the next picture is shown whatever it holds.
     std::vector<Uint8> last;
-    bool borders = true; // the whole window, borders included, is to be sent at the next show
+    bool borders = true; // the borders are to be painted black at the next show
+    bool whole = true;   // the whole window, borders included, is to be sent at the next show
 };
 
 Shown shown;
@@ -33,6 +34,7 @@ void place() {
         placeInWindow(shown.window->w, shown.window->h, shown.picture->w, shown.picture->h);
     shown.last.clear();
     shown.borders = true;
+    shown.whole = true;
 }
 
 // True when the picture equals the one last shown; otherwise it becomes the one last shown.
@@ -143,9 +145,10 @@ void showScreen() {
         SDL_UnlockSurface(shown.window);
     }
     const Placement& at = shown.placement;
-    if (shown.borders || flipped) {
+    shown.borders = false;
+    if (shown.whole || flipped) {
         SDL_Flip(shown.window);
-        shown.borders = false;
+        shown.whole = false;
         return;
     }
     SDL_UpdateRect(shown.window, at.x, at.y,
@@ -172,9 +175,10 @@ void windowResized(int width, int height) {
     }
 }
 
+// The window's pixels are still in the library's surface: only sending them again is needed.
 void windowExposed() {
     shown.last.clear();
-    shown.borders = true;
+    shown.whole = true;
 }
 
 void toPicturePixel(int& x, int& y) {
