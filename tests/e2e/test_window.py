@@ -35,8 +35,7 @@ class ScaledWindowTest(GameTest):
         self.assertEqual(title.unsquare_pixels(), [], "game pixels that are not 3 x 3 squares")
         game.click(*tile_centre(0, 1))
         self.wait_for_grid(game, [[0, 1]], "a click at the second tile's scaled place")
-        if not UNDER_WINE:
-            self.assertEqual(game.wait_for("the tiles", lambda s: True).unsquare_pixels(), [])
+        self.assertEqual(game.wait_for("the tiles", lambda s: True).unsquare_pixels(), [])
         game.key("Escape")
         self.assert_clean_exit(game)
 
