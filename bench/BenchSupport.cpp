@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -111,6 +112,29 @@ void barePass(SDL_Surface* screen, const std::vector<BareBlit>& blits) {
         SDL_UpperBlit(blit.surface, &src, screen, &dst);
     }
     SDL_Flip(screen);
+}
+
+void bareScaledPass(SDL_Surface* picture, SDL_Surface* window, int scale,
+                    const std::vector<BareBlit>& blits) {
+    SDL_FillRect(picture, nullptr, 0);
+    for (const BareBlit& blit : blits) {
+        SDL_Rect src = blit.src;
+        SDL_Rect dst = blit.dst;
+        SDL_UpperBlit(blit.surface, &src, picture, &dst);
+    }
+    const int bytes = picture->format->BytesPerPixel;
+    const std::size_t row = static_cast<std::size_t>(picture->w) * scale * bytes;
+    for (int y = 0; y < picture->h; ++y) {
+        const auto* from = static_cast<const Uint8*>(picture->pixels) + y * picture->pitch;
+        auto* to = static_cast<Uint8*>(window->pixels) + y * scale * window->pitch;
+        for (int x = 0; x < picture->w * scale; ++x) {
+            std::memcpy(to + x * bytes, from + (x / scale) * bytes, bytes);
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::memcpy(to + copy * window->pitch, to, row);
+        }
+    }
+    SDL_Flip(window);
 }
 
 Game::Game() {

@@ -56,6 +56,12 @@ std::vector<BareBlit> toBare(const std::vector<BlitRecord>& records);
 // The pixel work of one pass and nothing else: fill, the recorded copies in their order, flip.
 void barePass(SDL_Surface* screen, const std::vector<BareBlit>& blits);
 
+// The same pixel work shown in a window scale times the picture's size, as a bare program
+// would do it: fill and copies into a picture of the game's size, each pixel widened into a
+// scale x scale square of the window (a row widened, then copied down), flip.
+void bareScaledPass(SDL_Surface* picture, SDL_Surface* window, int scale,
+                    const std::vector<BareBlit>& blits);
+
 // A whole game, from its constructor to the media library's shutdown, shown on one screen.
 class Game {
 public:

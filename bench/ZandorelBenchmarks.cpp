@@ -7,6 +7,7 @@
 #include "EventManager.h"
 #include "GameStatePlay.h"
 #include "IEventListener.h"
+#include "ScreenWindow.h"
 #include "TimerManager.h"
 
 #include "SDL.h"
@@ -115,6 +116,7 @@ private:
 
 constexpr double passTarget = 1.15;
 constexpr double startupTarget = 1.5;
+constexpr double idleTarget = 0.9;
 constexpr int memoryPasses = 10000;
 constexpr int burstSize = 100;
 
@@ -154,6 +156,23 @@ public:
                             median(name, "game_us"), median(name, "bare_us"), ratio,
                             ratio <= passTarget ? "met" : "MISSED");
             }
+        }
+        for (Screen screen : {Screen::Title, Screen::Play}) {
+            const std::string name = std::string("scaled/") + screenName(screen);
+            if (runs.count(name) != 0) {
+                const double ratio = median(name, "ratio");
+                std::printf("  at 3 x, %-6s %9.2f us %9.2f us %7.3f  %s (every pass shown)\n",
+                            screenName(screen), median(name, "game_us"), median(name, "bare_us"),
+                            ratio, ratio <= passTarget ? "met" : "MISSED");
+            }
+        }
+        if (runs.count("idle/title") != 0) {
+            const double ratio = median("idle/title", "ratio");
+            std::printf("  idle title: %.0f passes a second at 1 x, %.0f at 6 x, ratio %.3f"
+                        " (target 0.9: %s)\n",
+                        median("idle/title", "passes_per_s_1x"),
+                        median("idle/title", "passes_per_s_6x"), ratio,
+                        ratio >= idleTarget ? "met" : "MISSED");
         }
         if (runs.count("deliver/tick/play") != 0) {
             std::printf("  one tick to the play screen's listeners: %.0f ns\n",
@@ -290,6 +309,85 @@ void passCost(benchmark::State& state, Screen screen) {
             {"bare_us", barePassTime * 1e6},
             {"ratio", gamePass / barePassTime},
             {"blits", static_cast<double>(blits.size())}});
+}
+
+// The same at 3 x, where every pass's picture is shown: the window is told it was uncovered
+// before each game pass, so that it shows an unchanged picture too, and the bare program
+// enlarges its own picture into the same window by the same method.
+constexpr int scaledPassScale = 3;
+
+void scaledPassCost(benchmark::State& state, Screen screen) {
+    enterSandbox();
+    const std::string name = std::string("scaled/") + screenName(screen);
+    Game game;
+    game.show(screen);
+    const std::vector<BareBlit> blits = game.recordPass();
+    windowResized(256 * scaledPassScale, 240 * scaledPassScale);
+    SDL_Surface* window = game.screen();
+    const SDL_PixelFormat* format = window->format;
+    SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 256, 240, format->BitsPerPixel,
+                                                format->Rmask, format->Gmask, format->Bmask, 0);
+    Core& core = game.core();
+    Samples gameTimes(state.max_iterations);
+    Samples bareTimes(state.max_iterations);
+    bool gameFirst = true;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        if (gameFirst) {
+            windowExposed();
+            core.pass();
+        } else {
+            bareScaledPass(picture, window, scaledPassScale, blits);
+        }
+        const auto t1 = Clock::now();
+        if (gameFirst) {
+            bareScaledPass(picture, window, scaledPassScale, blits);
+        } else {
+            windowExposed();
+            core.pass();
+        }
+        const auto t2 = Clock::now();
+        (gameFirst ? gameTimes : bareTimes).add(seconds(t0, t1));
+        (gameFirst ? bareTimes : gameTimes).add(seconds(t1, t2));
+        gameFirst = !gameFirst;
+        state.SetIterationTime(seconds(t0, t2));
+    }
+    SDL_FreeSurface(picture);
+    const double gamePass = gameTimes.median();
+    const double barePassTime = bareTimes.median();
+    report(state, name,
+           {{"game_us", gamePass * 1e6},
+            {"bare_us", barePassTime * 1e6},
+            {"ratio", gamePass / barePassTime}});
+}
+
+// Passes a second on the idle title screen, the window at 1 x and at 6 x in turns: an unchanged
+// picture is not shown again, so the scale should cost next to nothing.
+void idleTitle(benchmark::State& state) {
+    enterSandbox();
+    Game game;
+    game.show(Screen::Title);
+    Core& core = game.core();
+    Samples times[2] = {Samples(state.max_iterations), Samples(state.max_iterations)};
+    const int scales[2] = {1, 6};
+    constexpr int passes = 100;
+    int turn = 0;
+    for (auto _ : state) {
+        windowResized(256 * scales[turn], 240 * scales[turn]);
+        core.pass(); // the resized window shows the picture once
+        const auto t0 = Clock::now();
+        for (int pass = 0; pass < passes; ++pass) {
+            core.pass();
+        }
+        const auto t1 = Clock::now();
+        times[turn].add(seconds(t0, t1) / passes);
+        state.SetIterationTime(seconds(t0, t1));
+        turn = 1 - turn;
+    }
+    const double at1 = 1 / times[0].median();
+    const double at6 = 1 / times[1].median();
+    report(state, "idle/title",
+           {{"passes_per_s_1x", at1}, {"passes_per_s_6x", at6}, {"ratio", at6 / at1}});
 }
 
 // One tick as Core::pass posts and delivers it, to the listeners of the play screen: the engine,
@@ -506,6 +604,17 @@ const bool registered = [] {
             ->UseManualTime()
             ->Unit(benchmark::kMicrosecond);
     }
+    for (Screen screen : {Screen::Title, Screen::Play}) {
+        benchmark::RegisterBenchmark((std::string("scaled/") + screenName(screen)).c_str(),
+                                     scaledPassCost, screen)
+            ->Iterations(1000)
+            ->UseManualTime()
+            ->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::RegisterBenchmark("idle/title", idleTitle)
+        ->Iterations(200)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("deliver/tick/play", tickDelivery)
         ->Iterations(200000)
         ->UseRealTime();

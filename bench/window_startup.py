@@ -1,10 +1,12 @@
 """Times the real game from its start to its first visible window under a private Xvfb, and
 reads its resident memory once the title shows, for one or more ways of running it.
 
-Usage: window_startup.py STARTS LABEL=COMMAND [LABEL=COMMAND ...]
+Usage: window_startup.py STARTS [--screen=WxH] LABEL=COMMAND [[--screen=WxH] LABEL=COMMAND ...]
 COMMAND is a shell command that starts the game in the current folder (a binary, or a binary
 with environment in front of it). It may begin with another shell command and " ;; ", which
-runs before each start and is not timed. Run from a folder holding graphics/ and data/.
+runs before each start and is not timed. The runs after a --screen take place on an X server
+of that size (the game's window scales with it); before any, on the end-to-end tests' own.
+Run from a folder holding graphics/ and data/.
 """
 
 import os
@@ -66,18 +68,29 @@ def one_start(display, command):
 
 def main():
     starts = int(sys.argv[1])
-    runs = [argument.split("=", 1) for argument in sys.argv[2:]]
-    xserver = XServer("xvfb.log")
+    print(f"{'run':<34} {'first window (ms)':>18} {'resident (MB)':>14}  OpenGL/LLVM mapped")
+    xserver, screen = None, None
     try:
-        print(f"{'run':<28} {'first window (ms)':>18} {'resident (MB)':>14}  OpenGL/LLVM mapped")
-        for label, command in runs:
+        for argument in sys.argv[2:]:
+            if argument.startswith("--screen="):
+                screen = tuple(int(n) for n in argument[len("--screen="):].split("x"))
+                if xserver:
+                    xserver.stop()
+                    xserver = None
+                continue
+            if xserver is None:
+                xserver = XServer("xvfb.log", screen)
+            label, command = argument.split("=", 1)
+            if screen:
+                label += f", {screen[0]}x{screen[1]}"
             results = [one_start(xserver.display, command) for _ in range(starts)]
             window = statistics.median(r[0] for r in results) * 1000
             rss = statistics.median(r[1] for r in results) / 1024
             heavy = ", ".join(results[-1][2]) or "none"
-            print(f"{label:<28} {window:>18.0f} {rss:>14.1f}  {heavy}", flush=True)
+            print(f"{label:<34} {window:>18.0f} {rss:>14.1f}  {heavy}", flush=True)
     finally:
-        xserver.stop()
+        if xserver:
+            xserver.stop()
 
 
 if __name__ == "__main__":

@@ -2,7 +2,9 @@
 # The real game's start-up on a display: time from start to its first visible window, and
 # resident memory once the title shows, medians of several starts on one Xvfb, on classic
 # SDL 1.2, on the compatibility layer over SDL2, and as the Windows build under Wine (built
-# into build-windows/ by tools/windows.sh, in the end-to-end tests' Wine prefix).
+# into build-windows/ by tools/windows.sh, in the end-to-end tests' Wine prefix). Today's game
+# on both libraries then starts again on a 1920 x 1080 screen, where its window opens at 3 x,
+# so that the two scales are measured side by side in one run.
 #
 #   tools/window-bench.sh [STARTS] [REVISION]
 #
@@ -58,6 +60,9 @@ wine_harness() {
 wine_harness prepare_wine_prefix
 runs+=("wine, server stopped=sh $scratch/wine.sh stop ;; sh $scratch/wine.sh"
     "wine, server running=sh $scratch/wine.sh")
+
+runs+=(--screen=1920x1080
+    "classic, now=$root/build/zandorel" "compat, now=env LD_LIBRARY_PATH=$compat $root/build/zandorel")
 
 cd "$scratch/run"
 python3 "$root/bench/window_startup.py" "$starts" "${runs[@]}"
