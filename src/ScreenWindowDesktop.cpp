@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Shown {
+struct Shown final {
     SDL_Surface* window = nullptr;  // owned by the media library
     SDL_Surface* picture = nullptr; // owned
     Uint32 flags = 0;

@@ -6,7 +6,7 @@
 
 // The picture's place in a window: each game pixel is scale x scale window pixels, and the
 // picture's top-left corner lies at (x, y).
-struct Placement {
+struct Placement final {
     int scale = 1;
     int x = 0;
     int y = 0;
