@@ -300,14 +300,10 @@ class Screen:
         """Whether every window pixel beside the picture is black."""
         left, top, scale = self.view
         right, bottom = left + self.width * scale, top + self.height * scale
-        zero = bytes(self.window_width * self._bytes_per_pixel)
         for y in range(self.window_height):
-            if not top <= y < bottom:
-                if self._row(y) != zero:
-                    return False
-            elif (self._row(y, 0, left) != zero[:left * self._bytes_per_pixel]
-                  or self._row(y, right) != zero[:(self.window_width - right)
-                                                 * self._bytes_per_pixel]):
+            parts = ([self._row(y, 0, left), self._row(y, right)] if top <= y < bottom
+                     else [self._row(y)])
+            if any(part.strip(b"\0") for part in parts):
                 return False
         return True
 
