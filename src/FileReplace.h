@@ -28,6 +28,13 @@ bool replaceFile(const std::string& path, const std::function<std::string()>& co
 // Windows' message); empty when it did not fail.
 const std::string& whyNotReplaced();
 
+// Whether the text the last replaceFile put in place outlasts this run of the game. The
+// desktop's replaceFile answers once the disk holds the text, so there it always does; the
+// browser's page saves it in the browser's storage afterwards (web/page.js), and until the page
+// has answered it is not known. why: the reason, when it does not.
+enum class Lasting { yes, no, unknown };
+Lasting replacementLasts(std::string& why);
+
 // Held from construction to destruction: an advisory lock beside the file path names, so that
 // two games ending at once read, update and rewrite the file one after the other instead of
 // one losing the other's change. Waits while the file keeps changing under other holders, and

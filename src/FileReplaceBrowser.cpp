@@ -1,5 +1,6 @@
 // The browser: the game's files live in the page's memory, and the page keeps the high-score
 // table in the browser's storage (web/page.js) once told that it was replaced.
+#include "FileReplace.h"
 #include "FileReplaceDetail.h"
 
 #include <emscripten/emscripten.h>
@@ -12,7 +13,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-extern "C" void zandorel_file_replaced(const char* path); // web/page.js
+// web/page.js
+extern "C" void zandorel_file_replaced(const char* path);
+extern "C" int zandorel_replacement_lasts(char* why, int size);
 
 namespace replace_detail {
 
@@ -73,3 +76,15 @@ std::string changeStamp(const std::string&) {
 }
 
 } // namespace replace_detail
+
+// The page's answer for the last rewrite it was told of: 1 the browser's storage holds it, -1 it
+// could not be saved (why filled in), 0 not known yet. The page answers within its own patience.
+Lasting replacementLasts(std::string& why) {
+    char words[256] = "";
+    const int answer = zandorel_replacement_lasts(words, sizeof words);
+    if (answer < 0) {
+        why = words;
+        return Lasting::no;
+    }
+    return answer > 0 ? Lasting::yes : Lasting::unknown;
+}

@@ -18,8 +18,9 @@ public:
     void onEvent(Event&) override {}
 
     // What became of a score at the end of a game: not among the best the table keeps; kept in the
-    // file; or among those of the table as read, but the file could not take it.
-    enum class HighScore { notEntered, kept, notSaved };
+    // file; among those of the table as read, but the file could not take it; or written, but
+    // whether it lasts is not known yet (in the browser, until the page's storage answers).
+    enum class HighScore { notEntered, kept, notSaved, saving };
     // Enters score into "./data/highscores.txt" and rewrites the file by HighScoreTable's
     // rules. A file that exists but cannot be read (it counts as empty), or cannot be written,
     // is left as it is, and a line in the log says so.
@@ -37,8 +38,16 @@ protected:
     // Asks the engine to replace this screen with next (owned by the event from here on); the
     // change happens when the event is delivered, never inside the caller.
     static void changeTo(GameState* next);
+    // A screen that tells what became of a score asks again on each tick while highScore is
+    // saving; true on the tick its answer comes, when the screen's message changes.
+    static bool highScoreSettled(const Event& event, HighScore& highScore);
 
     Core* core; // borrowed: the engine outlives every state
+
+private:
+    // For a score updateHighScores left saving: kept or notSaved once the answer has come (a
+    // line in the log says why it was not saved), saving until then.
+    static HighScore savedHighScore();
 };
 
 #endif

@@ -17,25 +17,31 @@ namespace {
 
 constexpr int noButton = -1;
 
+const char* message(GameState::HighScore highScore) {
+    switch (highScore) {
+    case GameState::HighScore::kept:
+        return "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!";
+    case GameState::HighScore::notSaved:
+        return "OH NO! YOU LOST! YOUR HIGH SCORE COULD NOT BE SAVED!";
+    case GameState::HighScore::notEntered:
+    case GameState::HighScore::saving:
+        break;
+    }
+    return "OH NO! YOU LOST!";
+}
+
 } // namespace
 
-GameStateGameOver::GameStateGameOver(Core* core, int score) : GameState(core) {
-    const HighScore highScore = updateHighScores(score);
+GameStateGameOver::GameStateGameOver(Core* core, int score)
+    : GameState(core), highScore(updateHighScores(score)) {
     GraphicsSystem* graphics = core->getGraphicsSystem();
     graphics->createFont(fontId, fontPicture, fontCharset);
-    const char* message = "OH NO! YOU LOST!";
-    if (highScore == HighScore::kept) {
-        message = "OH NO! YOU LOST! BUT YOU GOT A HIGH SCORE!";
-    } else if (highScore == HighScore::notSaved) {
-        message = "OH NO! YOU LOST! YOUR HIGH SCORE COULD NOT BE SAVED!";
-    }
-
     splashScreen = new SplashScreen(graphics, background);
     splashScreen->setZOrder(0);
     continueButton = new Button(graphics, continueId, continuePicture, continueX, continueY);
     continueButton->setZOrder(1);
-    textBox = new TextBox(graphics, fontId, message, textX, textY, textWidth, textHeight, noButton,
-                          noButton);
+    textBox = new TextBox(graphics, fontId, message(highScore), textX, textY, textWidth, textHeight,
+                          noButton, noButton);
     textBox->setZOrder(2);
 
     SceneManager* scene = core->getSceneManager();
@@ -60,6 +66,10 @@ GameStateGameOver::~GameStateGameOver() {
 }
 
 void GameStateGameOver::onEvent(Event& event) {
+    // Until the score's fate is known, the message says only that the game is lost.
+    if (highScoreSettled(event, highScore)) {
+        textBox->setText(message(highScore));
+    }
     if (event.type != EVENT_BUTTON_CLICKED || event.data.empty() ||
         event.data[0].getLongVal() != continueId) {
         return;

@@ -20,6 +20,7 @@ private:
     SplashScreen* splashScreen; // owned
     Button* continueButton;     // owned
     TextBox* textBox;           // owned
+    HighScore highScore;
 };
 
 #endif

@@ -34,18 +34,24 @@ bool levelExists(int level) {
     return FileReader(levelBase(level) + ".txt", 0, FileReader::Kind::binary).isOpen();
 }
 
+const char* winText(GameState::HighScore highScore) {
+    switch (highScore) {
+    case GameState::HighScore::kept:
+        return "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!";
+    case GameState::HighScore::notSaved:
+        return "WOW! YOU WIN! YOUR HIGH SCORE COULD NOT BE SAVED!";
+    case GameState::HighScore::notEntered:
+    case GameState::HighScore::saving:
+        break;
+    }
+    return "WOW! YOU WIN!";
+}
+
 // Only the first line counts; a carriage return before the line end is part of the line end.
-std::string screenText(int level, int score) {
+std::string screenText(int level, int score, GameState::HighScore& highScore) {
     if (!levelExists(level)) {
-        switch (GameState::updateHighScores(score)) {
-        case GameState::HighScore::kept:
-            return "WOW! YOU WIN! AND YOU GOT A HIGH SCORE!";
-        case GameState::HighScore::notSaved:
-            return "WOW! YOU WIN! YOUR HIGH SCORE COULD NOT BE SAVED!";
-        case GameState::HighScore::notEntered:
-            break;
-        }
-        return "WOW! YOU WIN!";
+        highScore = GameState::updateHighScores(score);
+        return winText(highScore);
     }
     const std::string path = levelBase(level) + ".tut";
     FileReader tutorial(path, tutorialLimit);
@@ -69,7 +75,7 @@ GameStateLevelTransition::GameStateLevelTransition(Core* core, int level, int sc
     Core::log(std::to_string(score));
     this->level = level;
     this->score = score;
-    const std::string text = screenText(level, score);
+    const std::string text = screenText(level, score, highScore);
 
     GraphicsSystem* graphics = core->getGraphicsSystem();
     graphics->createFont(fontId, fontPicture, fontCharset);
@@ -119,13 +125,17 @@ GameStateLevelTransition::~GameStateLevelTransition() {
     delete splashScreen;
 }
 
-// The level's existence is checked again here: the files may have changed while the player
-// read the screen.
 void GameStateLevelTransition::onEvent(Event& event) {
+    // Until the score's fate is known, the message says only that the game is won.
+    if (highScoreSettled(event, highScore)) {
+        textBox->setText(winText(highScore));
+    }
     if (event.type != EVENT_BUTTON_CLICKED || event.data.empty() ||
         event.data[0].getLongVal() != continueId) {
         return;
     }
+    // The level's existence is checked again here: the files may have changed while the player
+    // read the screen.
     if (levelExists(level)) {
         changeTo(new GameStatePlay(core, level, score));
     } else {

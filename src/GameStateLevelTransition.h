@@ -28,6 +28,7 @@ private:
     Button* continueButton;     // owned
     int level;
     int score;
+    HighScore highScore = HighScore::notEntered; // what became of score, after the last level
 };
 
 #endif

@@ -16,6 +16,12 @@ TextBox::TextBox(GraphicsSystem* graphics, int fontId, const std::string& text, 
     lineize();
 }
 
+void TextBox::setText(const std::string& newText) {
+    text = newText;
+    firstLine = 0;
+    lineize();
+}
+
 // Only single spaces separate: two in a row make an empty word, which later wraps as one
 // blank cell, so authors can indent with extra spaces.
 void TextBox::tokenize() {

@@ -15,6 +15,9 @@ public:
     TextBox(GraphicsSystem* graphics, int fontId, const std::string& text, int x, int y, int width,
             int height, int downButtonId, int upButtonId);
 
+    // A new text, wrapped afresh and shown from its first line.
+    void setText(const std::string& newText);
+
     // Cuts the text at every space: two spaces in a row give an empty word.
     void tokenize();
     // Wraps the words greedily so that each line, its trailing space included, fits the width;

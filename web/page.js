@@ -6,7 +6,8 @@
 // one: the store is read as the script loads, and the game's input waits until it has answered
 // (every read of the table follows the player's input), so the start waits for nothing. A
 // rewrite is reported by the game's file replacement (src/FileReplaceBrowser.cpp) and saved at
-// once. Another tab may have saved since this one loaded: a save then puts the scores this tab
+// once, and the game's screen asks whether the save held (the win and the loss announce a high
+// score only once it has). Another tab may have saved since this one loaded: a save then puts the scores this tab
 // added into the newer table, in one transaction, rather than write its own older copy over it;
 // and a tab that saves tells the others, which load the table again.
 mergeInto(LibraryManager.library, {
@@ -52,6 +53,10 @@ mergeInto(LibraryManager.library, {
     busy: false,
     again: false,
     channel: null,
+    rewrites: 0, // the game's rewrites of the table so far
+    kept: 0, // how many of them the store is known to hold
+    lost: 0, // how many of them a failed save left unsaved
+    why: '', // what that save's failure was
 
     // What the page and its tests can see.
     report: function() {
@@ -207,6 +212,7 @@ mergeInto(LibraryManager.library, {
       }
       S.busy = state.saving = true;
       var mine = S.changed ? S.local() : null;
+      var rewrites = S.rewrites; // those mine holds
       var stored = null, result = null, wrote = false;
       S.transact(mine === null ? 'readonly' : 'readwrite', function(store) {
         var get = store.get(S.key);
@@ -225,7 +231,11 @@ mergeInto(LibraryManager.library, {
         S.busy = state.saving = false;
         if (error) {
           err('zandorel: the table could not be read or saved: ' + error);
-          if (mine !== null) state.failed = true;
+          if (mine !== null) {
+            state.failed = true;
+            S.lost = rewrites;
+            S.why = String(error);
+          }
           if (!state.loaded) {
             S.db = null;
             S.giveUp();
@@ -233,6 +243,7 @@ mergeInto(LibraryManager.library, {
         } else {
           S.settle(mine, result);
           state.loaded++;
+          if (mine !== null) S.kept = rewrites;
           if (wrote) {
             state.saved++;
             state.failed = false;
@@ -271,8 +282,22 @@ mergeInto(LibraryManager.library, {
   zandorel_file_replaced: function(path) {
     var S = ZandorelScores;
     if (FS.lookupPath(UTF8ToString(path)).path !== S.table) return;
+    S.rewrites++;
     S.changed = true;
     S.sync();
+  },
+
+  // Whether the store holds the game's last rewrite of the table: 1 it does, -1 it could not be
+  // saved (why written into the game's buffer), 0 not known yet. Every save answers within the
+  // store's patience, so the game never waits for ever; without a store none ever will.
+  zandorel_replacement_lasts__deps: ['$ZandorelScores'],
+  zandorel_replacement_lasts: function(why, size) {
+    var S = ZandorelScores;
+    if (S.kept >= S.rewrites) return 1;
+    if (S.lost < S.rewrites && S.db) return 0;
+    stringToUTF8(S.lost >= S.rewrites ? S.why : 'this browser does not let the page keep them',
+                 why, size);
+    return -1;
   },
 
   // Every build of the page calls this: it brings in the package's placing too.

@@ -27,6 +27,8 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa:
 
 # The table the sites start from, as the tests' data sets write it.
 STORED = scores_text(90, 80, 10, 5, 1)
+# The win's text box, after "WOW! YOU WIN!", when the browser's storage did not keep the score.
+UNSAVED = ["YOUR HIGH", "SCORE COULD", "NOT BE SAVED!"]
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
 # The port the sites are served on (and the ports after it, while a test keeps several), so
@@ -355,7 +357,7 @@ class WebTest(GameTest):
 
     def play_without_storage(self, **options):
         data = self.make_data()
-        data.level(1, [[0]], [[1]], kinds=2, seconds=2)
+        data.level(1, [[0]], [[1]], kinds=2, seconds=5)
         browser = self.browse(self.serve(data), **options)
         self.wait_for_title(browser)
         browser.wait_for_page("the page to give up on the store", lambda s: s["note"], timeout=10)
@@ -375,10 +377,13 @@ class WebTest(GameTest):
         self.assert_ended(browser)
         self.assertGreaterEqual(min(browser._call("playAgain")["size"]), 48)
         self.wait_for_title(browser)
-        # The new game hears the mouse and the keys as the first did.
+        # The new game hears the mouse and the keys as the first did, and calls no score kept
+        # that nothing keeps.
         browser.click(*START)
         browser.click(*CONTINUE)
-        self.wait_for_play(browser, 1)
+        self.wait_for_grid(browser, [[0]], "level 1 after its preview")
+        browser.click(*tile_centre(0, 0))
+        self.wait_for_text_box(browser, ["WOW! YOU WIN!", *UNSAVED])
         browser.key("Escape")
         self.assert_ended(browser)
 
@@ -499,13 +504,13 @@ class WebTest(GameTest):
                 # No game was started on the damaged files.
                 self.assertEqual(browser.log(), [])
 
-    def win_a_one_tile_game(self, browser):
+    def win_a_one_tile_game(self, browser, says=("AND YOU GOT A", "HIGH SCORE!")):
         """From the title screen through the only level, [[0]] to [[1]], to the win; the score."""
         browser.click(*START)
         browser.click(*CONTINUE)
         self.wait_for_grid(browser, [[0]], "level 1 after its preview")
         browser.click(*tile_centre(0, 0))
-        self.wait_for_text_box(browser, ["WOW! YOU WIN!", "AND YOU GOT A", "HIGH SCORE!"])
+        self.wait_for_text_box(browser, ["WOW! YOU WIN!", *says])
         return logged_scores(browser)[-1]
 
     def wait_saved(self, browser, saved=0):
@@ -547,7 +552,10 @@ class WebTest(GameTest):
         browser = self.browse(site)
         self.wait_for_title(browser)
         browser._call("quota", size=1)
-        score = self.win_a_one_tile_game(browser)
+        # The game announces no high score the store refused, and its log says why.
+        score = self.win_a_one_tile_game(browser, UNSAVED)
+        self.assertIn("Could Not Write ./data/highscores.txt: QuotaExceededError",
+                      "\n".join(browser.log()))
         state = browser.wait_for_page("the page to say the scores were not saved",
                                       lambda s: s["unsaved"])
         self.assertEqual(state["storage"]["saved"], 0)
