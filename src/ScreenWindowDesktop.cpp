@@ -139,6 +139,8 @@ void showScreen() {
     }
     if (converted != nullptr || want->BitsPerPixel == have->BitsPerPixel) {
         enlarge(converted != nullptr ? converted : shown.picture);
+    } else {
+        shown.last.clear(); // not shown after all: the next pass tries again
     }
     SDL_FreeSurface(converted);
     if (SDL_MUSTLOCK(shown.window)) {
