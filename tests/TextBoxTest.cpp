@@ -106,6 +106,11 @@ TEST_F(TextBoxTest, ShowsOnlyTheLinesThatFitAndScrollsToTheLastLine) {
     EXPECT_EQ(shownInitials(box, 10), "ABCDEFGHI.");
     click(box, up);
     EXPECT_EQ(shownInitials(box, 10), "ABCDEFGHI.");
+    // A new text, as an end screen's once the score's fate is known: wrapped, from its top.
+    click(box, down, 3);
+    box.setText("M N O P Q R S T U V W X Y Z");
+    EXPECT_EQ(box.getLines().size(), 14u);
+    EXPECT_EQ(shownInitials(box, 10), "MNOPQRSTU.");
 }
 
 TEST_F(TextBoxTest, ScrollsOnlyForItsOwnButtonIds) {
