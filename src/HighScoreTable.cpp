@@ -130,7 +130,8 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
     return result;
 }
 
-std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTable& mine) const {
+std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTable& mine,
+                                   bool* allKept) const {
     std::string text;
     readBytes(path, text);
     std::vector<int> scores = scoresIn(text);
@@ -142,6 +143,16 @@ std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTa
         if (kept != added.end()) {
             added.erase(kept);
         }
+    }
+    if (allKept != nullptr) {
+        // A tie goes behind the entries it ties with, so the lowest score added, entered last
+        // of its equals, is the first to fall off the end.
+        const auto lowest = std::min_element(added.begin(), added.end());
+        *allKept =
+            lowest == added.end() || std::count_if(scores.begin(), scores.end(),
+                                                   [&](int score) { return score >= *lowest; }) +
+                                             added.size() <=
+                                         static_cast<std::size_t>(size);
     }
     for (int score : added) {
         enter(scores, score);

@@ -45,7 +45,9 @@ public:
     // This table with the scores mine added to base entered into it by update's rule, as
     // update would write it: how two copies of one table that went their own ways come
     // together again (two browser tabs, web/page.js). Each file is read as update reads it.
-    std::string merged(const HighScoreTable& base, const HighScoreTable& mine) const;
+    // allKept, when given, says whether every score mine added is in the table merged.
+    std::string merged(const HighScoreTable& base, const HighScoreTable& mine,
+                       bool* allKept = nullptr) const;
 
 private:
     std::string path;

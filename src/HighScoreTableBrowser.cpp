@@ -6,11 +6,23 @@
 
 #include <string>
 
+namespace {
+
+bool lastKeptAll = true;
+
+} // namespace
+
 // The three files are the page's copies in memory (web/page.js); the text lasts until the next
 // call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char*
 zandorel_merge_tables(const char* stored, const char* base, const char* mine) {
     static std::string merged;
-    merged = HighScoreTable(stored).merged(HighScoreTable(base), HighScoreTable(mine));
+    merged =
+        HighScoreTable(stored).merged(HighScoreTable(base), HighScoreTable(mine), &lastKeptAll);
     return merged.c_str();
+}
+
+// Whether the last merge kept every score mine added: 1 or 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int zandorel_merge_kept_all() {
+    return lastKeptAll ? 1 : 0;
 }

@@ -215,27 +215,36 @@ TEST_F(HighScoresTest, MergeEntersWhatOneCopyAddedIntoTheOther) {
     const struct {
         const char* name;
         std::string stored, base, mine, merged;
+        bool allKept;
     } cases[] = {
         {"each copy added one", "60\n50\n40\n30\n20\n", base, "50\n40\n35\n30\n20\n",
-         "60\n50\n40\n35\n30\n"},
-        {"nothing added here", "60\n50\n40\n30\n20\n", base, base, "60\n50\n40\n30\n20\n"},
-        {"a tie goes behind", base, base, "50\n40\n40\n30\n20\n", "50\n40\n40\n30\n20\n"},
+         "60\n50\n40\n35\n30\n", true},
+        {"nothing added here", "60\n50\n40\n30\n20\n", base, base, "60\n50\n40\n30\n20\n", true},
+        {"a tie goes behind", base, base, "50\n40\n40\n30\n20\n", "50\n40\n40\n30\n20\n", true},
         {"the same score in both games, both kept", "50\n40\n35\n30\n20\n", base,
-         "50\n40\n35\n30\n20\n", "50\n40\n35\n35\n30\n"},
+         "50\n40\n35\n30\n20\n", "50\n40\n35\n35\n30\n", true},
         {"a score too low for the other copy", "90\n80\n70\n60\n55\n", base, "50\n40\n30\n20\n15\n",
-         "90\n80\n70\n60\n55\n"},
+         "90\n80\n70\n60\n55\n", false},
+        {"one of two added falls off the end", "60\n55\n50\n40\n30\n", base, "50\n45\n40\n35\n30\n",
+         "60\n55\n50\n45\n40\n", false},
+        {"a tie with the last entry falls off", "60\n50\n45\n40\n35\n", base,
+         "50\n40\n35\n30\n20\n", "60\n50\n45\n40\n35\n", false},
         {"a second 50 added", "60\n50\n40\n30\n20\n", base, "50\n50\n40\n30\n20\n",
-         "60\n50\n50\n40\n30\n"},
-        {"no base and a short stored table", "20\n", "", "30\n0\n0\n0\n0\n", "30\n20\n0\n0\n0\n"},
+         "60\n50\n50\n40\n30\n", true},
+        {"no base and a short stored table", "20\n", "", "30\n0\n0\n0\n0\n", "30\n20\n0\n0\n0\n",
+         true},
     };
     for (const auto& c : cases) {
         writeFile("data/stored.txt", c.stored);
         writeFile("data/base.txt", c.base);
         writeFile("data/mine.txt", c.mine);
-        EXPECT_EQ(HighScoreTable("data/stored.txt")
-                      .merged(HighScoreTable("data/base.txt"), HighScoreTable("data/mine.txt")),
-                  c.merged)
+        bool allKept = !c.allKept;
+        EXPECT_EQ(
+            HighScoreTable("data/stored.txt")
+                .merged(HighScoreTable("data/base.txt"), HighScoreTable("data/mine.txt"), &allKept),
+            c.merged)
             << c.name;
+        EXPECT_EQ(allKept, c.allKept) << c.name;
     }
 }
 

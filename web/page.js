@@ -165,7 +165,9 @@ mergeInto(LibraryManager.library, {
 
     // The scores mine added to base, put into stored by the game's own rule
     // (HighScoreTable::merged, exported by src/HighScoreTableBrowser.cpp): each text goes into a
-    // file of the game's memory, to be read as the game reads its table.
+    // file of the game's memory, to be read as the game reads its table. keptAll says whether
+    // the merged table holds every score mine added.
+    keptAll: true,
     merge: function(stored, base, mine) {
       var paths = [['stored', stored], ['base', base], ['mine', mine]].map(function(copy) {
         var path = '/tmp/zandorel-' + copy[0] + '.txt';
@@ -173,7 +175,9 @@ mergeInto(LibraryManager.library, {
         return path;
       });
       try {
-        return ccall('zandorel_merge_tables', 'string', ['string', 'string', 'string'], paths);
+        var merged = ccall('zandorel_merge_tables', 'string', ['string', 'string', 'string'], paths);
+        ZandorelScores.keptAll = ccall('zandorel_merge_kept_all', 'number', [], []) !== 0;
+        return merged;
       } finally {
         paths.forEach(function(path) { FS.unlink(path); });
       }
@@ -214,6 +218,7 @@ mergeInto(LibraryManager.library, {
       var mine = S.changed ? S.local() : null;
       var rewrites = S.rewrites; // those mine holds
       var stored = null, result = null, wrote = false;
+      S.keptAll = true;
       S.transact(mine === null ? 'readonly' : 'readwrite', function(store) {
         var get = store.get(S.key);
         get.onsuccess = function() {
@@ -243,7 +248,13 @@ mergeInto(LibraryManager.library, {
         } else {
           S.settle(mine, result);
           state.loaded++;
-          if (mine !== null) S.kept = rewrites;
+          if (mine !== null && S.keptAll) {
+            S.kept = rewrites;
+          } else if (mine !== null) {
+            // Another tab's higher scores came first: the store holds the table, not this score.
+            S.lost = rewrites;
+            S.why = 'another tab saved higher scores first';
+          }
           if (wrote) {
             state.saved++;
             state.failed = false;
