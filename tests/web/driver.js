@@ -83,17 +83,21 @@ async function devtools() {
   return cdp;
 }
 
-// What a third visit finds in the store, read apart from the game.
-function storedTable() {
+// What a third visit finds in the store, read apart from the game; given a text, the table
+// another tab saved, written there without a word to this one.
+function storedTable(text) {
   return new Promise((resolve) => {
     const open = indexedDB.open('/scores');
     open.onerror = () => resolve({ text: null });
     open.onsuccess = () => {
       const db = open.result;
-      const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/scores/highscores.txt');
-      get.onsuccess = () => {
+      const store = db.transaction('FILE_DATA', text ? 'readwrite' : 'readonly').objectStore('FILE_DATA');
+      const request = text ? store.put({ timestamp: new Date(), mode: 33206,
+        contents: new TextEncoder().encode(text) }, '/scores/highscores.txt')
+        : store.get('/scores/highscores.txt');
+      request.onsuccess = () => {
         db.close();
-        resolve({ text: get.result ? new TextDecoder().decode(get.result.contents) : null });
+        resolve({ text: text || (request.result ? new TextDecoder().decode(request.result.contents) : null) });
       };
     };
   });
@@ -225,7 +229,7 @@ const commands = {
     await tab.goto(url, { waitUntil: 'load' });
     return { tab: pages.length - 1 };
   },
-  stored: () => page.evaluate(storedTable),
+  stored: ({ text }) => page.evaluate(storedTable, text || null),
   // The origin's storage quota, in bytes (none: back to the browser's own).
   quota: async ({ size }) => {
     const origin = new URL(page.url()).origin;

@@ -218,8 +218,8 @@ class Browser:
     def read(self, path):
         return self._call("file", path=path)["text"]
 
-    def stored(self):
-        return self._call("stored")["text"]
+    def stored(self, text=None):
+        return self._call("stored", text=text)["text"]
 
     def log(self):
         return (self.read("/debug.txt") or "").splitlines()
@@ -565,6 +565,17 @@ class WebTest(GameTest):
         browser._call("hide")
         browser.wait_for_page("the page to take back the sentence", lambda s: not s["unsaved"])
         self.assertEqual(browser.stored(), table_after(STORED, score)[1])
+
+    def test_a_score_that_another_tabs_higher_scores_push_out_is_not_told_as_kept(self):
+        browser = self.browse(self.one_level_site())
+        self.wait_for_title(browser)
+        higher = scores_text(9000, 8000, 7000, 6000, 5000)
+        browser.stored(higher)
+        self.win_a_one_tile_game(browser, UNSAVED)
+        self.assertIn("Could Not Write ./data/highscores.txt: another tab saved higher scores first",
+                      "\n".join(browser.log()))
+        self.assertEqual((browser.stored(), browser.read("/data/highscores.txt")), (higher, higher))
+        self.assertFalse(browser.page()["unsaved"])
 
     def one_level_site(self, **options):
         data = self.make_data()
