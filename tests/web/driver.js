@@ -30,6 +30,14 @@ const changes = {
   },
   // A store that never answers: a request whose events never come.
   hungStorage: () => { IDBFactory.prototype.open = function() { return {}; }; },
+  // A store that opens and reads, but whose saves never answer.
+  hungSaves: () => {
+    const transaction = IDBDatabase.prototype.transaction;
+    IDBDatabase.prototype.transaction = function(stores, mode) {
+      if (mode !== 'readwrite') return transaction.apply(this, arguments);
+      return { objectStore: () => ({ get: () => ({}) }) };
+    };
+  },
   // A browser whose tabs cannot tell each other anything.
   noBroadcast: () => { delete window.BroadcastChannel; },
   // Every value the page gives its progress bar, as a share of the bar, whether the game had

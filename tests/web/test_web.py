@@ -566,6 +566,13 @@ class WebTest(GameTest):
         browser.wait_for_page("the page to take back the sentence", lambda s: not s["unsaved"])
         self.assertEqual(browser.stored(), table_after(STORED, score)[1])
 
+    def test_a_save_the_store_never_answers_is_not_told_as_kept(self):
+        browser = self.browse(self.one_level_site(), hungSaves=True)
+        self.wait_for_title(browser)
+        self.win_a_one_tile_game(browser, UNSAVED)
+        self.assertIn("Could Not Write ./data/highscores.txt: the store did not answer",
+                      "\n".join(browser.log()))
+
     def test_a_score_that_another_tabs_higher_scores_push_out_is_not_told_as_kept(self):
         browser = self.browse(self.one_level_site())
         self.wait_for_title(browser)
