@@ -148,11 +148,11 @@ std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTa
         // A tie goes behind the entries it ties with, so the lowest score added, entered last
         // of its equals, is the first to fall off the end.
         const auto lowest = std::min_element(added.begin(), added.end());
-        *allKept =
-            lowest == added.end() || std::count_if(scores.begin(), scores.end(),
-                                                   [&](int score) { return score >= *lowest; }) +
-                                             added.size() <=
-                                         static_cast<std::size_t>(size);
+        const long ahead =
+            lowest == added.end()
+                ? 0
+                : std::count_if(scores.begin(), scores.end(), [&](int s) { return s >= *lowest; });
+        *allKept = ahead + static_cast<long>(added.size()) <= size;
     }
     for (int score : added) {
         enter(scores, score);
