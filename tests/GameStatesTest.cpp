@@ -215,8 +215,11 @@ TEST_F(GameStatesTest, PreviewShowsTheSolutionThenTheCountdownRuns) {
     EXPECT_EQ(pixel(gridX + 5, gridY + 5), asShown(tileColours[1])); // the solution's first cell
     EXPECT_EQ(readText(scoreLabelX, topRowY, glyph, 12), "SCORE 0");
     EXPECT_EQ(readText(levelLabelX, topRowY, glyph, 8), "LEVEL 1");
-    // A few real milliseconds may have passed since the preview began.
-    tick(GameStatePlay::previewMilliseconds - 10);
+    // The goal shows for two seconds: written here as the number itself, not read from
+    // GameStatePlay, so that a change of the constant, with every sentence that says it, still
+    // fails here. A few real milliseconds may have passed since the preview began.
+    const long preview = 2000;
+    tick(preview - 10);
     EXPECT_EQ(timeText(), "");
     tick(10);
     frame();

@@ -63,8 +63,14 @@ class ModelTest(unittest.TestCase):
         games = [difficulty.with_pop_ups(later, random.Random(seed)) for seed in range(200)]
         self.assertGreaterEqual(min(games), plain - 1e-9)
         self.assertGreater(max(games), plain + 1, "no bomb in 200 games")
-        unlucky = difficulty.unlucky_seconds(later)
-        self.assertGreaterEqual(difficulty.limit_needed(unlucky) * 0.95, unlucky + 2)
+        self.assertGreater(difficulty.unlucky_seconds(later), plain)
+
+    def test_the_needed_limit_leaves_a_twentieth_over_the_unlucky_game_and_the_watching(self):
+        # Two clicks on the middle tile of a first level, without pop-ups: 0.6 s, and 2 s of
+        # watching make 2.6, which 3 s leaves a twentieth of itself over and 2 s do not.
+        plain = difficulty.unlucky_seconds(level([[0, 0, 0]], [[0, 2, 0]]))
+        for unlucky, needed in [(plain, 3), (17, 20), (17.01, 21), (36, 40), (91.2, 99)]:
+            self.assertEqual(difficulty.limit_needed(unlucky), needed, unlucky)
 
     def test_the_chart_is_a_png_whose_bars_grow_with_the_share(self):
         easy = difficulty.Measure(level([[0, 0]], [[1, 1]], limit=60, number=1))
