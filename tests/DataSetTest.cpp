@@ -608,6 +608,18 @@ TEST_F(DataSetTest, TheCountedLevelsAreShippedNumberedWithoutGaps) {
         EXPECT_TRUE(std::filesystem::exists(base + ".tim")) << base;
         EXPECT_TRUE(std::filesystem::exists(base + ".tut")) << base;
     }
+    // The build ships what the count names and nothing else, so a level added to data/ without
+    // raising the count would quietly stay out of every package.
+    for (const auto& entry : std::filesystem::directory_iterator(ZANDOREL_LEVEL_SOURCES)) {
+        std::smatch m;
+        std::string name = entry.path().filename().string();
+        if (std::regex_match(name, m, levelFile)) {
+            EXPECT_LE(std::stoi(m[1]), ZANDOREL_LEVEL_COUNT)
+                << "data/" << name << " is not shipped: ZANDOREL_LEVEL_COUNT in "
+                << "cmake/DataSet.cmake is " << ZANDOREL_LEVEL_COUNT
+                << "; raise it as data/README.md says";
+        }
+    }
 }
 
 TEST_F(DataSetTest, EveryLevelParsesCompletelyWithValuesInRange) {
