@@ -4,12 +4,10 @@
 
 namespace {
 
-// Floor division: a position left of the picture must land on its edge, not round to 0 by
-// truncation from the wrong side.
-int floorDiv(int a, int b) {
-    const int q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
+// At most three quarters of the screen either way, so that the window's frame and the desktop's
+// panels fit around it.
+constexpr int startShareNumerator = 3;
+constexpr int startShareDenominator = 4;
 
 } // namespace
 
@@ -17,10 +15,10 @@ int startScale(int screenWidth, int screenHeight, int pictureWidth, int pictureH
     if (pictureWidth <= 0 || pictureHeight <= 0) {
         return 1;
     }
-    // Three quarters of the screen, so that the window's frame and the desktop's panels fit
-    // around it.
-    const int byWidth = std::max(screenWidth, 0) * 3 / (4 * pictureWidth);
-    const int byHeight = std::max(screenHeight, 0) * 3 / (4 * pictureHeight);
+    const int byWidth =
+        std::max(screenWidth, 0) * startShareNumerator / (startShareDenominator * pictureWidth);
+    const int byHeight =
+        std::max(screenHeight, 0) * startShareNumerator / (startShareDenominator * pictureHeight);
     return std::max(1, std::min(byWidth, byHeight));
 }
 
@@ -37,6 +35,8 @@ Placement placeInWindow(int windowWidth, int windowHeight, int pictureWidth, int
 }
 
 int toPicture(int windowPosition, int offset, int scale, int pictureSize) {
-    const int pixel = floorDiv(windowPosition - offset, std::max(scale, 1));
+    // Division truncates a position left of the picture to 0 or below, which the clamp takes
+    // to the edge as it does a position past the other side.
+    const int pixel = (windowPosition - offset) / std::max(scale, 1);
     return std::clamp(pixel, 0, std::max(pictureSize - 1, 0));
 }

@@ -18,8 +18,9 @@ struct Placement final {
 int startScale(int screenWidth, int screenHeight, int pictureWidth, int pictureHeight);
 
 // The largest whole scale, at least 1, at which the picture fits the window, centred (rounded
-// towards the top-left). A window smaller than the picture shows it at 1 from its top-left
-// corner, cut off.
+// towards the top-left). A window narrower or lower than the picture shows it at 1, cut off,
+// from its left or top edge on that side and still centred on the other side where that is
+// longer.
 Placement placeInWindow(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight);
 
 // The picture's pixel under a window position along one axis: in the border, the nearest
