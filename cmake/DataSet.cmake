@@ -24,19 +24,21 @@ set(ZANDOREL_PICTURES
 
 # Each level is its grid (.txt), its time limit (.tim) and its tutorial line (.tut), numbered
 # from 1 without gaps (data/README.md says in what order). The count is also written out in
-# words, ZANDOREL_LEVEL_COUNT_WORDS ("Twenty-four"), where a player reads it: the package
-# description (dist/CMakeLists.txt) and the metainfo
-# (dist/io.github.zandorel.Zandorel.metainfo.xml); the install tests check that they agree.
+# words, ZANDOREL_LEVEL_COUNT_WORDS ("Twenty-four"), into the metainfo
+# (dist/io.github.zandorel.Zandorel.metainfo.xml); the package description, in debian/control
+# for both packagings, says it in words of its own, which the unit test shared_numbers holds
+# to this count.
 set(ZANDOREL_LEVEL_COUNT 24)
 # The levels come in acts of this many, each harder towards its end (data/README.md); the level
-# checks and tools/difficulty.py take it from here.
+# checks and tools/difficulty.py take it from here (tools/data_set_numbers.cmake).
 set(ZANDOREL_LEVELS_IN_AN_ACT 12)
 set(ZANDOREL_LEVELS)
 foreach(level RANGE 1 ${ZANDOREL_LEVEL_COUNT})
     list(APPEND ZANDOREL_LEVELS level${level}.txt level${level}.tim level${level}.tut)
 endforeach()
 
-# A count from 1 to 99 in words, with a capital: 24 gives "Twenty-four".
+# A count from 1 to 99 in words, with a capital: 24 gives "Twenty-four". The one list of
+# number words: the Python tools and tests ask for them through tools/data_set_numbers.cmake.
 function(zandorel_number_in_words number out)
     set(small one two three four five six seven eight nine ten eleven twelve thirteen fourteen
         fifteen sixteen seventeen eighteen nineteen)
@@ -87,9 +89,10 @@ endforeach()
 # The table a player starts from; the build never writes it into a build folder, where it
 # belongs to whoever plays there.
 set(ZANDOREL_FIRST_TABLE highscores.txt)
-# How many best scores the table keeps, read from its header (HighScoreTable::size), in words
-# for the texts a player reads: ZANDOREL_TABLE_SIZE_WORDS ("Five") and in mid-sentence
-# ZANDOREL_TABLE_SIZE_LOWER ("five").
+# How many best scores the table keeps, read from its header (HighScoreTable::size) here alone
+# (tools/game_numbers.py asks through tools/data_set_numbers.cmake), in words for the texts a
+# player reads: ZANDOREL_TABLE_SIZE_WORDS ("Five") and in mid-sentence ZANDOREL_TABLE_SIZE_LOWER
+# ("five").
 set(table_header "${CMAKE_CURRENT_LIST_DIR}/../src/HighScoreTable.h")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${table_header}")
 file(STRINGS "${table_header}" ZANDOREL_TABLE_SIZE REGEX "static constexpr int size = [0-9]+")

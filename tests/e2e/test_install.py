@@ -18,6 +18,7 @@ import zipfile
 
 from harness import (CONTINUE, START, WAIT, Folder, Game, GameTest, RealScreens, XServer,
                      logged_scores, read_level, table_after)
+from harness.pictures import game_numbers
 
 BUILD_DIR = os.environ.get("ZANDOREL_BUILD_DIR", "")
 CMAKE = os.environ.get("ZANDOREL_CMAKE", "cmake")
@@ -27,26 +28,12 @@ SHARE = "share/games/zandorel"
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
 
-def _level_count():
-    with open(os.path.join(SOURCE, "cmake", "DataSet.cmake")) as file:
-        return int(re.search(r"set\(ZANDOREL_LEVEL_COUNT (\d+)\)", file.read()).group(1))
-
-
 # The shipped levels, counted in the one list of what ships: the last, which must ship, and the
 # one after it, which must not.
-LEVELS = _level_count()
+LEVELS = game_numbers.LEVEL_COUNT
 LAST, BEYOND = f"level{LEVELS}", f"level{LEVELS + 1}"
-# Where the count is written in words (the package description and the metainfo).
-SMALL = ("zero one two three four five six seven eight nine ten eleven twelve thirteen fourteen "
-         "fifteen sixteen seventeen eighteen nineteen").split()
-TENS = "twenty thirty forty fifty sixty seventy eighty ninety".split()
-
-
-def in_words(number):
-    if number < 20:
-        return SMALL[number]
-    tens, unit = divmod(number, 10)
-    return TENS[tens - 2] + (f"-{SMALL[unit]}" if unit else "")
+# The table the game ships and writes when it finds none.
+EMPTY_TABLE = "0\n" * game_numbers.TABLE_SIZE
 
 
 # What a developer leaves in a build folder's data set beside what the build made: an editor's
@@ -229,7 +216,7 @@ class InstallTest(InstalledGameTest):
             self.assertEqual(listing[path][0], mode, path)
         # A player's scores from the build folder are never shipped; the table that is, is empty.
         with open(os.path.join(self.share, "data", "highscores.txt")) as file:
-            self.assertEqual(file.read(), "0\n" * 5)
+            self.assertEqual(file.read(), EMPTY_TABLE)
         # Every icon is the smallest one with each pixel a sharp square, transparent around
         # the rounded corners.
         icons = {}
@@ -269,7 +256,7 @@ class InstallTest(InstalledGameTest):
         with open(metainfo) as file, open(os.path.join(BUILD_DIR, "CPackConfig.cmake")) as cpack:
             said = {"metainfo": file.read(), "package description": cpack.read()}
         for where, text in said.items():
-            self.assertIn(f"{in_words(LEVELS).capitalize()} levels", text, where)
+            self.assertIn(f"{game_numbers.in_words(LEVELS).capitalize()} levels", text, where)
         page = checked(["man", "--warnings", "-l",
                         os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
                        env=dict(os.environ, MANWIDTH="80"))
@@ -307,7 +294,7 @@ class InstallTest(InstalledGameTest):
         self.assertEqual(packed - shipped(self.share),
                          {"zandorel", "README.txt", "LICENSE.txt"})
         self.assertEqual(shipped(self.share) - packed, set())
-        self.assertEqual(table, "0\n" * 5)
+        self.assertEqual(table, EMPTY_TABLE)
         # The same files make the same bytes: entries in sorted order, each with the given
         # time, whatever the files' own times or the order the folder lists them in; and the
         # staged files, which the setup program is made from, get that time too.
@@ -360,7 +347,7 @@ class InstallTest(InstalledGameTest):
         self.assertEqual(os.path.realpath(os.path.join(folder, "graphics")),
                          os.path.realpath(os.path.join(self.share, "graphics")))
         with open(os.path.join(folder, "data", "highscores.txt")) as file:
-            self.assertEqual(file.read(), "0\n" * 5)
+            self.assertEqual(file.read(), EMPTY_TABLE)
         player = Folder(folder)
         player.high_scores(70, 60, 50, 40, 30)
         # A level of the player's own, put in place of an installed one.
@@ -490,7 +477,7 @@ class InstallTest(InstalledGameTest):
             if not wrong:
                 break
             r, c = wrong[0]
-            game.click(10 + 23 * c + 10, 29 + 23 * r + 10)
+            game.click(*screens.tile_centre(r, c))
             before_click = shown[r][c]
             screen = game.wait_for(f"tile ({r}, {c}) to change or the level to end",
                                    lambda s: screens.is_message(s)
@@ -593,7 +580,7 @@ class PackageTest(InstalledGameTest):
         self.assert_clean_exit(game)
         table = os.path.join(home, ".local", "share", "zandorel", "data", "highscores.txt")
         with open(table) as file:
-            self.assertEqual(file.read(), "0\n" * 5)
+            self.assertEqual(file.read(), EMPTY_TABLE)
 
 
 if __name__ == "__main__":

@@ -12,7 +12,7 @@ import game_numbers  # noqa: E402
 
 from .common import scores_text  # noqa: E402
 
-WIDTH, HEIGHT = 256, 240
+WIDTH, HEIGHT = game_numbers.PICTURE_WIDTH, game_numbers.PICTURE_HEIGHT
 GLYPH = 8
 CHARSET = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!,.?1234567890"
 MAGENTA = (255, 0, 255)

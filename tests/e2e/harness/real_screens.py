@@ -73,6 +73,13 @@ class RealScreens:
         # Transition and game-over screens: the mermaid's side, left of the text and buttons.
         return shows(screen, self.mermaid, 0, 0, 120, 240)
 
+    def tile_centre(self, row, col):
+        """The middle of a tile on the play screen, with the shipped tiles' size."""
+        tile = self.tiles.width // game_numbers.PICTURES_IN_STRIP
+        step = game_numbers.tile_step(tile)
+        return (game_numbers.GRID_X + step * col + tile // 2,
+                game_numbers.GRID_Y + step * row + tile // 2)
+
     def grid(self, screen, rows, cols):
         """The tiles on the play screen, None where no single tile picture shows."""
         strip = game_numbers.PICTURES_IN_STRIP
