@@ -64,15 +64,19 @@ std::vector<int> scoresIn(const std::string& bytes) {
 }
 
 // The score goes in front of the first entry strictly smaller, so a tie does not beat the
-// entry it ties with; the table is never sorted.
-bool enter(std::vector<int>& scores, int score) {
+// entry it ties with; the table is never sorted. The answer is where it went, -1 for nowhere.
+long enteredAt(std::vector<int>& scores, int score) {
     for (auto it = scores.begin(); it != scores.end(); ++it) {
         if (*it < score) {
-            scores.insert(it, score);
-            return true;
+            const auto at = scores.insert(it, score);
+            return at - scores.begin();
         }
     }
-    return false;
+    return -1;
+}
+
+bool enter(std::vector<int>& scores, int score) {
+    return enteredAt(scores, score) >= 0;
 }
 
 std::string asText(const std::vector<int>& scores) {
@@ -144,18 +148,18 @@ std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTa
             added.erase(kept);
         }
     }
-    if (allKept != nullptr) {
-        // A tie goes behind the entries it ties with, so the lowest score added, entered last
-        // of its equals, is the first to fall off the end.
-        const auto lowest = std::min_element(added.begin(), added.end());
-        const long ahead =
-            lowest == added.end()
-                ? 0
-                : std::count_if(scores.begin(), scores.end(), [&](int s) { return s >= *lowest; });
-        *allKept = ahead + static_cast<long>(added.size()) <= size;
-    }
+    // Where each score added lies, followed as later ones go in front of it.
+    std::vector<long> places;
     for (int score : added) {
-        enter(scores, score);
+        const long place = enteredAt(scores, score);
+        for (long& earlier : places) {
+            earlier += place >= 0 && earlier >= place ? 1 : 0;
+        }
+        places.push_back(place);
+    }
+    if (allKept != nullptr) {
+        *allKept = std::all_of(places.begin(), places.end(),
+                               [](long place) { return place >= 0 && place < size; });
     }
     return asText(scores);
 }

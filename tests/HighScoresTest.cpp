@@ -233,6 +233,10 @@ TEST_F(HighScoresTest, MergeEntersWhatOneCopyAddedIntoTheOther) {
          "60\n50\n50\n40\n30\n", true},
         {"no base and a short stored table", "20\n", "", "30\n0\n0\n0\n0\n", "30\n20\n0\n0\n0\n",
          true},
+        // A hand-edited table out of order: where the scores go, not how many are higher,
+        // says whether they stay.
+        {"two scores before a low first entry", "10\n60\n50\n40\n30\n", "10\n60\n50\n40\n30\n",
+         "20\n20\n10\n60\n50\n", "20\n20\n10\n60\n50\n", true},
     };
     for (const auto& c : cases) {
         writeFile("data/stored.txt", c.stored);
