@@ -11,7 +11,6 @@
 namespace {
 
 const std::string tileStrip = "tiles.bmp";
-constexpr int picturesInStrip = 5;
 constexpr int gap = 3;
 // Far more than any level needs (a number and a space take two bytes at the least, so this
 // holds grids of a quarter of a million cells), and it bounds what a damaged file can ask for.
@@ -58,7 +57,7 @@ std::string unwinnable(const std::vector<int>& start, const std::vector<int>& go
             return "tile " + std::to_string(value) + " in the solution is not one of the " +
                    std::to_string(kinds) + " kinds";
         }
-        if (value >= picturesInStrip) {
+        if (value >= TileMatrix::picturesInStrip) {
             return "tile " + std::to_string(value) + " in the solution has no picture";
         }
     }

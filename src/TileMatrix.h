@@ -16,6 +16,9 @@
 
 class TileMatrix final : public Displayable, public IEventListener {
 public:
+    // The kinds of tile, side by side in equal parts of the tile strip.
+    static constexpr int picturesInStrip = 5;
+
     // A level file that cannot be read in full, or that no player could win (no tile kinds, a
     // goal tile no click reaches or without a picture, a cell off the screen that differs from
     // its goal), is logged and leaves an empty 0 x 0 grid, which counts as solved: a broken

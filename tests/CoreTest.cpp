@@ -48,7 +48,8 @@ protected:
         }
         // The layer's dummy display is 1024 x 768, which opens the window at 2 x; the cases
         // speak in window pixels at 1 x unless they resize it.
-        windowResized(256, 240);
+        const GraphicsSystem* picture = core->getGraphicsSystem();
+        windowResized(picture->getResX(), picture->getResY());
         EventManager::getInstance()->registerListener(&recorder);
     }
     void TearDown() override {

@@ -10,6 +10,7 @@
 #include "ShippedPictures.h"
 #include "TestSupport.h"
 #include "TextBox.h"
+#include "TileMatrix.h"
 
 #include "SDL.h"
 
@@ -165,8 +166,8 @@ Level loadLevel(int number) {
         level.problem = "grid dimensions out of range";
         return level;
     }
-    if (level.kinds < 2 || level.kinds > 5) {
-        level.problem = "number of tile kinds is not between 2 and 5";
+    if (level.kinds < 2 || level.kinds > TileMatrix::picturesInStrip) {
+        level.problem = "number of tile kinds is not between 2 and the strip's pictures";
         return level;
     }
     size_t cells = static_cast<size_t>(level.rows) * level.cols;
@@ -233,7 +234,7 @@ protected:
 
     static int glyphWidth(const std::string& font) { return loadPicture(font).width / 40; }
     static int glyphHeight(const std::string& font) { return loadPicture(font).height; }
-    static int tileWidth() { return loadPicture("tiles.bmp").width / 5; }
+    static int tileWidth() { return loadPicture("tiles.bmp").width / TileMatrix::picturesInStrip; }
     static int tileHeight() { return loadPicture("tiles.bmp").height; }
 };
 
@@ -524,23 +525,24 @@ TEST_F(DataSetTest, MermaidKeepsACalmLightAreaForTheBlackText) {
     EXPECT_LE(colours.size(), 3u) << "the area under the text is busy";
 }
 
-TEST_F(DataSetTest, TileStripHoldsFiveTilesThatDifferInShape) {
+TEST_F(DataSetTest, TileStripHoldsATileOfEachKindAndTheyDifferInShape) {
+    const int kinds = TileMatrix::picturesInStrip;
     Picture p = loadPicture("tiles.bmp");
     ASSERT_GT(p.width, 0);
-    EXPECT_EQ(p.width % 5, 0) << "tiles.bmp is not five equal pictures";
-    int tw = p.width / 5;
+    EXPECT_EQ(p.width % kinds, 0) << "tiles.bmp is not " << kinds << " equal pictures";
+    int tw = p.width / kinds;
     int th = p.height;
     // Colours used by every tile are the common plate and outline; what remains is the shape.
-    std::vector<std::set<Colour>> used(5);
-    for (int k = 0; k < 5; ++k) {
+    std::vector<std::set<Colour>> used(kinds);
+    for (int k = 0; k < kinds; ++k) {
         for (int y = 0; y < th; ++y) {
             for (int x = 0; x < tw; ++x) {
                 used[k].insert(p.at(k * tw + x, y));
             }
         }
     }
-    std::vector<std::vector<bool>> shape(5);
-    for (int k = 0; k < 5; ++k) {
+    std::vector<std::vector<bool>> shape(kinds);
+    for (int k = 0; k < kinds; ++k) {
         for (int y = 0; y < th; ++y) {
             for (int x = 0; x < tw; ++x) {
                 const Colour& c = p.at(k * tw + x, y);
@@ -550,10 +552,10 @@ TEST_F(DataSetTest, TileStripHoldsFiveTilesThatDifferInShape) {
             }
         }
     }
-    for (int a = 0; a < 5; ++a) {
+    for (int a = 0; a < kinds; ++a) {
         int size = static_cast<int>(std::count(shape[a].begin(), shape[a].end(), true));
         EXPECT_GE(size * 8, tw * th) << "tile " << a << " has a small shape";
-        for (int b = a + 1; b < 5; ++b) {
+        for (int b = a + 1; b < kinds; ++b) {
             int differ = 0;
             int either = 0;
             for (size_t i = 0; i < shape[a].size(); ++i) {
@@ -651,7 +653,7 @@ TEST_F(DataSetTest, LevelsGrowFromTwoKindsToTheLargestGridWithFive) {
         ASSERT_EQ(level.problem, "") << "level " << level.number;
     }
     EXPECT_EQ(levels.front().kinds, 2);
-    EXPECT_EQ(levels.back().kinds, 5);
+    EXPECT_EQ(levels.back().kinds, TileMatrix::picturesInStrip);
     int maxCols = (screenWidth - gridX) / (tileWidth() + tileGap);
     int maxRows = (screenHeight - gridY) / (tileHeight() + tileGap);
     EXPECT_EQ(levels.back().cols, maxCols) << "the last level is not the widest grid that fits";

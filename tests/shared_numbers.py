@@ -74,8 +74,9 @@ class SharedNumbersTest(unittest.TestCase):
         lines = [f"  {path}: {phrase!r}{'' if says(path, phrase) else '  <- not there'}"
                  for path, phrase in places]
         if any(line.endswith("not there") for line in lines):
-            self.fail(f"{number}, as {source} fixes it, must be written in every place below:\n"
-                      + "\n".join(lines))
+            with self.subTest(number):
+                self.fail(f"{number}, as {source} fixes it, must be written in every place "
+                          "below:\n" + "\n".join(lines))
 
     def test_each_place_says_what_the_sources_fix(self):
         s, w, t = words(n.PREVIEW_MS / 1000), words(n.TABLE_SIZE), n.TILE
@@ -109,6 +110,11 @@ class SharedNumbersTest(unittest.TestCase):
         self.follow(f"tiles {t} pixels wide", "graphics/tiles.pic", [
             ("data/README.md", f"W the tile's {t} pixels"),
             ("graphics/README.md", f"{n.PICTURES_IN_STRIP} tiles of {t} x {t}")])
+        kinds = words(n.PICTURES_IN_STRIP)
+        self.follow(f"{n.PICTURES_IN_STRIP} kinds of tile", "TileMatrix::picturesInStrip", [
+            ("graphics/tiles.pic", f"The {kinds} tile kinds"),
+            ("README.md", f"9 × 10 with all {kinds};"),
+            ("data/README.md", f"columns) with all {kinds} kinds")])
         self.follow(f"acts of {n.ACT} levels", "ZANDOREL_LEVELS_IN_AN_ACT in cmake/DataSet.cmake", [
             ("data/README.md", f"Levels 1 to {n.ACT} are the first act"),
             ("README.md", f"The levels come in acts of {words(n.ACT)}.")])

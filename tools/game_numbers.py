@@ -62,7 +62,7 @@ START_SHARE = (_read("src/WindowScale.cpp", r"startShareNumerator = (\d+);"),
 # a killed game left beside the table is removed.
 DISPLAY_PATIENCE_MS = _read("src/VideoDriverUnix.cpp", r"displayPatienceMs = (\d+);")
 STRAY_AGE_S = _read("src/FileReplace.cpp", r"strayAge = (\d+);")
-PICTURES_IN_STRIP = _read("src/TileMatrix.cpp", r"picturesInStrip = (\d+);")
+PICTURES_IN_STRIP = _read("src/TileMatrix.h", r"picturesInStrip = (\d+);")
 GAP = _read("src/TileMatrix.cpp", r"constexpr int gap = (\d+);")
 GRID_X = _read("src/TileMatrix.h", r"int x = (\d+);")
 GRID_Y = _read("src/TileMatrix.h", r"int y = (\d+);")
