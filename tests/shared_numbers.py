@@ -154,6 +154,8 @@ class SharedNumbersTest(unittest.TestCase):
                                       f"1080 screen, {uhd} × on a 4K one"),
                         ("dist/zandorel.6", f"no more than {part} of the screen, {hd} times on a "
                                             "1920 by 1080 screen"),
+                        ("docs/windows/README.txt", f"({words(hd)} times its size on a 1920 x "
+                                                    f"1080 screen, {words(uhd)} on a 4K one)"),
                         ("tests/e2e/test_window.py", f"{part} of the screen")])
         screen = test_screen()
         self.assertEqual(start_scale(*screen), 1,
@@ -165,7 +167,9 @@ class SharedNumbersTest(unittest.TestCase):
         self.follow(f"a wait of {n.DISPLAY_PATIENCE_MS} ms for a display",
                     "displayPatienceMs in src/VideoDriverUnix.cpp", [
                         ("README.md", f"it waits up to {duration(n.DISPLAY_PATIENCE_MS / 1000)} "
-                                      "for one")])
+                                      "for one"),
+                        ("dist/zandorel.6", "a display that does not answer within "
+                                            f"{duration(n.DISPLAY_PATIENCE_MS / 1000)}")])
         self.follow(f"scratch files removed at {n.STRAY_AGE_S} s", "strayAge in src/FileReplace.cpp",
                     [("README.md", f"once it is {duration(n.STRAY_AGE_S)} old")])
 
