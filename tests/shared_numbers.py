@@ -173,6 +173,13 @@ class SharedNumbersTest(unittest.TestCase):
         self.follow(f"scratch files removed at {n.STRAY_AGE_S} s", "strayAge in src/FileReplace.cpp",
                     [("README.md", f"once it is {duration(n.STRAY_AGE_S)} old")])
 
+    def test_the_readme_names_every_set_up_need(self):
+        with open(os.path.join(ROOT, "tools", "setup.sh"), encoding="utf-8") as file:
+            needs = ", ".join(re.findall(r"(?m)^need_(\w+)=", file.read()))
+        self.follow(f"the set-up needs {needs}", "tools/setup.sh", [
+            ("README.md", f"names the needs: {needs})"),
+            ("README.md", f"installs what a need ({needs}) lacks")])
+
 
 if __name__ == "__main__":
     unittest.main()

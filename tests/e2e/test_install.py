@@ -252,11 +252,14 @@ class InstallTest(InstalledGameTest):
         self.assertTrue(os.path.exists(log), "the menu entry did not start the game")
         metainfo = os.path.join(self.prefix, f"share/metainfo/{APP_ID}.metainfo.xml")
         checked(["appstreamcli", "validate", "--no-net", metainfo])
-        # The level count in words agrees with the list wherever a player reads it.
+        # The level count in words agrees with the list wherever a player reads it: the build
+        # writes the metainfo's, CPack takes the package description from debian/control.
         with open(metainfo) as file, open(os.path.join(BUILD_DIR, "CPackConfig.cmake")) as cpack:
-            said = {"metainfo": file.read(), "package description": cpack.read()}
+            said = {"the installed metainfo": file.read(),
+                    "the package description, from debian/control": cpack.read()}
         for where, text in said.items():
-            self.assertIn(f"{game_numbers.in_words(LEVELS).capitalize()} levels", text, where)
+            self.assertIn(f"{game_numbers.in_words(LEVELS).capitalize()} levels", text,
+                          f"{where} does not follow ZANDOREL_LEVEL_COUNT in cmake/DataSet.cmake")
         page = checked(["man", "--warnings", "-l",
                         os.path.join(self.prefix, "share/man/man6/zandorel.6.gz")],
                        env=dict(os.environ, MANWIDTH="80"))
