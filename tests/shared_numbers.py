@@ -61,7 +61,8 @@ def says(path, phrase):
 
 def test_screen():
     """The end-to-end tests' own X screen, too small for the game to enlarge its window."""
-    with open(os.path.join(ROOT, "tests", "e2e", "harness", "xserver.py"), encoding="utf-8") as file:
+    path = os.path.join(ROOT, "tests", "e2e", "harness", "xserver.py")
+    with open(path, encoding="utf-8") as file:
         found = re.search(r"else \((\d+), (\d+)\)", file.read())
     if found is None:
         raise LookupError("tests/e2e/harness/xserver.py no longer says SCREEN's size")
@@ -170,7 +171,8 @@ class SharedNumbersTest(unittest.TestCase):
                                       "for one"),
                         ("dist/zandorel.6", "a display that does not answer within "
                                             f"{duration(n.DISPLAY_PATIENCE_MS / 1000)}")])
-        self.follow(f"scratch files removed at {n.STRAY_AGE_S} s", "strayAge in src/FileReplace.cpp",
+        self.follow(f"scratch files removed at {n.STRAY_AGE_S} s",
+                    "strayAge in src/FileReplace.cpp",
                     [("README.md", f"once it is {duration(n.STRAY_AGE_S)} old")])
 
     def test_the_readme_names_every_set_up_need(self):
