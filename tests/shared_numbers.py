@@ -14,10 +14,11 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 import game_numbers as n  # noqa: E402
 
 # What the build writes in place of its words in the texts it fills in (cmake/DataSet.cmake,
-# dist/CMakeLists.txt).
+# dist/CMakeLists.txt), and what NSIS is given for the setup program's.
 FILLED = {
     "@ZANDOREL_TABLE_SIZE_WORDS@": n.in_words(n.TABLE_SIZE).capitalize(),
     "@ZANDOREL_TABLE_SIZE_LOWER@": n.in_words(n.TABLE_SIZE),
+    "${ZANDOREL_TABLE_SIZE_LOWER}": n.in_words(n.TABLE_SIZE),
     "@ZANDOREL_LEVEL_COUNT_WORDS@": n.in_words(n.LEVEL_COUNT).capitalize(),
     "@ZANDOREL_LEVEL_COUNT_LOWER@": n.in_words(n.LEVEL_COUNT),
 }
