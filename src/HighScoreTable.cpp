@@ -159,3 +159,26 @@ std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTa
     }
     return asText(scores);
 }
+
+bool HighScoreTable::keeps(const HighScoreTable& earlier, const HighScoreTable& before,
+                           const HighScoreTable& after) const {
+    std::string text;
+    readBytes(path, text);
+    const std::vector<int> now = scoresIn(text);
+    readBytes(earlier.path, text);
+    const std::vector<int> then = scoresIn(text);
+    readBytes(after.path, text);
+    std::vector<int> added = scoresIn(text);
+    readBytes(before.path, text);
+    for (int score : scoresIn(text)) {
+        const auto there = std::find(added.begin(), added.end(), score);
+        if (there != added.end()) {
+            added.erase(there);
+        }
+    }
+    return std::all_of(added.begin(), added.end(), [&](int score) {
+        return std::count(now.begin(), now.end(), score) >=
+               std::count(then.begin(), then.end(), score) +
+                   std::count(added.begin(), added.end(), score);
+    });
+}

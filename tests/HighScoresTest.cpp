@@ -248,6 +248,40 @@ TEST_F(HighScoresTest, MergeEntersWhatOneCopyAddedIntoTheOther) {
     }
 }
 
+// A save's table answers for the newest rewrite's score alone, counted against the table it
+// found: an older score of the same tab that fell off, or an equal one another game holds,
+// says nothing of it.
+TEST_F(HighScoresTest, KeepsAnswersForTheNewestScoreAlone) {
+    const std::string before = "90\n80\n59\n10\n5\n";
+    const std::string after = "90\n80\n59\n59\n10\n";
+    const struct {
+        const char* name;
+        std::string now, earlier;
+        bool kept;
+    } cases[] = {
+        {"the older one fell off, the equal newer one is in", "9000\n8000\n7000\n6000\n59\n",
+         "9000\n8000\n7000\n6000\n1\n", true},
+        {"both fell off", "9000\n8000\n7000\n6000\n5000\n", "9000\n8000\n7000\n6000\n5000\n",
+         false},
+        {"the 59 another game stored is not this one", "9000\n8000\n7000\n6000\n59\n",
+         "9000\n8000\n7000\n6000\n59\n", false},
+        {"beside the other game's 59", "9000\n8000\n7000\n59\n59\n", "9000\n8000\n7000\n59\n5\n",
+         true},
+        {"nothing stored before", after, "", true},
+    };
+    writeFile("data/before.txt", before);
+    writeFile("data/after.txt", after);
+    for (const auto& c : cases) {
+        writeFile("data/now.txt", c.now);
+        writeFile("data/earlier.txt", c.earlier);
+        EXPECT_EQ(HighScoreTable("data/now.txt")
+                      .keeps(HighScoreTable("data/earlier.txt"), HighScoreTable("data/before.txt"),
+                             HighScoreTable("data/after.txt")),
+                  c.kept)
+            << c.name;
+    }
+}
+
 TEST_F(HighScoresTest, DisplayReadShowsTokensAsStored) {
     struct Case {
         const char* name;
