@@ -123,7 +123,8 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
     if (!readable && isRegularFile(path)) {
         result.outcome = Outcome::unreadable;
         result.why = std::strerror(readError);
-    } else if (!replaceFile(path, [&] { return rewritten(score, result.entered); })) {
+    } else if (!replaceFile(
+                   path, [&] { return rewritten(score, result.entered); }, lock.giveUpAt())) {
         result.outcome = Outcome::unwritable;
         result.why = whyNotReplaced();
     }

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <csignal>
@@ -735,11 +736,43 @@ TEST_F(HighScoresTest, GamesThatAllGaveUpOnAStuckLockKeepEveryScore) {
 TEST_F(HighScoresTest, LastLookHeldByAGameThatHangsLeavesTheTableAndTheScoreNotSaved) {
     const std::string before = "50\n40\n30\n20\n10\n";
     writeFile("data/highscores.txt", before);
-    const std::intptr_t hanging = replace_detail::tryLastLookLock("./data/highscores.txt");
-    ASSERT_GE(hanging, 0);
+    std::intptr_t hanging = 0;
+    ASSERT_EQ(replace_detail::tryLastLookLock("./data/highscores.txt", hanging),
+              replace_detail::LockTry::taken);
     EXPECT_EQ(GameState::updateHighScores(45), GameState::HighScore::notSaved);
     replace_detail::unlock(hanging);
     EXPECT_EQ(readFile("data/highscores.txt"), before);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+}
+
+// Both locks held by a game that keeps changing the table and never lets go: the two waits
+// of one game's end share one bound, and the score given up on is told as not saved.
+TEST_F(HighScoresTest, GameEndWithBothLocksHeldWaitsOneBoundInAll) {
+    using replace_detail::LockTry;
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    std::intptr_t turn = 0;
+    std::intptr_t look = 0;
+    ASSERT_EQ(replace_detail::tryLock("./data/highscores.txt", turn), LockTry::taken);
+    ASSERT_EQ(replace_detail::tryLastLookLock("./data/highscores.txt", look), LockTry::taken);
+    std::atomic<bool> over{false};
+    std::thread holder([&] {
+        for (int tick = 0; !over; ++tick) {
+            if (tick % 20 == 0) {
+                writeFile("data/highscores.txt", "50\n40\n30\n20\n" + std::to_string(tick) + "\n");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GameState::updateHighScores(45), GameState::HighScore::notSaved);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    over = true;
+    holder.join();
+    replace_detail::unlock(look);
+    replace_detail::unlock(turn);
+    EXPECT_LT(waited, tableWait + std::chrono::seconds(10))
+        << std::chrono::duration_cast<std::chrono::seconds>(waited).count() << " s";
+    EXPECT_EQ(readFile("data/highscores.txt").find("45"), std::string::npos);
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 
