@@ -88,12 +88,20 @@ ${install_files}!macroend
 !macro ZANDOREL_REMOVE_FILES
 ${remove_files}!macroend
 ")
+# The setup stores each file with its time (SetDateSave): the helper, fresh from the linker,
+# is given the source date first, as the zip's files are, so that the same commit makes the
+# same setup program.
+set(merge_helper "${CMAKE_BINARY_DIR}/setup-helper/zandorel-merge-scores.exe")
 add_custom_target(windows_setup ALL
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/setup-helper"
+    COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:zandorel_merge_scores>" "${merge_helper}"
+    COMMAND "${Python3_EXECUTABLE}" -c "import os, sys; os.utime(sys.argv[1], (int(sys.argv[2]),) * 2)"
+        "${merge_helper}" "${ZANDOREL_SOURCE_DATE_EPOCH}"
     COMMAND "${ZANDOREL_MAKENSIS}" -V2 -WX
         "-DVERSION=${PROJECT_VERSION}" "-DPUBLISHER=${ZANDOREL_PUBLISHER}"
         "-DCOPYRIGHT=${ZANDOREL_COPYRIGHT}" "-DICON=${ZANDOREL_ICON}" "-DSTAGE=${stage}"
         "-DFILES=${CMAKE_BINARY_DIR}/setup-files.nsh" "-DOUTFILE=${ZANDOREL_SETUP}"
-        "-DMERGE=$<TARGET_FILE:zandorel_merge_scores>"
+        "-DMERGE=${merge_helper}"
         "${PROJECT_SOURCE_DIR}/dist/windows/setup.nsi"
     BYPRODUCTS "${ZANDOREL_SETUP}"
     COMMENT "Making zandorel-${PROJECT_VERSION}-setup.exe"
