@@ -79,7 +79,11 @@ foreach(file IN ITEMS zandorel.exe README.txt LICENSE.txt ${pictures} ${levels})
     endif()
     string(REPLACE "/" "\\" windows_file "${file}")
     string(APPEND install_files "File \"${stage}/${file}\"\n")
-    string(APPEND remove_files "Delete \"$INSTDIR\\${windows_file}\"\n")
+    # Wine, for one, answers a delete it could not make as made: the file's being there tells
+    # (a folder of that name is none of the setup's).
+    string(APPEND remove_files "Delete \"$INSTDIR\\${windows_file}\"\n"
+        "IfFileExists \"$INSTDIR\\${windows_file}\\*.*\" +3\n"
+        "IfFileExists \"$INSTDIR\\${windows_file}\" 0 +2\nSetErrors\n")
 endforeach()
 file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/setup-files.nsh" @ONLY CONTENT
 "; The shipped files (cmake/DataSet.cmake), written by the build for dist/windows/setup.nsi.
