@@ -82,9 +82,11 @@ class SharedNumbersTest(unittest.TestCase):
             ("README.md", f"(the table still for {words(lock)} seconds)"),
             ("src/FileReplace.h", f"and {words(lock)} seconds for one that changes nothing")])
         self.follow(f"a game's end waiting {bound} s", "tableWait in src/FileReplace.h", [
-            ("README.md", f"Both waits of one game's end together last at most {words(bound)} seconds")])
+            ("README.md",
+             f"Both waits of one game's end together last at most {words(bound)} seconds")])
         self.follow(f"the page's patience of {page:g} s", "patience in web/page.js", [
-            ("README.md", f"A save the store has not answered within {words(page)} seconds is aborted"),
+            ("README.md",
+             f"A save the store has not answered within {words(page)} seconds is aborted"),
             ("README.md", f"or its store does not answer within {words(page)} seconds")])
 
 

@@ -514,8 +514,10 @@ class WebTest(GameTest):
         self.wait_for_grid(browser, [[0]], "level 1 after its preview")
         browser.click(*tile_centre(0, 0))
         if says is None:
-            boxes = [["WOW! YOU WIN!", *lines] + [""] * (8 - len(lines)) for lines in (KEPT, UNSAVED)]
-            box = browser.wait_for("the win to tell of the score", lambda s: s.name(2, 2) == "mermaid"
+            boxes = [["WOW! YOU WIN!", *lines] + [""] * (8 - len(lines))
+                     for lines in (KEPT, UNSAVED)]
+            box = browser.wait_for("the win to tell of the score",
+                                   lambda s: s.name(2, 2) == "mermaid"
                                    and s.text_box() in boxes).text_box()
             return logged_scores(browser)[-1], box == boxes[0]
         self.wait_for_text_box(browser, ["WOW! YOU WIN!", *says])
@@ -592,7 +594,7 @@ class WebTest(GameTest):
         self.assertEqual((browser.stored(), browser.read("/data/highscores.txt")), (higher, higher))
         self.assertFalse(browser.page()["unsaved"])
 
-    def test_late_and_failed_saves_are_told_what_became_of_each_score_and_none_is_stored_twice(self):
+    def test_late_and_failed_saves_are_told_what_became_of_each_score_stored_once(self):
         # Writes heard past the page's patience: told kept only when the store holds the score,
         # which the saves on hiding and showing the tab, and the next game's, do not add again.
         late = self.browse(self.one_level_site(), lateSaves=True)
