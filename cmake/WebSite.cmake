@@ -54,7 +54,7 @@ target_include_directories(zandorel SYSTEM PRIVATE ${EMSCRIPTEN_ROOT_PATH}/third
 target_link_options(zandorel PRIVATE
     # ...which the page's SDL calls through Module, where an optimised build keeps only what is
     # named here; naming the table's merge also brings in its file, which nothing else calls.
-    "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_zandorel_load_bmp,_stbi_image_free,_zandorel_colour_key,_zandorel_merge_tables,_zandorel_merge_kept_all"
+    "SHELL:-sEXPORTED_FUNCTIONS=_main,_malloc,_free,_zandorel_load_bmp,_stbi_image_free,_zandorel_colour_key,_zandorel_merge_tables,_zandorel_keeps"
     "SHELL:--js-library ${ZANDOREL_WEB_SOURCE}/page.js")
 set_property(TARGET zandorel APPEND PROPERTY LINK_DEPENDS ${ZANDOREL_WEB_SOURCE}/page.js)
 

@@ -79,7 +79,11 @@ foreach(file IN ITEMS zandorel.exe README.txt LICENSE.txt ${pictures} ${levels})
     endif()
     string(REPLACE "/" "\\" windows_file "${file}")
     string(APPEND install_files "File \"${stage}/${file}\"\n")
-    string(APPEND remove_files "Delete \"$INSTDIR\\${windows_file}\"\n")
+    # Wine, for one, answers a delete it could not make as made: the file's being there tells
+    # (a folder of that name is none of the setup's).
+    string(APPEND remove_files "Delete \"$INSTDIR\\${windows_file}\"\n"
+        "IfFileExists \"$INSTDIR\\${windows_file}\\*.*\" +3\n"
+        "IfFileExists \"$INSTDIR\\${windows_file}\" 0 +2\nSetErrors\n")
 endforeach()
 file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/setup-files.nsh" @ONLY CONTENT
 "; The shipped files (cmake/DataSet.cmake), written by the build for dist/windows/setup.nsi.
@@ -88,12 +92,20 @@ ${install_files}!macroend
 !macro ZANDOREL_REMOVE_FILES
 ${remove_files}!macroend
 ")
+# The setup stores each file with its time (SetDateSave): the helper, fresh from the linker,
+# is given the source date first, as the zip's files are, so that the same commit makes the
+# same setup program.
+set(merge_helper "${CMAKE_BINARY_DIR}/setup-helper/zandorel-merge-scores.exe")
 add_custom_target(windows_setup ALL
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/setup-helper"
+    COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:zandorel_merge_scores>" "${merge_helper}"
+    COMMAND "${Python3_EXECUTABLE}" -c "import os, sys; os.utime(sys.argv[1], (int(sys.argv[2]),) * 2)"
+        "${merge_helper}" "${ZANDOREL_SOURCE_DATE_EPOCH}"
     COMMAND "${ZANDOREL_MAKENSIS}" -V2 -WX
         "-DVERSION=${PROJECT_VERSION}" "-DPUBLISHER=${ZANDOREL_PUBLISHER}"
         "-DCOPYRIGHT=${ZANDOREL_COPYRIGHT}" "-DICON=${ZANDOREL_ICON}" "-DSTAGE=${stage}"
         "-DFILES=${CMAKE_BINARY_DIR}/setup-files.nsh" "-DOUTFILE=${ZANDOREL_SETUP}"
-        "-DMERGE=$<TARGET_FILE:zandorel_merge_scores>"
+        "-DMERGE=${merge_helper}"
         "${PROJECT_SOURCE_DIR}/dist/windows/setup.nsi"
     BYPRODUCTS "${ZANDOREL_SETUP}"
     COMMENT "Making zandorel-${PROJECT_VERSION}-setup.exe"

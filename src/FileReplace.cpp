@@ -1,6 +1,7 @@
 #include "FileReplace.h"
 #include "FileReplaceDetail.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -34,38 +35,45 @@ bool writeWhole(int fd, const std::string& text) {
     return true;
 }
 
+using Clock = std::chrono::steady_clock;
+
 // Another game holds a lock only while it rewrites a few bytes, and games that end together
 // take their turns one by one, each changing the table when it is done: however long the queue
 // (thirty games on a disk that takes 300 ms to flush wait ten seconds), the table changes every
-// moment. A holder that leaves it as it is this long hangs, or its disk does; then this game
-// stops waiting. Past the longest wait it stops whatever happens, so that a game's end never
-// freezes for good.
+// moment. A holder that leaves it as it is for lockPatience hangs, or its disk does; then this
+// game stops waiting for that lock. Both waits of one game's end together stop at the time
+// its FileLock set (tableWait after it began): that bounds the waiting, not the writing and
+// flushing after it.
 constexpr auto lockPatience = std::chrono::seconds(2);
-constexpr auto longestWait = std::chrono::seconds(30);
 constexpr auto lockPause = std::chrono::milliseconds(5);
 
-std::intptr_t waitForLock(std::intptr_t (*attempt)(const std::string&), const std::string& target) {
+// How a wait for a lock ended: taken (handle given), given up on while another held it, or no
+// lock to be had.
+struct LockWait final {
+    LockTry outcome = LockTry::impossible;
+    std::intptr_t handle = 0;
+};
+
+LockWait waitForLock(LockTry (*attempt)(const std::string&, std::intptr_t&),
+                     const std::string& target, Clock::time_point giveUpAt) {
+    LockWait wait;
     if (target.empty()) {
-        return noLock;
+        return wait;
     }
-    const auto start = std::chrono::steady_clock::now();
-    auto deadline = start + lockPatience;
     std::string seen = changeStamp(target);
-    std::intptr_t handle = attempt(target);
-    while (handle == -1) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline || now >= start + longestWait) {
+    auto lastChange = Clock::now();
+    while ((wait.outcome = attempt(target, wait.handle)) == LockTry::held) {
+        if (Clock::now() >= std::min(lastChange + lockPatience, giveUpAt)) {
             break;
         }
         std::this_thread::sleep_for(lockPause);
         std::string stamp = changeStamp(target);
         if (stamp != seen) {
             seen = std::move(stamp);
-            deadline = std::chrono::steady_clock::now() + lockPatience;
+            lastChange = Clock::now();
         }
-        handle = attempt(target);
     }
-    return handle;
+    return wait;
 }
 
 // Held over the last look at the file and the rename, by every writer: by the one whose turn
@@ -75,20 +83,21 @@ std::intptr_t waitForLock(std::intptr_t (*attempt)(const std::string&), const st
 // would put its own table over it, made before, and a score said to be kept would be lost.
 class LastLook final {
 public:
-    explicit LastLook(const std::string& target) : handle(waitForLock(tryLastLookLock, target)) {}
+    LastLook(const std::string& target, Clock::time_point giveUpAt)
+        : wait(waitForLock(tryLastLookLock, target, giveUpAt)) {}
     ~LastLook() {
         if (held()) {
-            unlock(handle);
+            unlock(wait.handle);
         }
     }
-    bool held() const { return handle >= 0; }
-    bool stuck() const { return handle == -1; }
+    bool held() const { return wait.outcome == LockTry::taken; }
+    bool givenUp() const { return wait.outcome == LockTry::held; }
 
     LastLook(const LastLook&) = delete;
     LastLook& operator=(const LastLook&) = delete;
 
 private:
-    std::intptr_t handle;
+    LockWait wait;
 };
 
 // Without the last look's lock (a system without locks), a writer that keeps changing the file
@@ -194,6 +203,47 @@ bool writeInPlace(const std::string& path, const std::string& text) {
     return true;
 }
 
+// Under the last look: where another writer put its table in place since text was composed,
+// the scratch file is made again from compose's newer answer, so that its change is not undone.
+// Holding the lock, once is enough.
+Made catchUp(const std::string& target, const std::function<std::string()>& compose, bool locked,
+             std::string& text, std::string& scratch) {
+    Made made = Made::ready;
+    for (int round = 1; made == Made::ready && round < composeRounds; ++round) {
+        std::string latest = compose();
+        if (latest == text) {
+            break;
+        }
+        unlink(scratch.c_str());
+        text = std::move(latest);
+        made = makeScratch(target, text, scratch);
+        if (locked) {
+            break;
+        }
+    }
+    return made;
+}
+
+// The scratch file renamed over target and the folder flushed, so that the rename lasts;
+// where no scratch file could be made, or the rename failed and left it, compose's answer
+// written in place (the same file: no folder changes).
+bool putInPlace(const std::string& target, const std::function<std::string()>& compose, Made made,
+                const std::string& scratch) {
+    if (made == Made::ready) {
+        if (moveOver(scratch, target)) {
+            return flushFolder(target);
+        }
+        // Gone when it was taken for a stray while this game stood still for a minute.
+        struct stat left;
+        const bool gone = stat(scratch.c_str(), &left) != 0;
+        unlink(scratch.c_str());
+        if (gone) {
+            return false;
+        }
+    }
+    return writeInPlace(target, compose());
+}
+
 } // namespace
 
 namespace replace_detail {
@@ -216,65 +266,60 @@ bool replaceFile(const std::string& path, const std::string& text) {
     return replaceFile(path, [&text] { return text; });
 }
 
-// What is put in place is always compose's last answer: the caller's answer about that text
-// must be about the text in the file.
 bool replaceFile(const std::string& path, const std::function<std::string()>& compose) {
-    failure.clear();
-    const std::string target = fileToChange(path);
-    if (!target.empty() && !mayWrite(target)) {
-        return false;
-    }
-    bool written = false;
-    if (target.empty()) {
-        written = writeInPlace(path, compose());
-    } else {
-        removeStrays(target);
-        std::string text = compose();
-        std::string scratch;
-        Made made = makeScratch(target, text, scratch);
-        if (made == Made::failed) {
-            return false;
-        }
-        const LastLook look(target);
-        if (look.stuck()) {
-            if (made == Made::ready) {
-                unlink(scratch.c_str());
-            }
-            errno = EWOULDBLOCK;
-            failedWithErrno();
-            return false;
-        }
-        for (int round = 1; made == Made::ready && round < composeRounds; ++round) {
-            std::string latest = compose();
-            if (latest == text) {
-                break;
-            }
-            unlink(scratch.c_str());
-            text = std::move(latest);
-            made = makeScratch(target, text, scratch);
-            if (look.held()) {
-                break;
-            }
-        }
-        if (made == Made::ready && !moveOver(scratch, target)) {
-            // Gone when it was taken for a stray while this game stood still for a minute.
-            struct stat left;
-            made = stat(scratch.c_str(), &left) == 0 ? Made::impossible : Made::failed;
-            unlink(scratch.c_str());
-        }
-        written =
-            made == Made::ready || (made == Made::impossible && writeInPlace(target, compose()));
-    }
-    if (written) {
-        replaced(target.empty() ? path : target);
-    }
-    return written;
+    return replaceFile(path, compose, Clock::now() + tableWait);
 }
 
-FileLock::FileLock(const std::string& path) : handle(waitForLock(tryLock, fileToChange(path))) {}
+// What is put in place is always compose's last answer: the caller's answer about that text
+// must be about the text in the file.
+bool replaceFile(const std::string& path, const std::function<std::string()>& compose,
+                 Clock::time_point giveUpAt) {
+    failure.clear();
+    const std::string target = fileToChange(path);
+    if (target.empty()) {
+        if (!writeInPlace(path, compose())) {
+            return false;
+        }
+        replaced(path);
+        return true;
+    }
+    if (!mayWrite(target)) {
+        return false;
+    }
+    removeStrays(target);
+    std::string text = compose();
+    std::string scratch;
+    Made made = makeScratch(target, text, scratch);
+    if (made == Made::failed) {
+        return false;
+    }
+    const LastLook look(target, giveUpAt);
+    if (look.givenUp()) {
+        if (made == Made::ready) {
+            unlink(scratch.c_str());
+        }
+        errno = EWOULDBLOCK;
+        failedWithErrno();
+        return false;
+    }
+    if (made == Made::ready) {
+        made = catchUp(target, compose, look.held(), text, scratch);
+    }
+    if (made == Made::failed || !putInPlace(target, compose, made, scratch)) {
+        return false;
+    }
+    replaced(target);
+    return true;
+}
+
+FileLock::FileLock(const std::string& path) : until(Clock::now() + tableWait) {
+    const LockWait wait = waitForLock(tryLock, fileToChange(path), until);
+    handle = wait.outcome == LockTry::taken ? wait.handle : 0;
+    taken = wait.outcome == LockTry::taken;
+}
 
 FileLock::~FileLock() {
-    if (handle >= 0) {
+    if (taken) {
         unlock(handle);
     }
 }

@@ -55,17 +55,21 @@ bool moveOver(const std::string& from, const std::string& to) {
     return true;
 }
 
+bool flushFolder(const std::string&) {
+    return true;
+}
+
 void replaced(const std::string& path) {
     zandorel_file_replaced(path.c_str());
 }
 
 // One game per tab, and a tab runs one thing at a time; the page puts two tabs' tables together.
-std::intptr_t tryLock(const std::string&) {
-    return noLock;
+LockTry tryLock(const std::string&, std::intptr_t&) {
+    return LockTry::impossible;
 }
 
-std::intptr_t tryLastLookLock(const std::string&) {
-    return noLock;
+LockTry tryLastLookLock(const std::string&, std::intptr_t&) {
+    return LockTry::impossible;
 }
 
 void unlock(std::intptr_t) {}
@@ -78,7 +82,8 @@ std::string changeStamp(const std::string&) {
 } // namespace replace_detail
 
 // The page's answer for the last rewrite it was told of: 1 the browser's storage holds it, -1 it
-// could not be saved (why filled in), 0 not known yet. The page answers within its own patience.
+// could not be saved (why filled in), 0 not known yet. The page answers within its own patience,
+// or, for a write the browser was already committing then, once the browser says how it ended.
 Lasting replacementLasts(std::string& why) {
     char words[256] = "";
     const int answer = zandorel_replacement_lasts(words, sizeof words);

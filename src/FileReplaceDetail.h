@@ -24,17 +24,21 @@ bool keepIdentity(int fd, const std::string& target);
 bool flushToDisk(int fd);
 // Puts from in to's place in one step.
 bool moveOver(const std::string& from, const std::string& to);
+// Sends the folder that holds target to the disk, so that a rename there lasts: true where
+// the system has nothing to flush.
+bool flushFolder(const std::string& target);
 // Keeps why the rewrite failed, for whyNotReplaced: why, or the C library's words for errno.
 void failedFor(const std::string& why);
 void failedWithErrno();
 // Told once path holds the new text, by either road.
 void replaced(const std::string& path);
-// Tries once to take the lock for target's turn without waiting: the handle, or -1 when another
-// holds it; noLock when no lock can be had at all.
-constexpr std::intptr_t noLock = -2;
-std::intptr_t tryLock(const std::string& target);
+// What one try for a lock found: it is this game's now (its handle given), another holds it,
+// or no lock can be had here at all (a folder that cannot be opened, a system without locks).
+enum class LockTry { taken, held, impossible };
+// Tries once to take the lock for target's turn, without waiting.
+LockTry tryLock(const std::string& target, std::intptr_t& handle);
 // The same for the second lock, held over the last look at target and its replacement alone.
-std::intptr_t tryLastLookLock(const std::string& target);
+LockTry tryLastLookLock(const std::string& target, std::intptr_t& handle);
 void unlock(std::intptr_t handle);
 // What tells one version of target from the next: it differs after every replacement or write,
 // so that a game waiting for a lock sees whether the holder gets on.

@@ -128,46 +128,63 @@ bool moveOver(const std::string& from, const std::string& to) {
     return true;
 }
 
+bool flushFolder(const std::string& target) {
+    const int fd = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        failedWithErrno();
+        return false;
+    }
+    // A file system that keeps no folder to flush says so with EINVAL.
+    const bool flushed = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    if (!flushed) {
+        failedWithErrno();
+    }
+    close(fd);
+    return flushed;
+}
+
 // The file on the disk is all there is to it.
 void replaced(const std::string&) {}
 
 // The folder is locked rather than the file: the file itself is replaced by every rewrite, and a
 // lock file of its own would be one more file left in the player's folder.
-std::intptr_t tryLock(const std::string& target) {
+LockTry tryLock(const std::string& target, std::intptr_t& handle) {
     const int fd = open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return noLock;
+        return LockTry::impossible;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        return fd;
+        handle = fd;
+        return LockTry::taken;
     }
     const bool held = errno == EWOULDBLOCK || errno == EINTR;
     close(fd);
-    return held ? -1 : noLock;
+    return held ? LockTry::held : LockTry::impossible;
 }
 
 // The file itself this time, which every rewrite replaces: a lock taken on a file that is
 // no longer the one the path names is given back and tried again. A first table is made empty
 // to be locked, which reads as no table at all.
-std::intptr_t tryLastLookLock(const std::string& target) {
+LockTry tryLastLookLock(const std::string& target, std::intptr_t& handle) {
     const int fd =
         open(target.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return noLock;
+        return LockTry::impossible;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK || errno == EINTR;
         close(fd);
-        return held ? -1 : noLock;
+        return held ? LockTry::held : LockTry::impossible;
     }
     struct stat locked;
     struct stat named;
     if (fstat(fd, &locked) != 0 || stat(target.c_str(), &named) != 0 ||
         locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
         close(fd);
-        return -1;
+        return LockTry::held;
     }
-    return fd;
+    handle = fd;
+    return LockTry::taken;
 }
 
 void unlock(std::intptr_t handle) {

@@ -93,6 +93,13 @@ bool moveOver(const std::string& from, const std::string& to) {
            failedForWindows(GetLastError());
 }
 
+// Windows gives a program no handle to flush a folder through: the move itself is written
+// through (MOVEFILE_WRITE_THROUGH), and ReplaceFile's change of the folder is left to the
+// file system's own journal.
+bool flushFolder(const std::string&) {
+    return true;
+}
+
 // The file on the disk is all there is to it.
 void replaced(const std::string&) {}
 
@@ -100,29 +107,30 @@ namespace {
 
 // A hidden file beside the target, opened for no one else to share and gone when its holder
 // closes it (or dies): the next game's open fails with a sharing violation until then.
-std::intptr_t tryLockFile(const std::string& lock) {
+LockTry tryLockFile(const std::string& lock, std::intptr_t& handle) {
     const HANDLE file =
         CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        return reinterpret_cast<std::intptr_t>(file);
+        handle = reinterpret_cast<std::intptr_t>(file);
+        return LockTry::taken;
     }
     const DWORD error = GetLastError();
     // A lock file that its last holder has just closed refuses access until it is gone.
     const bool held = error == ERROR_SHARING_VIOLATION ||
                       (error == ERROR_ACCESS_DENIED &&
                        GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES);
-    return held ? -1 : noLock;
+    return held ? LockTry::held : LockTry::impossible;
 }
 
 } // namespace
 
-std::intptr_t tryLock(const std::string& target) {
-    return tryLockFile(target + ".lock");
+LockTry tryLock(const std::string& target, std::intptr_t& handle) {
+    return tryLockFile(target + ".lock", handle);
 }
 
-std::intptr_t tryLastLookLock(const std::string& target) {
-    return tryLockFile(target + ".lastlook");
+LockTry tryLastLookLock(const std::string& target, std::intptr_t& handle) {
+    return tryLockFile(target + ".lastlook", handle);
 }
 
 void unlock(std::intptr_t handle) {

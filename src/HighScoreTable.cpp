@@ -127,7 +127,8 @@ HighScoreTable::Update HighScoreTable::update(int score) const {
     if (!readable && isRegularFile(path)) {
         result.outcome = Outcome::unreadable;
         result.why = std::strerror(readError);
-    } else if (!replaceFile(path, [&] { return rewritten(score, result.entered); })) {
+    } else if (!replaceFile(
+                   path, [&] { return rewritten(score, result.entered); }, lock.giveUpAt())) {
         result.outcome = Outcome::unwritable;
         result.why = whyNotReplaced();
     }
@@ -162,4 +163,27 @@ std::string HighScoreTable::merged(const HighScoreTable& base, const HighScoreTa
                                [](long place) { return place >= 0 && place < size; });
     }
     return asText(scores);
+}
+
+bool HighScoreTable::keeps(const HighScoreTable& earlier, const HighScoreTable& before,
+                           const HighScoreTable& after) const {
+    std::string text;
+    readBytes(path, text);
+    const std::vector<int> now = scoresIn(text);
+    readBytes(earlier.path, text);
+    const std::vector<int> then = scoresIn(text);
+    readBytes(after.path, text);
+    std::vector<int> added = scoresIn(text);
+    readBytes(before.path, text);
+    for (int score : scoresIn(text)) {
+        const auto there = std::find(added.begin(), added.end(), score);
+        if (there != added.end()) {
+            added.erase(there);
+        }
+    }
+    return std::all_of(added.begin(), added.end(), [&](int score) {
+        return std::count(now.begin(), now.end(), score) >=
+               std::count(then.begin(), then.end(), score) +
+                   std::count(added.begin(), added.end(), score);
+    });
 }

@@ -49,6 +49,12 @@ public:
     std::string merged(const HighScoreTable& base, const HighScoreTable& mine,
                        bool* allKept = nullptr) const;
 
+    // Whether this table, which a save made from earlier, holds each score that after added to
+    // before once more than earlier held it: whether that rewrite's score was kept, whatever
+    // became of scores added before it. Of equal scores, the newest counts as the one kept.
+    bool keeps(const HighScoreTable& earlier, const HighScoreTable& before,
+               const HighScoreTable& after) const;
+
 private:
     std::string path;
 };

@@ -6,23 +6,21 @@
 
 #include <string>
 
-namespace {
-
-bool lastKeptAll = true;
-
-} // namespace
-
 // The three files are the page's copies in memory (web/page.js); the text lasts until the next
 // call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char*
 zandorel_merge_tables(const char* stored, const char* base, const char* mine) {
     static std::string merged;
-    merged =
-        HighScoreTable(stored).merged(HighScoreTable(base), HighScoreTable(mine), &lastKeptAll);
+    merged = HighScoreTable(stored).merged(HighScoreTable(base), HighScoreTable(mine));
     return merged.c_str();
 }
 
-// Whether the last merge kept every score mine added: 1 or 0.
-extern "C" EMSCRIPTEN_KEEPALIVE int zandorel_merge_kept_all() {
-    return lastKeptAll ? 1 : 0;
+// Whether the table a save left (now, made from earlier) holds the score a rewrite (before to
+// after) added: 1 or 0.
+extern "C" EMSCRIPTEN_KEEPALIVE int zandorel_keeps(const char* now, const char* earlier,
+                                                   const char* before, const char* after) {
+    return HighScoreTable(now).keeps(HighScoreTable(earlier), HighScoreTable(before),
+                                     HighScoreTable(after))
+               ? 1
+               : 0;
 }

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <csignal>
@@ -249,6 +250,40 @@ TEST_F(HighScoresTest, MergeEntersWhatOneCopyAddedIntoTheOther) {
             c.merged)
             << c.name;
         EXPECT_EQ(allKept, c.allKept) << c.name;
+    }
+}
+
+// A save's table answers for the newest rewrite's score alone, counted against the table it
+// found: an older score of the same tab that fell off, or an equal one another game holds,
+// says nothing of it.
+TEST_F(HighScoresTest, KeepsAnswersForTheNewestScoreAlone) {
+    const std::string before = "90\n80\n59\n10\n5\n";
+    const std::string after = "90\n80\n59\n59\n10\n";
+    const struct {
+        const char* name;
+        std::string now, earlier;
+        bool kept;
+    } cases[] = {
+        {"the older one fell off, the equal newer one is in", "9000\n8000\n7000\n6000\n59\n",
+         "9000\n8000\n7000\n6000\n1\n", true},
+        {"both fell off", "9000\n8000\n7000\n6000\n5000\n", "9000\n8000\n7000\n6000\n5000\n",
+         false},
+        {"the 59 another game stored is not this one", "9000\n8000\n7000\n6000\n59\n",
+         "9000\n8000\n7000\n6000\n59\n", false},
+        {"beside the other game's 59", "9000\n8000\n7000\n59\n59\n", "9000\n8000\n7000\n59\n5\n",
+         true},
+        {"nothing stored before", after, "", true},
+    };
+    writeFile("data/before.txt", before);
+    writeFile("data/after.txt", after);
+    for (const auto& c : cases) {
+        writeFile("data/now.txt", c.now);
+        writeFile("data/earlier.txt", c.earlier);
+        EXPECT_EQ(HighScoreTable("data/now.txt")
+                      .keeps(HighScoreTable("data/earlier.txt"), HighScoreTable("data/before.txt"),
+                             HighScoreTable("data/after.txt")),
+                  c.kept)
+            << c.name;
     }
 }
 
@@ -725,11 +760,43 @@ TEST_F(HighScoresTest, GamesThatAllGaveUpOnAStuckLockKeepEveryScore) {
 TEST_F(HighScoresTest, LastLookHeldByAGameThatHangsLeavesTheTableAndTheScoreNotSaved) {
     const std::string before = "50\n40\n30\n20\n10\n";
     writeFile("data/highscores.txt", before);
-    const std::intptr_t hanging = replace_detail::tryLastLookLock("./data/highscores.txt");
-    ASSERT_GE(hanging, 0);
+    std::intptr_t hanging = 0;
+    ASSERT_EQ(replace_detail::tryLastLookLock("./data/highscores.txt", hanging),
+              replace_detail::LockTry::taken);
     EXPECT_EQ(GameState::updateHighScores(45), GameState::HighScore::notSaved);
     replace_detail::unlock(hanging);
     EXPECT_EQ(readFile("data/highscores.txt"), before);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>());
+}
+
+// Both locks held by a game that keeps changing the table and never lets go: the two waits
+// of one game's end share one bound, and the score given up on is told as not saved.
+TEST_F(HighScoresTest, GameEndWithBothLocksHeldWaitsOneBoundInAll) {
+    using replace_detail::LockTry;
+    writeFile("data/highscores.txt", "50\n40\n30\n20\n10\n");
+    std::intptr_t turn = 0;
+    std::intptr_t look = 0;
+    ASSERT_EQ(replace_detail::tryLock("./data/highscores.txt", turn), LockTry::taken);
+    ASSERT_EQ(replace_detail::tryLastLookLock("./data/highscores.txt", look), LockTry::taken);
+    std::atomic<bool> over{false};
+    std::thread holder([&] {
+        for (int tick = 0; !over; ++tick) {
+            if (tick % 20 == 0) {
+                writeFile("data/highscores.txt", "50\n40\n30\n20\n" + std::to_string(tick) + "\n");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GameState::updateHighScores(45), GameState::HighScore::notSaved);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    over = true;
+    holder.join();
+    replace_detail::unlock(look);
+    replace_detail::unlock(turn);
+    EXPECT_LT(waited, tableWait + std::chrono::seconds(10))
+        << std::chrono::duration_cast<std::chrono::seconds>(waited).count() << " s";
+    EXPECT_EQ(readFile("data/highscores.txt").find("45"), std::string::npos);
     EXPECT_EQ(strayFiles(), std::vector<std::string>());
 }
 

@@ -183,6 +183,28 @@ class SharedNumbersTest(unittest.TestCase):
             ("README.md", f"names the needs: {needs})"),
             ("README.md", f"installs what a need ({needs}) lacks")])
 
+    def test_the_waits_for_the_table_are_said_as_the_code_fixes_them(self):
+        def fixed(path, pattern):
+            with open(os.path.join(ROOT, path), encoding="utf-8") as file:
+                found = re.search(pattern, file.read())
+            self.assertIsNotNone(found, f"{path} no longer fixes the number as {pattern!r}")
+            return int(found.group(1))
+
+        lock = fixed("src/FileReplace.cpp", r"lockPatience = std::chrono::seconds\((\d+)\)")
+        bound = fixed("src/FileReplace.h", r"tableWait\{(\d+)\}")
+        page = fixed("web/page.js", r"patience: (\d+),") / 1000
+        self.follow(f"a lock's patience of {lock} s", "lockPatience in src/FileReplace.cpp", [
+            ("README.md", f"once the table has stood still for {words(lock)} seconds"),
+            ("README.md", f"(the table still for {words(lock)} seconds)"),
+            ("src/FileReplace.h", f"and {words(lock)} seconds for one that changes nothing")])
+        self.follow(f"a game's end waiting {bound} s", "tableWait in src/FileReplace.h", [
+            ("README.md",
+             f"Both waits of one game's end together last at most {words(bound)} seconds")])
+        self.follow(f"the page's patience of {page:g} s", "patience in web/page.js", [
+            ("README.md",
+             f"A save the store has not answered within {words(page)} seconds is aborted"),
+            ("README.md", f"or its store does not answer within {words(page)} seconds")])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -49,14 +49,11 @@ mergeInto(LibraryManager.library, {
     started: false, // the data package is in the file system
     early: null, // the stored table, when it came before the data package
     base: null, // the stored table this tab's copy was made from
-    changed: false, // the game rewrote the table since base
-    busy: false,
-    again: false,
+    seen: null, // this tab's table as the page last saw it
+    newest: null, // the game's last rewrite of the table, as save() describes it
+    saves: null, // the last save asked for: each runs once the one before is over
+    next: null, // the save asked for that has not started yet
     channel: null,
-    rewrites: 0, // the game's rewrites of the table so far
-    kept: 0, // how many of them the store is known to hold
-    lost: 0, // how many of them a failed save left unsaved
-    why: '', // what that save's failure was
 
     // What the page and its tests can see.
     report: function() {
@@ -105,7 +102,7 @@ mergeInto(LibraryManager.library, {
         S.db.onversionchange = function() { S.db.close(); };
         S.report().persistent = true;
         S.listen();
-        S.sync();
+        S.request();
       };
     },
 
@@ -122,7 +119,7 @@ mergeInto(LibraryManager.library, {
       var S = ZandorelScores;
       document.addEventListener('visibilitychange', function() {
         if (document.visibilityState == 'hidden') {
-          if (S.changed) S.sync();
+          if (S.unsaved()) S.request();
         } else {
           S.reload();
         }
@@ -139,14 +136,14 @@ mergeInto(LibraryManager.library, {
       var S = ZandorelScores;
       if (!S.db) return;
       S.waiting = true;
-      S.sync();
+      S.request();
     },
 
     // Runs once every file has arrived, just before main.
     arrived: function() {
       var S = ZandorelScores;
       S.started = true;
-      S.base = S.local();
+      S.base = S.seen = S.local();
       if (S.early !== null) S.adopt(S.early);
     },
 
@@ -160,42 +157,72 @@ mergeInto(LibraryManager.library, {
 
     adopt: function(text) {
       if (ZandorelScores.local() !== text) FS.writeFile(ZandorelScores.table, text);
-      ZandorelScores.base = text;
+      ZandorelScores.base = ZandorelScores.seen = text;
     },
 
-    // The scores mine added to base, put into stored by the game's own rule
-    // (HighScoreTable::merged, exported by src/HighScoreTableBrowser.cpp): each text goes into a
-    // file of the game's memory, to be read as the game reads its table. keptAll says whether
-    // the merged table holds every score mine added.
-    keptAll: true,
-    merge: function(stored, base, mine) {
-      var paths = [['stored', stored], ['base', base], ['mine', mine]].map(function(copy) {
-        var path = '/tmp/zandorel-' + copy[0] + '.txt';
-        FS.writeFile(path, copy[1] || '');
+    // Whether the game's table holds scores the stored one was not given yet.
+    unsaved: function() {
+      return ZandorelScores.started && ZandorelScores.local() !== ZandorelScores.base;
+    },
+
+    // Calls fn with the game's own paths of texts, each put into a file of the game's memory to
+    // be read as the game reads its table.
+    withFiles: function(texts, fn) {
+      var paths = texts.map(function(text, i) {
+        var path = '/tmp/zandorel-' + i + '.txt';
+        FS.writeFile(path, text || '');
         return path;
       });
       try {
-        var merged = ccall('zandorel_merge_tables', 'string', ['string', 'string', 'string'], paths);
-        ZandorelScores.keptAll = ccall('zandorel_merge_kept_all', 'number', [], []) !== 0;
-        return merged;
+        return fn(paths);
       } finally {
         paths.forEach(function(path) { FS.unlink(path); });
       }
     },
 
-    // One transaction on the table's record. done(error) comes once, whether it completes,
-    // aborts (a full store), throws or never answers, so that no save waits behind a lost one.
+    // The scores mine added to base, put into stored by the game's own rule
+    // (HighScoreTable::merged, exported by src/HighScoreTableBrowser.cpp).
+    merge: function(stored, base, mine) {
+      if (stored === null || stored === base) return mine;
+      return ZandorelScores.withFiles([stored, base, mine], function(paths) {
+        return ccall('zandorel_merge_tables', 'string', ['string', 'string', 'string'], paths);
+      });
+    },
+
+    // Whether the table a save left holds the score the rewrite added, counted once more than
+    // the table it found (HighScoreTable::keeps): an older score of this tab that fell off
+    // says nothing of a newer one.
+    keeps: function(save) {
+      var texts = [save.result, save.stored, save.rewrite.before, save.rewrite.after];
+      return ZandorelScores.withFiles(texts, function(paths) {
+        return ccall('zandorel_keeps', 'number', ['string', 'string', 'string', 'string'],
+                     paths) !== 0;
+      });
+    },
+
+    // One transaction on the table's record. done(error) comes once: when it completes, aborts
+    // (a full store) or throws. One the store has not answered within its patience is aborted,
+    // so that it cannot land after its answer, and told as not done; one the browser is already
+    // committing then cannot be aborted, and answers when the browser says how it ended, since
+    // a write the store holds must never be told lost.
     transact: function(mode, work, done) {
-      var S = ZandorelScores, finished = false;
-      var timer = setTimeout(function() { end('the store did not answer'); }, S.patience);
+      var S = ZandorelScores, heard = false, transaction = null;
       function end(error) {
-        if (finished) return;
-        finished = true;
+        if (heard) return;
+        heard = true;
         clearTimeout(timer);
         done(error);
       }
+      var timer = setTimeout(function() {
+        try {
+          transaction.abort();
+        } catch (e) {
+          if (e && e.name == 'InvalidStateError') return;
+        }
+        end('the store did not answer');
+      }, S.patience);
       try {
-        var transaction = S.db.transaction([S.store], mode);
+        transaction = S.db.transaction([S.store], mode);
         transaction.oncomplete = function() { end(null); };
         transaction.onabort = function() { end(transaction.error || 'aborted'); };
         work(transaction.objectStore(S.store));
@@ -204,88 +231,100 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    // Brings this tab's table and the stored one together: what the game changed here goes into
-    // the stored table, and the stored table becomes this tab's. One at a time; a request during
-    // one runs after it.
-    sync: function() {
+    // Asks for a save: the saves run one at a time, and one asked for while another runs
+    // starts after it, taking whatever the game changed by then.
+    request: function() {
+      var S = ZandorelScores;
+      if (!S.db || S.next) return;
+      var next = S.next = (S.saves || Promise.resolve()).then(function() {
+        S.next = null;
+        return new Promise(S.save);
+      });
+      S.saves = next;
+    },
+
+    // Brings this tab's table and the stored one together: the scores the game added here since
+    // base go into the stored table, and the stored table becomes this tab's. Everything this
+    // save knows is its own: what it found, what it wrote, and the rewrite whose answer it gives.
+    save: function(over) {
       var S = ZandorelScores, state = S.report();
-      if (!S.db) return;
-      if (S.busy) {
-        S.again = true;
+      var save = {
+        mine: S.unsaved() ? S.local() : null, // null: nothing to add, a read
+        base: S.base,
+        // The game's last rewrite, when this save is the first to carry it.
+        rewrite: S.unsaved() && S.newest && S.newest.answer === null ? S.newest : null,
+        stored: null,
+        result: null,
+        wrote: false,
+      };
+      if (!S.db) {
+        over(); // given up since it was asked for: the game is told so
         return;
       }
-      S.busy = state.saving = true;
-      var mine = S.changed ? S.local() : null;
-      var rewrites = S.rewrites; // those mine holds
-      var stored = null, result = null, wrote = false;
-      S.keptAll = true;
-      S.transact(mine === null ? 'readonly' : 'readwrite', function(store) {
+      state.saving = true;
+      S.transact(save.mine === null ? 'readonly' : 'readwrite', function(store) {
         var get = store.get(S.key);
         get.onsuccess = function() {
           var record = get.result;
-          stored = record ? new TextDecoder().decode(record['contents']) : null;
-          result = stored;
-          if (mine === null) return;
-          result = stored === null || stored === S.base ? mine : S.merge(stored, S.base, mine);
-          if (result === stored) return;
-          wrote = true;
+          save.stored = record ? new TextDecoder().decode(record['contents']) : null;
+          save.result = save.mine === null ? save.stored :
+              S.merge(save.stored, save.base, save.mine);
+          if (save.result === save.stored) return;
+          save.wrote = true;
           store.put({ 'timestamp': new Date(), 'mode': 33206,
-                      'contents': new TextEncoder().encode(result) }, S.key);
+                      'contents': new TextEncoder().encode(save.result) }, S.key);
         };
       }, function(error) {
-        S.busy = state.saving = false;
+        state.saving = false;
         if (error) {
           err('zandorel: the table could not be read or saved: ' + error);
-          if (mine !== null) {
-            state.failed = true;
-            S.lost = rewrites;
-            S.why = String(error);
-          }
+          if (save.mine !== null) state.failed = true;
+          S.answered(save, String(error));
           if (!state.loaded) {
             S.db = null;
             S.giveUp();
           }
         } else {
-          S.settle(mine, result);
+          S.settle(save);
           state.loaded++;
-          if (mine !== null && S.keptAll) {
-            S.kept = rewrites;
-          } else if (mine !== null) {
-            // Another tab's higher scores came first: the store holds the table, not this score.
-            S.lost = rewrites;
-            S.why = 'another tab saved higher scores first';
-          }
-          if (wrote) {
+          // Another tab's higher scores may have come first: the store holds the table, not
+          // this score.
+          S.answered(save, !save.rewrite || S.keeps(save) ? null :
+                     'another tab saved higher scores first');
+          if (save.wrote) {
             state.saved++;
             state.failed = false;
             if (S.channel) S.channel.postMessage('saved');
           }
         }
-        if (S.again) {
-          S.again = false;
-          S.sync();
-          return;
+        if (!S.next) {
+          S.waiting = false;
+          S.tell();
         }
-        S.waiting = false;
-        S.tell();
+        over();
       });
     },
 
-    settle: function(mine, result) {
+    // The answer for the rewrite a save carried: null kept, else why it is not.
+    answered: function(save, why) {
+      if (!save.rewrite) return;
+      save.rewrite.answer = why === null ? 'kept' : 'lost';
+      save.rewrite.why = why;
+    },
+
+    settle: function(save) {
       var S = ZandorelScores;
       if (!S.started) {
-        S.early = result;
+        S.early = save.result;
         return;
       }
-      var now = S.local();
-      if (mine === null ? S.changed : now !== mine) {
-        // The game rewrote the table during the sync: its change goes in with the next one.
-        if (mine !== null) S.base = mine;
-        S.again = true;
+      if (S.local() !== (save.mine === null ? save.base : save.mine)) {
+        // The game rewrote the table during the save: its change goes in with the next one.
+        if (save.mine !== null) S.base = save.mine;
+        S.request();
         return;
       }
-      S.changed = false;
-      if (result !== null) S.adopt(result);
+      if (save.result !== null) S.adopt(save.result);
     },
   },
 
@@ -293,20 +332,23 @@ mergeInto(LibraryManager.library, {
   zandorel_file_replaced: function(path) {
     var S = ZandorelScores;
     if (FS.lookupPath(UTF8ToString(path)).path !== S.table) return;
-    S.rewrites++;
-    S.changed = true;
-    S.sync();
+    var after = S.local();
+    S.newest = { before: S.seen, after: after, answer: null, why: '' };
+    S.seen = after;
+    S.request();
   },
 
   // Whether the store holds the game's last rewrite of the table: 1 it does, -1 it could not be
-  // saved (why written into the game's buffer), 0 not known yet. Every save answers within the
-  // store's patience, so the game never waits for ever; without a store none ever will.
+  // saved (why written into the game's buffer), 0 not known yet. A save answers within the
+  // store's patience, or within two when it waits behind another; only a write the browser is
+  // already committing when the patience runs out answers later, when the browser says how it
+  // ended. Without a store none ever will.
   zandorel_replacement_lasts__deps: ['$ZandorelScores'],
   zandorel_replacement_lasts: function(why, size) {
-    var S = ZandorelScores;
-    if (S.kept >= S.rewrites) return 1;
-    if (S.lost < S.rewrites && S.db) return 0;
-    stringToUTF8(S.lost >= S.rewrites ? S.why : 'this browser does not let the page keep them',
+    var newest = ZandorelScores.newest;
+    if (!newest || newest.answer == 'kept') return 1;
+    if (newest.answer === null && ZandorelScores.db) return 0;
+    stringToUTF8(newest.answer ? newest.why : 'this browser does not let the page keep them',
                  why, size);
     return -1;
   },
@@ -319,7 +361,7 @@ mergeInto(LibraryManager.library, {
 
   zandorel_game_ended__deps: ['$ZandorelScores'],
   zandorel_game_ended: function() {
-    if (ZandorelScores.changed) ZandorelScores.sync();
+    if (ZandorelScores.unsaved()) ZandorelScores.request();
     if (Module['onGameEnded']) Module['onGameEnded']();
   },
 });

@@ -5,10 +5,12 @@
 ;
 ; It never costs the player the game or the scores. A running game stops it before anything is
 ; changed, and so does a folder this account may not write. An installed version is copied aside
-; before its own uninstaller removes it; any failure from then on (a file that cannot be
-; written, a full disk, the player's Cancel) takes back what this run wrote and puts the
-; installed version back: its files, its list entry and Start-menu entry, the player's table as
-; it was. On a first install nothing is left. Installed into another folder than the installed
+; before its own uninstaller removes it, and so is a game already in the folder without one (the
+; zip, unpacked there). Each step that changes something records its undo as it succeeds; any
+; failure from then on (a file that cannot be written, a full disk, the player's Cancel) runs
+; the undos, newest first, each checked: this run's files go by name, and what was set aside
+; comes back, the installed version's files, list entry and Start-menu entry, the player's table
+; as it was. On a first install nothing is left. Installed into another folder than the installed
 ; version's, the player's table goes along, merged by the game's own rule with a table already
 ; there (dist/windows/merge-scores.cpp), and the old folder keeps nothing of the game's.
 ; Its exit status, and the uninstaller's, tells a silent run what happened:
@@ -16,7 +18,9 @@
 ;   3 Zandorel is running from the folder, so its files cannot be replaced: nothing was changed;
 ;   4 a file could not be written or set aside (a folder this account may not write, a full
 ;     disk, a read-only zandorel.exe this account may not make writable): everything is as it
-;     was before the run.
+;     was before the run;
+;   5 as 4, but something could not be put back as it was: the message names each such thing
+;     and where its copy is kept (a folder "Zandorel setup ..." in the player's TEMP folder).
 ;
 ; The windows build runs makensis on it (cmake/WindowsPackage.cmake), defining VERSION,
 ; PUBLISHER, COPYRIGHT, ICON, STAGE (the folder the zip is packed from), FILES (the build's list
@@ -85,21 +89,19 @@ Var Kept
 ; exit status (see the top).
 Var Why
 Var ExitCode
-; 1 once this run has begun to put its files in place: a failure from then on takes them back.
-Var Writing
-; 1 when this run put the shipped table in place, which is then not yet the player's.
-Var WroteTable
+; The undo of each step that changed something, recorded as the step succeeds, newest first: the
+; functions' addresses, each followed by |. A failure runs them all, in that order.
+Var Undo
+; What the undos could not put back, for the player, each with where its copy is kept.
+Var NotBack
+; Where this run sets aside what it may have to put back; removed once nothing needs it.
+Var Copies
 ; The folder the list of installed programs names, where an earlier install lies.
 Var Installed
-; 1 once the installed version's uninstaller has been started: a failure puts that version back
-; from its copy in $PLUGINSDIR\old.
-Var OldGone
 ; How many of the installed version's list-entry values lie on the stack (empty: none kept).
 Var EntryValues
 ; Where the player's table from $Installed now lies in $INSTDIR, until the run is done.
 Var MovedTable
-; 1 once the merge may have changed the table already in $INSTDIR (its copy is in $PLUGINSDIR).
-Var Merged
 
 ; Windows does not let a running program's file be written, and neither does Wine: a zandorel.exe
 ; that cannot be opened for writing is a game still running from that folder. A read-only one
@@ -157,6 +159,22 @@ Var Merged
     ${EndIf}
 !macroend
 
+; Records the undo of the step about to change something, to run before the undos already
+; recorded.
+!macro ZANDOREL_UNDO function
+    GetFunctionAddress $R9 ${function}
+    StrCpy $Undo "$R9|$Undo"
+!macroend
+
+; The error flag after an undo's step: set, the player is told what could not be put back and
+; where its copy is kept, and the setup exits with status 5.
+!macro ZANDOREL_NOT_BACK what copy
+    ${If} ${Errors}
+        StrCpy $NotBack "$NotBack$\r$\n${what} could not be put back as it was; ${copy}"
+        StrCpy $ExitCode 5
+    ${EndIf}
+!macroend
+
 Function StartGame
     ; The game reads graphics\ and data\ from the folder it starts in.
     SetOutPath "$INSTDIR"
@@ -167,6 +185,8 @@ FunctionEnd
 ; where a failure writes it back as it was, whatever that version put in it.
 Function KeepEntry
     StrCpy $EntryValues 0
+    ; The player's own copy, should it not go back: each value's name, kind and value.
+    FileOpen $R0 "$Copies\list entry.txt" w
     ${Do}
         ClearErrors
         EnumRegValue $R1 HKCU "${UNINSTALL_KEY}" $EntryValues
@@ -185,24 +205,12 @@ Function KeepEntry
         Push $R2
         Push $R3
         Push $R1
+        FileWrite $R0 "$R1 ($R3): $R2$\r$\n"
         IntOp $EntryValues $EntryValues + 1
     ${Loop}
+    FileClose $R0
 FunctionEnd
 
-Function PutEntryBack
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    ${DoWhile} $EntryValues > 0
-        Pop $R1
-        Pop $R3
-        Pop $R2
-        ${If} $R3 == "number"
-            WriteRegDWORD HKCU "${UNINSTALL_KEY}" $R1 $R2
-        ${Else}
-            WriteRegStr HKCU "${UNINSTALL_KEY}" $R1 $R2
-        ${EndIf}
-        IntOp $EntryValues $EntryValues - 1
-    ${Loop}
-FunctionEnd
 
 Section
     StrCpy $ExitCode 4
@@ -225,28 +233,39 @@ Section
     FileClose $R0
     Delete "$INSTDIR\zandorel-setup.tmp"
 
-    ; An upgrade replaces: the installed version's own uninstaller, run in place, removes the
-    ; files that version shipped (a level this one no longer has among them) and keeps the
-    ; player's table; then this version's files go in. Everything it removes is copied aside
-    ; first (the table, which it keeps, excepted), so that a failure can put it back.
+    ; The copies live beside the setup's scratch folder, not in it: that one goes when the setup
+    ; ends, and a copy that could not be put back must stay for the player.
     InitPluginsDir
+    ${GetFileName} "$PLUGINSDIR" $R0
+    StrCpy $Copies "$TEMP\Zandorel setup $R0"
+    ClearErrors
+    CreateDirectory "$Copies"
+    !insertmacro ZANDOREL_CHECK "$Copies could not be made, to set aside what the setup changes."
+
+    ; The list entry and the Start-menu entry are put back as they were, whatever changes them:
+    ; the installed version's uninstaller, or this run.
     ${If} $Installed != ""
         Call KeepEntry
         ${If} ${FileExists} "$SMPROGRAMS\Zandorel.lnk"
             ClearErrors
-            CreateDirectory "$PLUGINSDIR\old\files"
-            CopyFiles /SILENT "$SMPROGRAMS\Zandorel.lnk" "$PLUGINSDIR\old"
+            CopyFiles /SILENT "$SMPROGRAMS\Zandorel.lnk" "$Copies"
             !insertmacro ZANDOREL_CHECK "The Start-menu entry of the installed Zandorel could not be set aside."
         ${EndIf}
     ${EndIf}
+    !insertmacro ZANDOREL_UNDO UndoEntries
+
+    ; An upgrade replaces: the installed version's own uninstaller, run in place, removes the
+    ; files that version shipped (a level this one no longer has among them) and keeps the
+    ; player's table; then this version's files go in. Everything it removes is copied aside
+    ; first (the table, which it keeps, excepted), so that a failure can put it back.
     ${If} $Installed != ""
     ${AndIf} ${FileExists} "$Installed\uninstall.exe"
         ClearErrors
-        CreateDirectory "$PLUGINSDIR\old\files"
-        CopyFiles /SILENT "$Installed\*.*" "$PLUGINSDIR\old\files"
+        CreateDirectory "$Copies\installed"
+        CopyFiles /SILENT "$Installed\*.*" "$Copies\installed"
         !insertmacro ZANDOREL_CHECK "The installed Zandorel in $Installed could not be set aside."
-        Delete "$PLUGINSDIR\old\files\data\highscores.txt"
-        StrCpy $OldGone 1
+        Delete "$Copies\installed\data\highscores.txt"
+        !insertmacro ZANDOREL_UNDO UndoUninstall
         ; An uninstaller of an earlier release takes a read-only zandorel.exe for a running game;
         ; the copy aside keeps the attribute, for a failure to put back.
         SetFileAttributes "$Installed\zandorel.exe" NORMAL
@@ -261,6 +280,15 @@ Section
         Delete "$Installed\uninstall.exe"
     ${EndIf}
 
+    ; A folder that holds the game with no uninstaller (the zip, unpacked) is the player's as it
+    ; stands: it is copied aside too, and this run's files are written over it.
+    ${If} ${FileExists} "$INSTDIR\zandorel.exe"
+        ClearErrors
+        CreateDirectory "$Copies\here"
+        CopyFiles /SILENT "$INSTDIR\*.*" "$Copies\here"
+        !insertmacro ZANDOREL_CHECK "The Zandorel already in $INSTDIR could not be set aside."
+    ${EndIf}
+
     ; The player's table goes where the game goes, when this is another folder.
     StrCpy $MovedTable ""
     ${If} $Installed != ""
@@ -272,7 +300,7 @@ Section
         ${EndIf}
     ${EndIf}
 
-    StrCpy $Writing 1
+    !insertmacro ZANDOREL_UNDO UndoFiles
     ClearErrors
     !insertmacro ZANDOREL_INSTALL_FILES
     !insertmacro ZANDOREL_CHECK "The game's files could not all be written in $INSTDIR."
@@ -280,9 +308,10 @@ Section
     ; or another, leaves the player's scores as they are.
     ${If} $MovedTable == ""
     ${AndIfNot} ${FileExists} "$INSTDIR\data\highscores.txt"
+        !insertmacro ZANDOREL_UNDO UndoTable
         SetOutPath "$INSTDIR\data"
+        ClearErrors
         File "${STAGE}\data\highscores.txt"
-        StrCpy $WroteTable 1
         !insertmacro ZANDOREL_CHECK "$INSTDIR\data\highscores.txt could not be written."
     ${EndIf}
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -314,19 +343,23 @@ Section
         ClearErrors
         Rename "$Installed\data\highscores.txt" "$MovedTable"
         !insertmacro ZANDOREL_CHECK "Your high-score table could not be moved from $Installed\data to $INSTDIR\data."
+        !insertmacro ZANDOREL_UNDO UndoMove
         ${If} $MovedTable != "$INSTDIR\data\highscores.txt"
             ClearErrors
-            CreateDirectory "$PLUGINSDIR\before"
-            CopyFiles /SILENT "$INSTDIR\data\highscores.txt" "$PLUGINSDIR\before"
+            CreateDirectory "$Copies\table"
+            CopyFiles /SILENT "$INSTDIR\data\highscores.txt" "$Copies\table"
             SetOutPath "$INSTDIR\data"
             File "/oname=zandorel-setup-shipped.txt" "${STAGE}\data\highscores.txt"
             File "/oname=$PLUGINSDIR\zandorel-merge-scores.exe" "${MERGE}"
             !insertmacro ZANDOREL_CHECK "Your high scores could not be put together in $INSTDIR\data."
-            StrCpy $Merged 1
+            ; The helper replaces the table whole or not at all: what it wrote is undone only
+            ; once it says it did.
             ExecWait '"$PLUGINSDIR\zandorel-merge-scores.exe" highscores.txt zandorel-setup-shipped.txt zandorel-setup-moved.txt' $R0
             ${If} ${Errors}
             ${OrIf} $R0 != 0
                 SetErrors
+            ${Else}
+                !insertmacro ZANDOREL_UNDO UndoMerge
             ${EndIf}
             Delete "$INSTDIR\data\zandorel-setup-shipped.txt"
             !insertmacro ZANDOREL_CHECK "Your high scores could not be put together in $INSTDIR\data."
@@ -336,53 +369,127 @@ Section
         ${Else}
             StrCpy $Scores "Your high scores moved with the game, from $Installed\data to $INSTDIR\data."
         ${EndIf}
-        StrCpy $MovedTable ""
         SetOutPath "$INSTDIR"
         RMDir "$Installed\data"
         RMDir "$Installed"
         DetailPrint "$Scores"
     ${EndIf}
+    SetOutPath "$INSTDIR"
+    RMDir /r "$Copies"
 SectionEnd
 
-; Any stop after the installed version was set aside, or after the first write, puts back what
-; was there: the table first, then this run's files go (the shipped files by name, the
-; uninstaller, the shortcut and the list entry, and the table only when this run brought it),
-; then the installed version's files, list entry and shortcut come back from their copies.
-Function .onInstFailed
-    ${If} $Merged == 1
-        CopyFiles /SILENT "$PLUGINSDIR\before\highscores.txt" "$INSTDIR\data"
-        Delete "$INSTDIR\data\zandorel-setup-shipped.txt"
-    ${EndIf}
-    ${If} $MovedTable != ""
-    ${AndIf} ${FileExists} "$MovedTable"
+; The undos, each checked. Each names what it could not put back, and where its copy stays.
+
+; The merged table goes, and the one that was in $INSTDIR comes back.
+Function UndoMerge
+    ClearErrors
+    CopyFiles /SILENT "$Copies\table\highscores.txt" "$INSTDIR\data"
+    !insertmacro ZANDOREL_NOT_BACK "The high-score table in $INSTDIR\data" "its copy is kept in $Copies\table."
+    Delete "$INSTDIR\data\zandorel-setup-shipped.txt"
+FunctionEnd
+
+; The player's table moves back to where it was.
+Function UndoMove
+    ClearErrors
+    ${If} ${FileExists} "$MovedTable"
         Rename "$MovedTable" "$Installed\data\highscores.txt"
     ${EndIf}
-    ${If} $Writing == 1
-        !insertmacro ZANDOREL_REMOVE_FILES
-        Delete "$INSTDIR\uninstall.exe"
-        ${If} $WroteTable == 1
-            Delete "$INSTDIR\data\highscores.txt"
-        ${EndIf}
-        Delete "$SMPROGRAMS\Zandorel.lnk"
-        DeleteRegKey HKCU "${UNINSTALL_KEY}"
-        RMDir "$INSTDIR\graphics"
-        RMDir "$INSTDIR\data"
-        RMDir "$INSTDIR"
-    ${EndIf}
-    ${If} $OldGone == 1
+    !insertmacro ZANDOREL_NOT_BACK "Your high-score table from $Installed\data" "it is kept in $MovedTable."
+FunctionEnd
+
+; This run's files go, by name, and what was in the folder before comes back from its copy.
+Function UndoFiles
+    ClearErrors
+    !insertmacro ZANDOREL_REMOVE_FILES
+    Delete "$INSTDIR\uninstall.exe"
+    IfFileExists "$INSTDIR\uninstall.exe\*.*" +3
+    IfFileExists "$INSTDIR\uninstall.exe" 0 +2
+    SetErrors
+    !insertmacro ZANDOREL_NOT_BACK "The files this setup wrote in $INSTDIR" "the game that was there is kept in $Copies."
+    ${If} ${FileExists} "$Copies\here\*.*"
         ClearErrors
-        CreateDirectory "$Installed"
-        CopyFiles /SILENT "$PLUGINSDIR\old\files\*.*" "$Installed"
-        ${If} ${Errors}
-            StrCpy $Why "$Why$\r$\n$\r$\nThe installed Zandorel could not all be put back in $Installed."
-        ${EndIf}
+        CopyFiles /SILENT "$Copies\here\*.*" "$INSTDIR"
+        !insertmacro ZANDOREL_NOT_BACK "The Zandorel that was in $INSTDIR" "its copy is kept in $Copies\here."
     ${EndIf}
-    ${If} $EntryValues != ""
-    ${AndIf} $Writing$OldGone != ""
-        Call PutEntryBack
-        ${If} ${FileExists} "$PLUGINSDIR\old\Zandorel.lnk"
-            CopyFiles /SILENT "$PLUGINSDIR\old\Zandorel.lnk" "$SMPROGRAMS"
+    RMDir "$INSTDIR\graphics"
+    RMDir "$INSTDIR\data"
+    RMDir "$INSTDIR"
+FunctionEnd
+
+; The shipped table this run brought goes: it was not the player's.
+Function UndoTable
+    ClearErrors
+    Delete "$INSTDIR\data\highscores.txt"
+    !insertmacro ZANDOREL_NOT_BACK "The shipped high-score table in $INSTDIR\data" "remove it by hand."
+FunctionEnd
+
+; The installed version comes back from its copy.
+Function UndoUninstall
+    ClearErrors
+    CreateDirectory "$Installed"
+    CopyFiles /SILENT "$Copies\installed\*.*" "$Installed"
+    !insertmacro ZANDOREL_NOT_BACK "The installed Zandorel in $Installed" "its copy is kept in $Copies\installed."
+FunctionEnd
+
+; The list entry and the Start-menu entry as they were: the installed version's, or none.
+Function UndoEntries
+    ; DeleteRegKey sets the error flag for a key that was not there either: what counts is
+    ; whether it is gone.
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ClearErrors
+    EnumRegValue $R1 HKCU "${UNINSTALL_KEY}" 0
+    ${If} ${Errors}
+    ${OrIf} $R1 == ""
+        ClearErrors
+    ${Else}
+        SetErrors
+    ${EndIf}
+    ${DoWhile} $EntryValues > 0
+        Pop $R1
+        Pop $R3
+        Pop $R2
+        ${If} $R3 == "number"
+            WriteRegDWORD HKCU "${UNINSTALL_KEY}" $R1 $R2
+        ${Else}
+            WriteRegStr HKCU "${UNINSTALL_KEY}" $R1 $R2
         ${EndIf}
+        IntOp $EntryValues $EntryValues - 1
+    ${Loop}
+    !insertmacro ZANDOREL_NOT_BACK "The entry in the list of installed programs" "its values are kept in $Copies\list entry.txt."
+    ClearErrors
+    Delete "$SMPROGRAMS\Zandorel.lnk"
+    ${If} ${FileExists} "$Copies\Zandorel.lnk"
+        CopyFiles /SILENT "$Copies\Zandorel.lnk" "$SMPROGRAMS"
+    ${EndIf}
+    !insertmacro ZANDOREL_NOT_BACK "The Start-menu entry" "its copy is kept in $Copies."
+FunctionEnd
+
+; Any stop after the first change runs the undos, newest first. Where all of them worked,
+; everything is as it was and the copies go (status 4); where one did not, the player is told
+; what and where its copy is, and the copies stay (status 5).
+Function .onInstFailed
+    ${DoUntil} $Undo == ""
+        StrCpy $R0 0
+        ${Do}
+            StrCpy $R1 $Undo 1 $R0
+            ${If} $R1 == "|"
+                ${Break}
+            ${EndIf}
+            IntOp $R0 $R0 + 1
+        ${Loop}
+        StrCpy $R1 $Undo $R0
+        IntOp $R0 $R0 + 1
+        StrCpy $Undo $Undo "" $R0
+        Call $R1
+    ${Loop}
+    ${If} $NotBack != ""
+        StrCpy $Why "$Why$\r$\n$NotBack"
+        ; Said beside the copies too, for a silent run and for later.
+        FileOpen $R0 "$Copies\What could not be put back.txt" w
+        FileWrite $R0 "Zandorel was not installed.$\r$\n$\r$\n$Why$\r$\n"
+        FileClose $R0
+    ${ElseIf} $Copies != ""
+        RMDir /r "$Copies"
     ${EndIf}
     ${If} $Why != ""
         MessageBox MB_OK|MB_ICONSTOP "Zandorel was not installed.$\r$\n$\r$\n$Why" /SD IDOK

@@ -274,6 +274,20 @@ class WindowsSetupTest(GameTest):
         def read_only(wine):
             os.chmod(wine.path(games + "\\zandorel.exe"), 0o444)
 
+        def unpacked_zip(wine, place):  # as a player unpacks it, and plays from it
+            with zipfile.ZipFile(PACKAGE) as package:
+                package.extractall(wine.path(place))
+            top = os.path.join(wine.path(place), os.path.basename(PACKAGE)[:-len(".zip")])
+            for name in os.listdir(top):
+                os.rename(os.path.join(top, name), os.path.join(wine.path(place), name))
+            os.rmdir(top)
+            return 0
+
+        def data_unwritable(wine):  # to the setup's account, which may write its files: only
+            block(games + "\\uninstall.exe")(wine)  # the undo needs to remove some there
+            return lambda: (os.geteuid() == 0 and os.chown(wine.path(games + "\\data"), 0, 0),
+                            os.chmod(wine.path(games + "\\data"), 0o555))
+
         def table_there(wine, mode=0o644):
             os.makedirs(wine.path(french + "\\data"))
             with open(wine.path(french + "\\data\\highscores.txt"), "wb") as table:
@@ -294,34 +308,54 @@ class WindowsSetupTest(GameTest):
             # another account, as root writes them, in Wine as anywhere)
             ("a read-only table there", SETUP, games, SETUP, french,
              lambda wine: table_there(wine, 0o444), 4, None),
+            # the zip's files, which no uninstaller names, are set aside and come back
+            ("a write failing over an unpacked zip", None, games, SETUP, games,
+             block(games + "\\uninstall.exe"), 4, None),
+            # an undo that cannot be made is said, and its copy kept, with a status of its own
+            ("an unwritable data folder over an unpacked zip", None, games, SETUP, games,
+             data_unwritable, 5, None),
             ("a read-only zandorel.exe", SETUP, games, SETUP, None, read_only, 0, scores),
         ]
         for name, first, first_place, second, second_place, spoil, status, table in cases:
             with self.subTest(name):
-                user = "nobody" if os.geteuid() == 0 and "read-only" in name else None
+                user = ("nobody" if os.geteuid() == 0 and ("read-only" in name
+                                                            or "unwritable" in name) else None)
                 wine = fresh_wine(self, user)
                 if user:  # copies the other account may reach
                     home = os.path.dirname(wine.prefix)
-                    first = shutil.copy(first, os.path.join(home, "first.exe"))
+                    first = first and shutil.copy(first, os.path.join(home, "first.exe"))
                     second = shutil.copy(second, os.path.join(home, "second.exe"))
-                self.assertEqual(wine.run(first, "/S", "/D=" + first_place), 0)
+                self.assertEqual(wine.run(first, "/S", "/D=" + first_place) if first
+                                 else unpacked_zip(wine, first_place), 0)
                 folder = wine.path(first_place)
                 with open(os.path.join(folder, "data", "highscores.txt"), "wb") as file:
                     file.write(scores)
-                if spoil:
-                    spoil(wine)
+                later = spoil and spoil(wine)
                 if user:
                     subprocess.run(["chown", "-R", user, wine.prefix], check=True)
+                if later:
+                    later()
                 menu = os.path.join(wine.path(f"C:\\users\\{user or getpass.getuser()}"
                                               + START_MENU), "Zandorel.lnk")
                 place = second_place or first_place
                 before = (snapshot(folder), snapshot(wine.path(place)), wine_entry(wine),
-                          read_bytes(menu))
+                          os.path.exists(menu) and read_bytes(menu))
                 where = ["/D=" + place] if second_place else []
                 self.assertEqual(wine.run(second, "/S", *where), status)
+                if status == 5:
+                    home = wine.path(f"C:\\users\\{user or getpass.getuser()}")
+                    kept = [found for temp in ("Temp", "AppData/Local/Temp")  # Wine's, Windows'
+                            for found in glob.glob(f"{home}/{temp}/Zandorel setup */")]
+                    self.assertEqual(len(kept), 1, kept)
+                    with open(os.path.join(kept[0], "What could not be put back.txt"),
+                              encoding="utf-8", errors="replace") as note:
+                        self.assertIn(f"The files this setup wrote in {place} could not be put "
+                                      f"back as it was", note.read())
+                    self.assertEqual(snapshot(os.path.join(kept[0], "here")), before[0])
+                    continue
                 if status != 0:
                     self.assertEqual((snapshot(folder), snapshot(wine.path(place)), wine_entry(wine),
-                                      read_bytes(menu)), before)
+                                      os.path.exists(menu) and read_bytes(menu)), before)
                     continue
                 self.assertEqual(installed_files(wine.path(place)),
                                  shipped_files() | {"uninstall.exe"})

@@ -38,6 +38,18 @@ const changes = {
       return { objectStore: () => ({ get: () => ({}) }) };
     };
   },
+  // A store whose writes commit as usual, but are heard of only 4.5 s later (a busy phone).
+  lateSaves: () => {
+    const transaction = IDBDatabase.prototype.transaction;
+    IDBDatabase.prototype.transaction = function(stores, mode) {
+      const made = transaction.apply(this, arguments);
+      if (mode !== 'readwrite') return made;
+      Object.defineProperty(made, 'oncomplete', { set(heard) {
+        made.addEventListener('complete', (event) => setTimeout(() => heard.call(made, event), 4500));
+      } });
+      return made;
+    };
+  },
   // A browser whose tabs cannot tell each other anything.
   noBroadcast: () => { delete window.BroadcastChannel; },
   // Every value the page gives its progress bar, as a share of the bar, whether the game had
@@ -205,6 +217,10 @@ const commands = {
   // As when the player switches to another tab.
   hide: () => page.evaluate(() => {
     Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }),
+  show: () => page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { value: 'visible', configurable: true });
     document.dispatchEvent(new Event('visibilitychange'));
   }),
   key: ({ name }) => page.keyboard.press(name),

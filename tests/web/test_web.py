@@ -27,8 +27,10 @@ from harness import (CONTINUE, EXIT, HIGH_SCORES, MAGENTA, START, WAIT,  # noqa:
 
 # The table the sites start from, as the tests' data sets write it.
 STORED = scores_text(90, 80, 10, 5, 1)
-# The win's text box, after "WOW! YOU WIN!", when the browser's storage did not keep the score.
+# The win's text box, after "WOW! YOU WIN!", when the browser's storage did not keep the score,
+# and when it did.
 UNSAVED = ["YOUR HIGH", "SCORE COULD", "NOT BE SAVED!"]
+KEPT = ["AND YOU GOT A", "HIGH SCORE!"]
 
 SITE = os.environ.get("ZANDOREL_WEB_SITE", "")
 # The port the sites are served on (and the ports after it, while a test keeps several), so
@@ -504,12 +506,20 @@ class WebTest(GameTest):
                 # No game was started on the damaged files.
                 self.assertEqual(browser.log(), [])
 
-    def win_a_one_tile_game(self, browser, says=("AND YOU GOT A", "HIGH SCORE!")):
-        """From the title screen through the only level, [[0]] to [[1]], to the win; the score."""
+    def win_a_one_tile_game(self, browser, says=KEPT):
+        """From the title screen through the only level, [[0]] to [[1]], to the win; the score.
+        says None: either answer, and the score with whether it was told kept."""
         browser.click(*START)
         browser.click(*CONTINUE)
         self.wait_for_grid(browser, [[0]], "level 1 after its preview")
         browser.click(*tile_centre(0, 0))
+        if says is None:
+            boxes = [["WOW! YOU WIN!", *lines] + [""] * (8 - len(lines))
+                     for lines in (KEPT, UNSAVED)]
+            box = browser.wait_for("the win to tell of the score",
+                                   lambda s: s.name(2, 2) == "mermaid"
+                                   and s.text_box() in boxes).text_box()
+            return logged_scores(browser)[-1], box == boxes[0]
         self.wait_for_text_box(browser, ["WOW! YOU WIN!", *says])
         return logged_scores(browser)[-1]
 
@@ -583,6 +593,45 @@ class WebTest(GameTest):
                       "\n".join(browser.log()))
         self.assertEqual((browser.stored(), browser.read("/data/highscores.txt")), (higher, higher))
         self.assertFalse(browser.page()["unsaved"])
+
+    def test_late_and_failed_saves_are_told_what_became_of_each_score_stored_once(self):
+        # Writes heard past the page's patience: told kept only when the store holds the score,
+        # which the saves on hiding and showing the tab, and the next game's, do not add again.
+        late = self.browse(self.one_level_site(), lateSaves=True)
+        self.wait_for_title(late)
+        table = STORED
+        for game in range(2):
+            score, kept = self.win_a_one_tile_game(late, None)
+            told = table_after(table, score)[1] if kept else table
+            self.assertEqual(late.stored(), told, f"game {game + 1} told kept: {kept}")
+            late.key("Escape")
+            self.assert_ended(late)
+            late._call("hide")
+            late._call("show")
+            late.wait_for_page("the saves to be over", lambda s: not s["storage"]["saving"])
+            table = table_after(table, score)[1]
+            self.assertEqual(late.stored(), table, f"game {game + 1}")
+            late._call("playAgain")
+            self.wait_for_title(late)
+
+        # An older score the store refused, then a newer one as high, after another tab's
+        # higher scores: the older one falls off, and the newer is told kept.
+        browser = self.browse(self.one_level_site())
+        self.wait_for_title(browser)
+        browser._call("quota", size=1)
+        older = self.win_a_one_tile_game(browser, UNSAVED)
+        browser.key("Escape")
+        self.assert_ended(browser)
+        browser.wait_for_page("the retry to fail", lambda s: not s["storage"]["saving"])
+        browser._call("quota", size=None)
+        higher = scores_text(9000, 8000, 7000, 6000, 1)
+        browser.stored(higher)
+        browser._call("playAgain")
+        self.wait_for_title(browser)
+        newer, kept = self.win_a_one_tile_game(browser, None)
+        self.assertEqual(kept, newer >= older, (older, newer))
+        browser.wait_for_page("the save to be over", lambda s: not s["storage"]["saving"])
+        self.assertEqual(browser.stored(), table_after(higher, max(older, newer))[1])
 
     def one_level_site(self, **options):
         data = self.make_data()
