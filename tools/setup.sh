@@ -14,7 +14,8 @@
 #   reproducible  comparing two builds (tools/reproducible.sh): diffoscope, which says where two
 #             files differ
 #   debian    the Debian source package built in a clean chroot (tools/debian.sh): debootstrap,
-#             lintian, and autopkgtest to run the package's own test
+#             lintian, autopkgtest to run the package's own test, and piuparts to install,
+#             remove and purge it
 #   test      every test: play, package, windows, web, reproducible and debian, and what the tests run
 #             on top (a virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer,
 #             Wine, clang's libFuzzer and clang-format...)
@@ -33,7 +34,7 @@ need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
 need_web=(emscripten chromium nodejs npm)
 need_bench=(libbenchmark-dev valgrind)
 need_reproducible=(git diffoscope-minimal)
-need_debian=(debootstrap dpkg-dev lintian autopkgtest git xz-utils)
+need_debian=(debootstrap dpkg-dev lintian autopkgtest piuparts git xz-utils)
 need_test=(
     python3 libgtest-dev libgmock-dev
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a
