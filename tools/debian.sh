@@ -10,14 +10,15 @@
 #      pedantic ones, is mended or overridden in debian/, so any tag fails;
 #   4. the package's own test (debian/tests/) by autopkgtest, in another chroot with the test's
 #      dependencies, the .deb installed there by apt;
-#   5. the install tests' checks of the package (tests/e2e/test_install.py, PackageTest).
+#   5. piuparts: the .deb installed, removed and purged in a minimal chroot, nothing left behind;
+#   6. the install tests' checks of the package (tests/e2e/test_install.py, PackageTest).
 #
 # Usage: tools/debian.sh [FOLDER]     the packages are left in FOLDER when one is named
 # KEEP=1 keeps the work folder (the logs, the packages and the chroots' copies).
 #
 # Runs as root (debootstrap, chroot). The chroots are made from the package archive this
 # machine's apt uses and kept in $ZANDOREL_CHROOTS (/var/cache/zandorel): one for building, one
-# for testing, each remade when its package list, the archive's address, debian/ or this script
+# for testing, one with nothing added for piuparts, each remade when its package list, the archive's address, debian/ or this script
 # changes what goes in, or when it is a week old (the archive's updates reach it). A first run
 # makes them: a few minutes more.
 {
@@ -229,7 +230,23 @@ if ! unshare --mount --propagation private sh -c '
 fi
 grep -E '^[a-z-]+ +(PASS|FAIL|SKIP|FLAKY)' "$top/autopkgtest.log" | sort -u >&2 || true
 
-# 5. The install tests' view of the package: fields, files and modes, and unpacked anywhere.
+# 5. Installed, removed and purged in a system that holds nothing else, as Debian's piuparts
+# does it: its dependencies come from the archive, and anything the purge leaves fails.
+baseroot=$(chroot_with piuparts)
+say "piuparts"
+# In a mount namespace of its own: nothing outside it can keep the chroot's /proc busy, which
+# would fail piuparts' own clean-up after a passing test.
+if ! unshare --mount --propagation private piuparts --existing-chroot="$baseroot" \
+    --distribution="$suite" \
+    --keep-sources-list --no-upgrade-test --tmpdir="$top" --log-file="$top/piuparts.log" \
+    "$top"/first/"${name}"_*.deb >/dev/null 2>&1; then
+    tail -n 60 "$top/piuparts.log" >&2
+    echo "$tool: piuparts failed (above; whole log in $top/piuparts.log)" >&2
+    exit 1
+fi
+grep -o 'PASS: .*' "$top/piuparts.log" >&2 || true
+
+# 6. The install tests' view of the package: fields, files and modes, and unpacked anywhere.
 say "the install tests on the package"
 ZANDOREL_DEB=$(ls "$top"/first/"${name}"_*.deb) python3 tests/e2e/test_install.py PackageTest
 
@@ -237,6 +254,6 @@ if [ $# -eq 1 ]; then
     mkdir -p "$1"
     cp "$top"/source/*.dsc "$top"/source/*.tar.xz "$top"/first/* "$1/"
 fi
-say "done: built twice the same, lintian clean, autopkgtest passed"
+say "done: built twice the same, lintian clean, autopkgtest and piuparts passed"
 exit
 }

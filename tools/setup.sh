@@ -9,12 +9,14 @@
 #   windows   the Windows zip and setup program: the mingw-w64 cross compiler, NSIS, and SDL
 #             1.2's source package, for which a source entry is added to apt's configuration
 #             where there is none
-#   web       the browser build: Emscripten, and Chromium with Node.js to play it in
+#   web       the browser build: Emscripten, and the browsers it is played in (Chromium,
+#             Firefox ESR, WebKitGTK's MiniBrowser with its WebDriver under Xvfb) with Node.js
 #   bench     the benchmarks: Google Benchmark, and valgrind for instruction counts
 #   reproducible  comparing two builds (tools/reproducible.sh): diffoscope, which says where two
 #             files differ
 #   debian    the Debian source package built in a clean chroot (tools/debian.sh): debootstrap,
-#             lintian, and autopkgtest to run the package's own test
+#             lintian, autopkgtest to run the package's own test, and piuparts to install,
+#             remove and purge it
 #   test      every test: play, package, windows, web, reproducible and debian, and what the tests run
 #             on top (a virtual X server, xdotool, GoogleTest, SDL2 for the compatibility layer,
 #             Wine, clang's libFuzzer and clang-format...)
@@ -29,11 +31,12 @@ need_package=(dpkg-dev file)
 # dpkg-dev unpacks the source package with Debian's patches; python3 derives the source entry and
 # gives the setup's uninstaller its description; NSIS makes the setup program.
 need_windows=(g++-mingw-w64-x86-64 nsis dpkg-dev python3)
-# nodejs and npm bring in the browser driver for the web tests.
-need_web=(emscripten chromium nodejs npm)
+# nodejs and npm bring in the browser driver for the web tests; MiniBrowser comes with the driver
+# of WebKitGTK, and draws on a virtual X server.
+need_web=(emscripten chromium firefox-esr webkit2gtk-driver xvfb nodejs npm)
 need_bench=(libbenchmark-dev valgrind)
 need_reproducible=(git diffoscope-minimal)
-need_debian=(debootstrap dpkg-dev lintian autopkgtest git xz-utils)
+need_debian=(debootstrap dpkg-dev lintian autopkgtest piuparts git xz-utils)
 need_test=(
     python3 libgtest-dev libgmock-dev
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a

@@ -2,7 +2,7 @@
 # Set-up, then every test: the plain build, the same binaries again on the SDL 1.2
 # compatibility layer over SDL2, the suite built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine, then the web build in
-# headless Chromium (label web), then two clean builds of the Linux binary and the web site
+# Chromium, Firefox ESR and WebKitGTK (label web), then two clean builds of the Linux binary and the web site
 # compared byte for byte, then the Debian source package built in clean chroots and checked. Unit tests run headless; the
 # end-to-end tests (label e2e) run the real game under a virtual X server of their own. The
 # install tests (label install) run in the plain build only: they check what is installed and
@@ -60,8 +60,8 @@ run_windows() {
     ctest --preset windows
 }
 
-# The web build, compiled to WebAssembly, played as a page in headless Chromium, with the
-# browser driver pinned in tests/web/.
+# The web build, compiled to WebAssembly, played as a page in Chromium, Firefox ESR and
+# WebKitGTK, with the browser driver pinned in tests/web/.
 run_web() {
     echo "== web: WebAssembly build and site"
     bash tools/web.sh >/dev/null
@@ -79,7 +79,7 @@ run_reproducible() {
 }
 
 # The Debian source package built the archive's way, twice, each in a clean chroot and compared,
-# then lintian and its autopkgtest. The chroots are made once per machine and kept.
+# then lintian, its autopkgtest and piuparts. The chroots are made once per machine and kept.
 run_debian() {
     echo "== debian: the source package built in clean chroots and checked"
     as_root bash tools/debian.sh

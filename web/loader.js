@@ -285,6 +285,15 @@
     return digest;
   }
 
+  // The answer the page's head asked for early (index.html), the first time; a request of its
+  // own after that.
+  function early(name, options) {
+    var asked = window.zandorelEarly && window.zandorelEarly[name];
+    if (!asked) return fetch(name, options);
+    delete window.zandorelEarly[name];
+    return asked;
+  }
+
   // A response's body, its bytes counted into the bar as they are read.
   function counted(name, response) {
     var reader = response.body.getReader(), done = 0;
@@ -320,7 +329,7 @@
       // Nothing else holds the package: its files may keep their slices of it (web/page.js).
       Module.putPackage(new Uint8Array(bytes), table.files);
     };
-    fetch('zandorel.data').then(function(response) {
+    early('zandorel.data').then(function(response) {
       if (!response.ok) throw new Error(response.status);
       var copies = counted('zandorel.data', response).tee();
       var unpacked = new Response(copies[1].pipeThrough(new DecompressionStream('gzip')))
@@ -370,7 +379,7 @@
       fail('Zandorel could not be loaded: zandorel.wasm did not arrive. Reload the page to try again.');
     }
     function fetched() {
-      return fetch('zandorel.wasm', { credentials: 'same-origin' }).then(function(response) {
+      return early('zandorel.wasm', { credentials: 'same-origin' }).then(function(response) {
         if (!response.ok || !response.body) return response;
         return new Response(counted('zandorel.wasm', response),
           { status: response.status, headers: response.headers });

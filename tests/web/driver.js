@@ -1,11 +1,15 @@
-// Drives one headless Chromium for the web tests: one JSON command a line on standard input,
-// one JSON answer a line on standard output. Game coordinates (0..255, 0..239) are turned
-// into page coordinates at whatever scale the page shows the canvas.
+// Drives one browser for the web tests: headless Chromium, or headless Firefox over WebDriver
+// BiDi, through puppeteer-core; WebKitGTK's MiniBrowser through classic WebDriver (webkit.js).
+// One JSON command a line on standard input, one JSON answer a line on standard output. Game
+// coordinates (0..255, 0..239) are turned into page coordinates at whatever scale the page
+// shows the canvas.
 'use strict';
 const puppeteer = require('puppeteer-core');
 const readline = require('readline');
+const webkit = require('./webkit');
 
 const CHROMIUM = process.env.ZANDOREL_CHROMIUM || '/usr/bin/chromium';
+const FIREFOX = process.env.ZANDOREL_FIREFOX || '/usr/bin/firefox-esr';
 
 let browser = null;
 let page = null;
@@ -72,12 +76,24 @@ let changed = [];
 // ratio: device pixels per CSS pixel, as a screen of that density gives them (the browser's own
 // setting: emulation draws at one and scales the picture, which says nothing of the page).
 // host: a name of 127.0.0.1 other than its own, which the browser does not count as secure.
-async function launch({ profile, width = 1024, height = 768, touch = false, ratio = 0, host = null,
-  ...options }) {
-  const args = chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : [],
-    host ? [`--host-resolver-rules=MAP ${host} 127.0.0.1`] : []);
-  browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true,
-    args, userDataDir: profile, protocolTimeout: 30000 });
+const engines = {
+  chromium: ({ profile, ratio, host }) => puppeteer.launch({ executablePath: CHROMIUM,
+    headless: true, userDataDir: profile, protocolTimeout: 30000,
+    args: chromiumArgs(profile).concat(ratio ? [`--force-device-scale-factor=${ratio}`] : [],
+      host ? [`--host-resolver-rules=MAP ${host} 127.0.0.1`] : []) }),
+  // No update checks, no first-run pages; a name of its own resolved to the loopback.
+  firefox: ({ profile, ratio, host }) => puppeteer.launch({ browser: 'firefox',
+    executablePath: FIREFOX, headless: true, userDataDir: profile, protocolTimeout: 30000,
+    extraPrefsFirefox: Object.assign({ 'app.update.enabled': false,
+      'browser.shell.checkDefaultBrowser': false, 'full-screen-api.allow-trusted-requests-only': false },
+    ratio ? { 'layout.css.devPixelsPerPx': String(ratio) } : {},
+    host ? { 'network.dns.localDomains': host } : {}) }),
+  webkit: (options) => webkit.launch(options),
+};
+
+async function launch({ op, tab, engine = 'chromium', profile, width = 1024, height = 768,
+  touch = false, ratio = 0, host = null, ...options }) {
+  browser = await engines[engine]({ profile, ratio, host });
   page = (await browser.pages())[0] || await browser.newPage();
   pages.push(page);
   await page.setViewport({ width, height, hasTouch: touch, isMobile: touch,

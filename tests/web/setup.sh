@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # puppeteer-core for the web tests and the web benchmark, as pinned by package-lock.json here,
-# without the browser download puppeteer would otherwise make: Debian's Chromium is used
-# (tools/setup.sh web installs it, with Node and npm). npm ci runs only when the lock file
-# changed since the last install.
+# without the browser download puppeteer would otherwise make: Debian's Chromium and Firefox ESR
+# are used (tools/setup.sh web installs them, with Node and npm). npm ci runs only when the lock
+# file changed since the last install.
 set -euo pipefail
 cd "$(dirname "$0")"
 stamp=node_modules/.zandorel-lock
