@@ -33,12 +33,12 @@ struct Shown final {
     int toldWidth = 0;
     int toldHeight = 0;
     Uint32 toldAt = 0;
+    // A window that cannot take the size it was given says why once, not at every resize.
+    bool saidWhyNotResized = false;
 };
 
 Shown shown;
 unsigned placements = 0; // counts every place(), across windows
-// A window that cannot take the size it was given says why once, not at every resize.
-bool saidWhyNotResized = false;
 
 // How long a burst of resizes (a tiling desktop, a snap, a script, a quick drag) must have been
 // quiet before the window follows it. Setting the mode asks the window manager for that size:
@@ -113,21 +113,23 @@ void resizeTo(int width, int height) {
         return;
     }
     const std::string why = SDL_GetError();
-    // After a refusal the library shows no surface at all until a mode is set again.
+    // After a refusal the library may offer no surface at all until a mode is set again.
     resized = SDL_SetVideoMode(oldWidth, oldHeight, shown.bpp, shown.flags);
     if (resized == nullptr) {
         resized = SDL_SetVideoMode(shown.picture->w, shown.picture->h, shown.bpp, shown.flags);
     }
     shown.window = resized;
-    if (saidWhyNotResized) {
+    if (shown.saidWhyNotResized) {
         return;
     }
-    saidWhyNotResized = true;
+    shown.saidWhyNotResized = true;
     if (resized != nullptr) {
-        std::fprintf(stderr, "zandorel: the window cannot be %d x %d (%s): it stays %d x %d.\n",
+        std::fprintf(stderr,
+                     "zandorel: the window cannot be %d x %d (%s): it shows the game at %d x %d.\n",
                      width, height, why.c_str(), resized->w, resized->h);
     } else {
-        std::fprintf(stderr, "zandorel: the window cannot be %d x %d (%s), nor keep its size: %s\n",
+        std::fprintf(stderr,
+                     "zandorel: the window cannot be %d x %d (%s), nor any other size: %s.\n",
                      width, height, why.c_str(), SDL_GetError());
     }
 }
