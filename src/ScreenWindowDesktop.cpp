@@ -4,12 +4,15 @@
 // layer over SDL2 would smooth the picture.
 #include "ScreenWindow.h"
 
+#include "BmpCheck.h"
 #include "ScreenWindowDetail.h"
+#include "WindowIcon.h"
 #include "WindowScale.h"
 
 #include "SDL.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -162,6 +165,48 @@ void followResize() {
     }
 }
 
+// The game's own icon on the window, for the title bar, the task bar and the window switcher;
+// the library takes it only before the first mode is set. Returns the icon's pixels as
+// 0xAARRGGBB, rows top down, for the platform to give the window once it is open. A picture
+// that cannot be read costs the icon and nothing else.
+std::vector<std::uint32_t> showIcon(int& width, int& height) {
+    std::vector<std::uint32_t> argb;
+    if (!bmpProblem(windowIcon, sizeof windowIcon, sizeof windowIcon).empty()) {
+        return argb;
+    }
+    SDL_Surface* icon = SDL_LoadBMP_RW(SDL_RWFromConstMem(windowIcon, sizeof windowIcon), 1);
+    if (icon == nullptr) {
+        return argb;
+    }
+    width = icon->w;
+    height = icon->h;
+    // Magenta is clear, as in every picture of the game: a mask bit for each other pixel.
+    const int rowBytes = (icon->w + 7) / 8;
+    std::vector<Uint8> mask(static_cast<std::size_t>(rowBytes) * icon->h, 0);
+    const int bytes = icon->format->BytesPerPixel;
+    for (int y = 0; y < icon->h; ++y) {
+        const auto* row = static_cast<const Uint8*>(icon->pixels) + y * icon->pitch;
+        for (int x = 0; x < icon->w; ++x) {
+            Uint32 pixel = 0;
+            for (int byte = 0; byte < bytes; ++byte) {
+                pixel |= static_cast<Uint32>(row[x * bytes + byte]) << (8 * byte);
+            }
+            Uint8 red = 0;
+            Uint8 green = 0;
+            Uint8 blue = 0;
+            SDL_GetRGB(pixel, icon->format, &red, &green, &blue);
+            const bool clear = red == 255 && green == 0 && blue == 255;
+            if (!clear) {
+                mask[y * rowBytes + x / 8] |= 0x80 >> (x % 8);
+            }
+            argb.push_back(clear ? 0 : 0xff000000u | red << 16 | green << 8 | blue);
+        }
+    }
+    SDL_WM_SetIcon(icon, mask.data());
+    SDL_FreeSurface(icon);
+    return argb;
+}
+
 } // namespace
 
 SDL_Surface* openScreen(int width, int height, int bpp, bool fullScreen) {
@@ -172,9 +217,15 @@ SDL_Surface* openScreen(int width, int height, int bpp, bool fullScreen) {
     // Resizable from the first window on: classic SDL offers the maximise button only then.
     shown.flags = fullScreen ? (SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_ANYFORMAT)
                              : (SDL_ANYFORMAT | SDL_RESIZABLE);
+    int iconWidth = 0;
+    int iconHeight = 0;
+    const std::vector<std::uint32_t> icon = showIcon(iconWidth, iconHeight);
     shown.window = SDL_SetVideoMode(width * scale, height * scale, bpp, shown.flags);
     if (shown.window == nullptr) {
         return nullptr;
+    }
+    if (!icon.empty()) {
+        screen_window_detail::giveWindowIcon(iconWidth, iconHeight, icon);
     }
     shown.bpp = shown.window->format->BitsPerPixel;
     const SDL_PixelFormat* format = shown.window->format;

@@ -18,3 +18,7 @@ bool screen_window_detail::windowSizeNow(int& width, int& height) {
     height = inside.bottom - inside.top;
     return true;
 }
+
+// The library gives the window's class the icon it was handed, which the title bar, the task
+// bar and the window switcher all show.
+void screen_window_detail::giveWindowIcon(int, int, const std::vector<std::uint32_t>&) {}
