@@ -119,17 +119,78 @@ class LateXServer(XServer):
             preexec_fn=_die_with_parent)
 
 
-def xdotool(env, args):
-    """Runs xdotool on env's display; a busy X server now and then refuses a connection
+class WindowManager:
+    """openbox on an X server, framing, maximising and resizing windows as a player's desktop
+    does. The server refuses about one connection in ten, so it is started again until
+    `wmctrl -m` names it. Its settings and cache stay in folder."""
+
+    def __init__(self, xserver, folder):
+        self.env = dict(os.environ, DISPLAY=xserver.display, XDG_CONFIG_HOME=folder,
+                        XDG_CACHE_HOME=folder, XDG_DATA_HOME=folder)
+        self._log = open(os.path.join(folder, "openbox.log"), "wb")
+        self.process = None
+        for attempt in range(1, CONNECT_TRIES + 1):
+            try:
+                self.process = subprocess.Popen(
+                    ["openbox", "--sm-disable"], env=self.env, stdin=subprocess.DEVNULL,
+                    stdout=self._log, stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+            except FileNotFoundError:
+                self._log.close()
+                raise AssertionError("openbox is not installed: tools/setup.sh test installs "
+                                     "it") from None
+            deadline = time.monotonic() + WAIT
+            while self.process.poll() is None and time.monotonic() < deadline:
+                if b"Openbox" in self.wmctrl(["-m"], check=False).stdout:
+                    return
+                time.sleep(0.1)
+            _stop(self.process)
+            time.sleep(0.1 * attempt)
+        self._log.close()
+        with open(self._log.name, "rb") as log:
+            said = log.read().decode(errors="replace")[-1500:]
+        raise AssertionError(f"openbox did not start on {xserver.display} in {CONNECT_TRIES} "
+                             f"tries:\n{said}")
+
+    def wmctrl(self, args, check=True):
+        """Runs wmctrl on the server, again while the server refuses the connection."""
+        for attempt in range(CONNECT_TRIES):
+            result = subprocess.run(["wmctrl"] + list(args), env=self.env, capture_output=True,
+                                    timeout=COMMAND_TIMEOUT)
+            if b"Cannot open display" not in result.stderr:
+                break
+            time.sleep(0.1 * (attempt + 1))
+        if check and result.returncode != 0:
+            raise AssertionError(f"wmctrl {' '.join(args)} failed: {result.stderr.decode()}")
+        return result
+
+    def describe(self):
+        """Whether openbox still runs, and what it said."""
+        state = "running" if self.process.poll() is None else f"exited {self.process.poll()}"
+        with open(self._log.name, "rb") as log:
+            said = log.read().decode(errors="replace")[-1500:]
+        return f"openbox ({state}) output:\n{said}"
+
+    def stop(self):
+        _stop(self.process)
+        self._log.close()
+
+
+def x_client(env, command):
+    """Runs an X client on env's display; a busy X server now and then refuses a connection
     outright, and a few tries get through. Raises TimeoutExpired on a server that stays
     silent."""
     for attempt in range(CONNECT_TRIES):
-        result = subprocess.run(["xdotool"] + list(args), env=env, capture_output=True,
+        result = subprocess.run(list(command), env=env, capture_output=True,
                                 timeout=COMMAND_TIMEOUT)
-        if b"Can't open display" not in result.stderr:
+        if b"Can't open display" not in result.stderr and \
+                b"unable to open display" not in result.stderr:
             break
         time.sleep(0.1 * (attempt + 1))
     return result
+
+
+def xdotool(env, args):
+    return x_client(env, ["xdotool"] + list(args))
 
 
 # Closing a window the way a window manager does: a WM_DELETE_WINDOW client message.
