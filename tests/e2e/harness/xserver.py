@@ -207,15 +207,20 @@ class _XEvent(ctypes.Union):
     _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-def close_window(display_name, window):
+def _send_client_messages(display_name, window, messages, to_root=False):
+    """Sends ClientMessages about window over one connection, with no pause between them:
+    (type, [items]) each, the names in it turned into atoms. Sent to the root window, as a
+    window manager's requests are, if to_root; otherwise to window itself."""
     library = ctypes.util.find_library("X11")
     if library is None:
-        raise AssertionError("libX11 not found: cannot send the close request")
+        raise AssertionError("libX11 not found: cannot send a client message")
     x11 = ctypes.CDLL(library)
     x11.XOpenDisplay.restype = ctypes.c_void_p
     x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
     x11.XInternAtom.restype = ctypes.c_ulong
     x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
     x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                ctypes.POINTER(_XEvent)]
     x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
@@ -228,16 +233,36 @@ def close_window(display_name, window):
     else:
         raise AssertionError(f"cannot open display {display_name}")
     try:
-        event = _XEvent()
-        event.xclient.type = 33  # ClientMessage
-        event.xclient.display = display
-        event.xclient.window = window
-        event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-        event.xclient.format = 32
-        event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        event.xclient.data[1] = 0  # CurrentTime
-        if not x11.XSendEvent(display, window, 0, 0, ctypes.byref(event)):
-            raise AssertionError("XSendEvent refused the close request")
+        target = x11.XDefaultRootWindow(display) if to_root else window
+        # SubstructureRedirectMask | SubstructureNotifyMask reach the window manager.
+        mask = (1 << 20) | (1 << 19) if to_root else 0
+        for kind, items in messages:
+            event = _XEvent()
+            event.xclient.type = 33  # ClientMessage
+            event.xclient.display = display
+            event.xclient.window = window
+            event.xclient.message_type = x11.XInternAtom(display, kind.encode(), 0)
+            event.xclient.format = 32
+            for i, item in enumerate(items):
+                event.xclient.data[i] = (x11.XInternAtom(display, item.encode(), 0)
+                                         if isinstance(item, str) else item)
+            if not x11.XSendEvent(display, target, 0, mask, ctypes.byref(event)):
+                raise AssertionError(f"XSendEvent refused the {kind} message")
         x11.XSync(display, 0)
     finally:
         x11.XCloseDisplay(display)
+
+
+def close_window(display_name, window):
+    _send_client_messages(display_name, window,
+                          [("WM_PROTOCOLS", ["WM_DELETE_WINDOW", 0])])  # 0: CurrentTime
+
+
+def change_window_states(display_name, window, changes):
+    """Asks the window manager for each change at once, with no pause between them: (add,
+    state) each, add True or False, state a _NET_WM_STATE_ name without its prefix."""
+    _send_client_messages(
+        display_name, window,
+        [("_NET_WM_STATE", [1 if add else 0] + [f"_NET_WM_STATE_{name.upper()}"
+                                                 for name in state.split(",")] + [0] * 2)
+         for add, state in changes], to_root=True)
