@@ -5,7 +5,6 @@ import os
 import struct
 import subprocess
 import sys
-import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
                                 "tools"))
@@ -335,46 +334,13 @@ def placement(width, height):
 
 
 def png_pixels(path):
-    """An 8-bit RGBA PNG (the desktop icons) as (width, height, [(r, g, b, a), ...]), rows top
-    down."""
-    with open(path, "rb") as file:
-        data = file.read()
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise ValueError(f"{path} is not a PNG")
-    at, packed, header = 8, b"", None
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at:at + 8])
-        body = data[at + 8:at + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            packed += body
-        at += 12 + length
-    width, height, depth, colour, _, _, interlace = header
-    if (depth, colour, interlace) != (8, 6, 0):
-        raise ValueError(f"{path}: not 8-bit RGBA without interlace")
-    raw, stride, rows = zlib.decompress(packed), width * 4, []
-    previous = bytearray(stride)
-    for y in range(height):
-        start = y * (stride + 1)
-        kind, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
-        for i in range(stride):
-            left = line[i - 4] if i >= 4 else 0
-            up, corner = previous[i], previous[i - 4] if i >= 4 else 0
-            if kind == 1:
-                line[i] = (line[i] + left) & 255
-            elif kind == 2:
-                line[i] = (line[i] + up) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (left + up) // 2) & 255
-            elif kind == 4:
-                guess = left + up - corner
-                near = min((abs(guess - left), 0, left), (abs(guess - up), 1, up),
-                           (abs(guess - corner), 2, corner))
-                line[i] = (line[i] + near[2]) & 255
-        rows += [tuple(line[i:i + 4]) for i in range(0, stride, 4)]
-        previous = line
-    return width, height, rows
+    """A PNG (the desktop icons) as (width, height, [(r, g, b, a), ...]), rows top down, read
+    by ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True,
+                          check=True).stdout.split()
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True,
+                         check=True).stdout
+    return int(size[0]), int(size[1]), [tuple(raw[i:i + 4]) for i in range(0, len(raw), 4)]
 
 
 def tile_centre(row, col):
