@@ -200,11 +200,12 @@ void Core::messagePump() {
         mouseX = x;
         mouseY = y;
         mouseMoved = true;
+        mousePlacement = placementCount();
         break;
     }
     case SDL_MOUSEBUTTONDOWN: {
         const int button = input.button.button; // 8 bits: always inside the latch array
-        if (!mouseMoved) {
+        if (!mouseMoved || mousePlacement != placementCount()) {
             mouseX = input.button.x;
             mouseY = input.button.y;
             toPicturePixel(mouseX, mouseY);
@@ -215,7 +216,7 @@ void Core::messagePump() {
     }
     case SDL_MOUSEBUTTONUP: {
         const int button = input.button.button;
-        if (!mouseMoved) {
+        if (!mouseMoved || mousePlacement != placementCount()) {
             mouseX = input.button.x;
             mouseY = input.button.y;
             toPicturePixel(mouseX, mouseY);

@@ -63,8 +63,10 @@ private:
     int mouseX = 0;
     int mouseY = 0;
     // Until the pointer has moved, button events carry their own position, so that the very
-    // first click lands where the pointer is.
+    // first click lands where the pointer is; and so do they once the picture was placed anew
+    // since that motion (X tells of no motion when a window changes under a still pointer).
     bool mouseMoved = false;
+    unsigned mousePlacement = 0; // the picture's placement the last motion was mapped with
 };
 
 #endif

@@ -20,12 +20,18 @@ void showScreen();
 // Lets go of the picture openScreen returned; the window itself goes with the media library.
 void closeScreen(SDL_Surface* picture);
 
-// The player made the window this size: the picture is placed anew, the rest of it black.
+// The window manager or the player made the window this size, perhaps one of a quick burst: the
+// window follows the size it was given last, and the picture is placed anew for it, the rest
+// of it black. Where the window's own size can be asked, that waits until the burst has been
+// quiet a moment; otherwise it is done at once.
 void windowResized(int width, int height);
 // The window was uncovered: the next showScreen shows the picture whether it changed or not.
 void windowExposed();
 // The picture's pixel under a position in the window; a position in the border maps to the
 // nearest pixel of the picture.
 void toPicturePixel(int& x, int& y);
+// Changes each time the picture is placed anew: a pointer position mapped before it changed
+// no longer names the pixel under the pointer.
+unsigned placementCount();
 
 #endif

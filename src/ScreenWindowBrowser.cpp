@@ -29,3 +29,7 @@ void windowResized(int, int) {}
 void windowExposed() {}
 
 void toPicturePixel(int&, int&) {}
+
+unsigned placementCount() {
+    return 0;
+}

@@ -4,12 +4,18 @@
 // layer over SDL2 would smooth the picture.
 #include "ScreenWindow.h"
 
+#include "BmpCheck.h"
+#include "ScreenWindowDetail.h"
+#include "WindowIcon.h"
 #include "WindowScale.h"
 
 #include "SDL.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,11 +31,26 @@ struct Shown final {
     std::vector<Uint8> last;
     bool borders = true; // the borders are to be painted black at the next show
     bool whole = true;   // the whole window, borders included, is to be sent at the next show
+    // A resize told but not yet followed: the newest size told, and when it came.
+    bool resizing = false;
+    int toldWidth = 0;
+    int toldHeight = 0;
+    Uint32 toldAt = 0;
+    // A window that cannot take the size it was given says why once, not at every resize.
+    bool saidWhyNotResized = false;
 };
 
 Shown shown;
+unsigned placements = 0; // counts every place(), across windows
+
+// How long a burst of resizes (a tiling desktop, a snap, a script, a quick drag) must have been
+// quiet before the window follows it. Setting the mode asks the window manager for that size:
+// asked while the burst's later sizes still wait in its queue, it would put the window back to
+// a size the player has already left.
+constexpr Uint32 settleMilliseconds = 100;
 
 void place() {
+    ++placements;
     shown.placement =
         placeInWindow(shown.window->w, shown.window->h, shown.picture->w, shown.picture->h);
     shown.last.clear();
@@ -82,6 +103,110 @@ void enlarge(const SDL_Surface* picture) {
     }
 }
 
+// Sets the mode for size; one the media library refuses leaves the window at its old size, or
+// else at the picture's own, and standard error tells why, once.
+void resizeTo(int width, int height) {
+    const int oldWidth = shown.window->w;
+    const int oldHeight = shown.window->h;
+    // The same depth as before, so that the picture and every converted picture stay a plain
+    // copy.
+    SDL_Surface* resized = SDL_SetVideoMode(width, height, shown.bpp, shown.flags);
+    if (resized != nullptr) {
+        shown.window = resized;
+        return;
+    }
+    const std::string why = SDL_GetError();
+    // After a refusal the library may offer no surface at all until a mode is set again.
+    resized = SDL_SetVideoMode(oldWidth, oldHeight, shown.bpp, shown.flags);
+    if (resized == nullptr) {
+        resized = SDL_SetVideoMode(shown.picture->w, shown.picture->h, shown.bpp, shown.flags);
+    }
+    shown.window = resized;
+    if (shown.saidWhyNotResized) {
+        return;
+    }
+    shown.saidWhyNotResized = true;
+    if (resized != nullptr) {
+        std::fprintf(stderr,
+                     "zandorel: the window cannot be %d x %d (%s): it shows the game at %d x %d.\n",
+                     width, height, why.c_str(), resized->w, resized->h);
+    } else {
+        std::fprintf(stderr,
+                     "zandorel: the window cannot be %d x %d (%s), nor any other size: %s.\n",
+                     width, height, why.c_str(), SDL_GetError());
+    }
+}
+
+// Once the resizes have been quiet a while, the window takes the size it has now, which the
+// window manager gave it last: the newest resize told, or the display's own word where it can
+// be asked (it also knows of sizes the library did not tell, such as a window put back to the
+// size the picture was drawn for).
+void followResize() {
+    SDL_Event newer;
+    while (SDL_PeepEvents(&newer, 1, SDL_GETEVENT, SDL_VIDEORESIZEMASK) == 1) {
+        shown.toldWidth = std::max<int>(newer.resize.w, 1);
+        shown.toldHeight = std::max<int>(newer.resize.h, 1);
+        shown.toldAt = SDL_GetTicks();
+    }
+    int width = shown.toldWidth;
+    int height = shown.toldHeight;
+    // Where the window's own size cannot be asked, the newest told is the best there is, and
+    // waiting would not make it better.
+    const bool asked = screen_window_detail::windowSizeNow(width, height);
+    if (asked && SDL_GetTicks() - shown.toldAt < settleMilliseconds) {
+        return;
+    }
+    shown.resizing = false;
+    if (width != shown.window->w || height != shown.window->h) {
+        resizeTo(std::max(width, 1), std::max(height, 1));
+    }
+    if (shown.window != nullptr) {
+        place();
+    }
+}
+
+// The game's own icon on the window, for the title bar, the task bar and the window switcher;
+// the library takes it only before the first mode is set. Returns the icon's pixels as
+// 0xAARRGGBB, rows top down, for the platform to give the window once it is open. A picture
+// that cannot be read costs the icon and nothing else.
+std::vector<std::uint32_t> showIcon(int& width, int& height) {
+    std::vector<std::uint32_t> argb;
+    if (!bmpProblem(windowIcon, sizeof windowIcon, sizeof windowIcon).empty()) {
+        return argb;
+    }
+    SDL_Surface* icon = SDL_LoadBMP_RW(SDL_RWFromConstMem(windowIcon, sizeof windowIcon), 1);
+    if (icon == nullptr) {
+        return argb;
+    }
+    width = icon->w;
+    height = icon->h;
+    // Magenta is clear, as in every picture of the game: a mask bit for each other pixel.
+    const int rowBytes = (icon->w + 7) / 8;
+    std::vector<Uint8> mask(static_cast<std::size_t>(rowBytes) * icon->h, 0);
+    const int bytes = icon->format->BytesPerPixel;
+    for (int y = 0; y < icon->h; ++y) {
+        const auto* row = static_cast<const Uint8*>(icon->pixels) + y * icon->pitch;
+        for (int x = 0; x < icon->w; ++x) {
+            Uint32 pixel = 0;
+            for (int byte = 0; byte < bytes; ++byte) {
+                pixel |= static_cast<Uint32>(row[x * bytes + byte]) << (8 * byte);
+            }
+            Uint8 red = 0;
+            Uint8 green = 0;
+            Uint8 blue = 0;
+            SDL_GetRGB(pixel, icon->format, &red, &green, &blue);
+            const bool clear = red == 255 && green == 0 && blue == 255;
+            if (!clear) {
+                mask[y * rowBytes + x / 8] |= 0x80 >> (x % 8);
+            }
+            argb.push_back(clear ? 0 : 0xff000000u | red << 16 | green << 8 | blue);
+        }
+    }
+    SDL_WM_SetIcon(icon, mask.data());
+    SDL_FreeSurface(icon);
+    return argb;
+}
+
 } // namespace
 
 SDL_Surface* openScreen(int width, int height, int bpp, bool fullScreen) {
@@ -92,9 +217,15 @@ SDL_Surface* openScreen(int width, int height, int bpp, bool fullScreen) {
     // Resizable from the first window on: classic SDL offers the maximise button only then.
     shown.flags = fullScreen ? (SDL_FULLSCREEN | SDL_DOUBLEBUF | SDL_ANYFORMAT)
                              : (SDL_ANYFORMAT | SDL_RESIZABLE);
+    int iconWidth = 0;
+    int iconHeight = 0;
+    const std::vector<std::uint32_t> icon = showIcon(iconWidth, iconHeight);
     shown.window = SDL_SetVideoMode(width * scale, height * scale, bpp, shown.flags);
     if (shown.window == nullptr) {
         return nullptr;
+    }
+    if (!icon.empty()) {
+        screen_window_detail::giveWindowIcon(iconWidth, iconHeight, icon);
     }
     shown.bpp = shown.window->format->BitsPerPixel;
     const SDL_PixelFormat* format = shown.window->format;
@@ -117,6 +248,9 @@ SDL_Surface* screenPicture() {
 }
 
 void showScreen() {
+    if (shown.window != nullptr && shown.resizing) {
+        followResize();
+    }
     if (shown.window == nullptr || unchanged()) {
         return;
     }
@@ -167,14 +301,11 @@ void windowResized(int width, int height) {
     if (shown.window == nullptr) {
         return;
     }
-    // The same depth as before, so that the picture and every converted picture stay a plain
-    // copy; a window the library will not resize keeps its old size.
-    SDL_Surface* resized =
-        SDL_SetVideoMode(std::max(width, 1), std::max(height, 1), shown.bpp, shown.flags);
-    shown.window = resized != nullptr ? resized : SDL_GetVideoSurface();
-    if (shown.window != nullptr) {
-        place();
-    }
+    shown.toldWidth = std::max(width, 1);
+    shown.toldHeight = std::max(height, 1);
+    shown.toldAt = SDL_GetTicks();
+    shown.resizing = true;
+    followResize();
 }
 
 // The window's pixels are still in the library's surface: only sending them again is needed.
@@ -190,4 +321,8 @@ void toPicturePixel(int& x, int& y) {
     const Placement& at = shown.placement;
     x = toPicture(x, at.x, at.scale, shown.picture->w);
     y = toPicture(y, at.y, at.scale, shown.picture->h);
+}
+
+unsigned placementCount() {
+    return placements;
 }

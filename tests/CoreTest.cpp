@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -172,7 +173,7 @@ TEST_F(CoreTest, FirstClickBeforeAnyMotionLandsWhereThePointerIs) {
     EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_UP, 1}, {EVENT_MOUSE_CLICKED, 1, 44, 45}}));
 }
 
-TEST_F(CoreTest, AResizedWindowPostsNothingAndItsPointerLandsOnTheEnlargedPicture) {
+TEST_F(CoreTest, AResizedWindowPostsNothingFollowsTheNewestSizeAndThePointerLandsOnThePicture) {
     pump();
     SDL_Event resize{};
     resize.type = SDL_VIDEORESIZE;
@@ -191,6 +192,21 @@ TEST_F(CoreTest, AResizedWindowPostsNothingAndItsPointerLandsOnTheEnlargedPictur
     EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_MOTION, 255, 0}}));
     EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_UP, 1}, {EVENT_MOUSE_CLICKED, 1, 255, 0}}));
     EXPECT_EQ(SDL_GetVideoSurface()->w, 800);
+    // A burst: only the newest size counts. The pointer has not moved since, so the click
+    // lands where its own position is under the picture placed anew (3 x from (116, 20)).
+    for (const auto& [width, height] : {std::pair{1000, 700}, {200, 150}, {1000, 760}}) {
+        resize.resize.w = width;
+        resize.resize.h = height;
+        push(resize);
+    }
+    EXPECT_EQ(pump(), Heard{});
+    EXPECT_EQ(SDL_GetVideoSurface()->w, 1000);
+    EXPECT_EQ(SDL_GetVideoSurface()->h, 760);
+    pushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 116 + 3 * 30 + 2, 20 + 3 * 40);
+    pushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 116 + 3 * 30, 20 + 3 * 40 + 2);
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_DOWN, 1, 30, 40}}));
+    EXPECT_EQ(pump(), (Heard{{EVENT_MOUSE_UP, 1}, {EVENT_MOUSE_CLICKED, 1, 30, 40}}));
+    EXPECT_EQ(pump(), Heard{}) << "an older resize of the burst was left waiting";
 }
 
 TEST_F(CoreTest, WheelButtonsGiveTheirOwnDownUpAndClick) {

@@ -8,8 +8,27 @@
 #include <map>
 #include <set>
 
+#include <dlfcn.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+
+namespace {
+
+// The window size the media library is made to refuse, as a display out of memory would.
+int refusedWidth = -1;
+
+} // namespace
+
+// Stands in for the library's own, which it calls for every other size.
+extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
+    using SetVideoMode = SDL_Surface* (*)(int, int, int, Uint32);
+    static const auto real = reinterpret_cast<SetVideoMode>(dlsym(RTLD_NEXT, "SDL_SetVideoMode"));
+    if (width == refusedWidth) {
+        SDL_SetError("no memory for %d x %d", width, height);
+        return nullptr;
+    }
+    return real(width, height, bpp, flags);
+}
 
 namespace {
 
@@ -402,4 +421,32 @@ TEST_F(GraphicsSystemTest, FlipShowsAChangedPictureInSquaresOnBlackAndAnUnchange
     windowExposed();
     pass(11);
     EXPECT_EQ(shown(167, 100), asShown(red)) << "an uncovered window stayed as it was";
+}
+
+TEST_F(GraphicsSystemTest, AWindowThatCannotTakeItsNewSizeShowsTheGameAtItsOldOneAndSaysWhyOnce) {
+    writeBands("a.bmp", 1, 1, {red});
+    windowResized(800, 600); // 2 x
+    newLogLines();
+    refusedWidth = 1000;
+    testing::internal::CaptureStderr();
+    windowResized(1000, 760);
+    windowResized(1000, 700);
+    const std::string said = testing::internal::GetCapturedStderr();
+    refusedWidth = -1;
+    EXPECT_EQ(said, "zandorel: the window cannot be 1000 x 760 (no memory for 1000 x 760): it "
+                    "shows the game at 800 x 600.\n");
+    EXPECT_EQ(newLogLines(), std::vector<std::string>{});
+    SDL_Surface* window = SDL_GetVideoSurface();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->w, 800);
+    graphics->clear();
+    graphics->drawImage("a.bmp", Rect{0, 0, 1, 1}, Rect{10, 20, 0, 0});
+    graphics->flip();
+    SDL_LockSurface(window);
+    EXPECT_EQ(surfacePixel(window, 144 + 21, 60 + 41), asShown(red));
+    SDL_UnlockSurface(window);
+    int x = 144 + 21;
+    int y = 60 + 41;
+    toPicturePixel(x, y);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 20)) << "the pointer maps to the picture as shown";
 }

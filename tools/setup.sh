@@ -42,6 +42,8 @@ need_test=(
     # The end-to-end driver: X server, input, screenshots and their pictures, the backtrace of a
     # game that hangs, and Xlib for closing a window as a desktop would.
     xvfb xdotool x11-apps imagemagick gdb libx11-6
+    # A window manager on the test's screen, as on a player's desktop, and its remote control.
+    openbox wmctrl
     # SDL2, under the SDL 1.2 compatibility layer that tools/sdl12-compat.sh fetches.
     libsdl2-2.0-0
     # What the install tests check the install and the package with; gio starts the menu entry

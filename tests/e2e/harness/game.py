@@ -12,9 +12,9 @@ from .common import (ARTIFACTS, BINARY, COMMAND_TIMEOUT, CONNECT_TRIES, EXPECTED
                      WAIT, _die_with_parent, _stop)
 from .diagnostics import backtrace, describe_load, describe_machine, describe_threads, stretch
 from .pictures import (CONTINUE, HEIGHT, START, WIDTH, DataSet, Screen, button_at, grid,
-                       play_labels, tile_centre)
+                       placement, play_labels, tile_centre)
 from .wine import OUTPUT_FILES, REFUSED, WINE_INPUT_PAUSE, WINE_PREFIX, Wine
-from .xserver import XServer, close_window, xdotool
+from .xserver import WindowManager, XServer, close_window, x_client, xdotool
 
 # What the game logs each time its display refuses it and it tries again.
 RETRY_LINE = "GraphicsSystem::GraphicsSystem(...) - No Display Yet, Trying Again: "
@@ -28,7 +28,7 @@ class Game:
     build tree's prefix or the one given (wine)."""
 
     def __init__(self, data, xserver, user=None, env=None, command=None, workdir=None,
-                 wine=None):
+                 wine=None, window_manager=None):
         if command is None and (not BINARY or not os.access(BINARY, os.X_OK)):
             raise AssertionError(f"ZANDOREL_BINARY does not name the game binary: {BINARY!r}")
         self.data = data
@@ -61,6 +61,7 @@ class Game:
         self.window = None
         self.last_screen = None
         self._pointer = None  # where the last input put the pointer in the window
+        self.window_manager = window_manager  # the WindowManager framing the window, if any
         # The window's size and where the game's picture lies in it, (x, y, scale): at its own
         # size on the suite's screen, larger on a larger one (expect_window).
         self.window_size = (WIDTH, HEIGHT)
@@ -245,6 +246,28 @@ class Game:
         self.window_size = (width, height)
         self.view = view
 
+    def follow_window(self):
+        """Reads the window's size now, which a window manager may have chosen, and from then
+        on expects the picture where the game places it in a window of that size. Returns the
+        size."""
+        shell = self._xdotool(["getwindowgeometry", "--shell", str(self.window)])
+        geometry = dict(line.split("=", 1) for line in shell.split())
+        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+        self.expect_window(width, height, placement(width, height))
+        return width, height
+
+    def icon(self):
+        """The window's first _NET_WM_ICON picture as (width, height, [0xAARRGGBB, ...]), rows
+        top down; None when the window has none."""
+        result = x_client(self.env, ["xprop", "-id", str(self.window), "-notype", "32c",
+                                     "_NET_WM_ICON"])
+        said = result.stdout.decode()
+        if result.returncode != 0 or "=" not in said:
+            return None
+        items = [int(item) for item in said.split("=", 1)[1].replace(",", " ").split()]
+        width, height = items[0], items[1]
+        return width, height, items[2:2 + width * height]
+
     def window_point(self, x, y):
         """The window position at the middle of the game pixel (x, y)."""
         left, top, scale = self.view
@@ -351,6 +374,8 @@ class Game:
             parts.append(describe_threads(self.process.pid))
             parts.append(backtrace(self.process.pid))
         parts.append(f"X server output:\n{self.xserver.said()}")
+        if self.window_manager is not None:
+            parts.append(self.window_manager.describe())
         # A game that holds the X server grabbed stops every other client too.
         if self.xserver.process.poll() is None:
             parts.append("X server " + describe_threads(self.xserver.process.pid))
@@ -391,10 +416,19 @@ class GameTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, folder, True)
         return DataSet(folder)
 
-    def start(self, data, user=None, wine=None, workdir=None, screen=None):
+    def start(self, data, user=None, wine=None, workdir=None, screen=None,
+              window_manager=False):
+        """The game on its own X server, framed by openbox there if window_manager (the
+        game's .window_manager then)."""
         xserver = XServer(data.path("xvfb.log"), screen)
         self.addCleanup(xserver.stop)
-        game = Game(data, xserver, user, workdir=workdir, wine=wine)
+        manager = None
+        if window_manager:
+            folder = data.path("openbox")
+            os.mkdir(folder)
+            manager = WindowManager(xserver, folder)
+            self.addCleanup(manager.stop)
+        game = Game(data, xserver, user, workdir=workdir, wine=wine, window_manager=manager)
         self.addCleanup(game.stop)
         return game
 

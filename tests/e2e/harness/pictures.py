@@ -326,6 +326,23 @@ EXIT = (120, 154)
 CONTINUE = (174, 115)
 
 
+def placement(width, height):
+    """Where the game's picture lies in a window of this size, (x, y, scale): enlarged by the
+    largest whole number that fits, centred; at 1 from the corner in a smaller window."""
+    scale = max(1, min(width // WIDTH, height // HEIGHT))
+    return max(0, (width - WIDTH * scale) // 2), max(0, (height - HEIGHT * scale) // 2), scale
+
+
+def png_pixels(path):
+    """A PNG (the desktop icons) as (width, height, [(r, g, b, a), ...]), rows top down, read
+    by ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True,
+                          check=True).stdout.split()
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], capture_output=True,
+                         check=True).stdout
+    return int(size[0]), int(size[1]), [tuple(raw[i:i + 4]) for i in range(0, len(raw), 4)]
+
+
 def tile_centre(row, col):
     step = game_numbers.tile_step(TILE)
     return game_numbers.GRID_X + step * col + TILE // 2, game_numbers.GRID_Y + step * row + TILE // 2
